@@ -1,0 +1,89 @@
+#include "bridge/files.h"
+
+#include <algorithm>
+
+#include "platform/files.h"
+#include "platform/paths.h"
+
+std::string readFileBytes(const std::string& path) {
+    return platform::readWholeFile(path);
+}
+
+bool writeFileBytes(const std::string& path, const std::string& bytes) {
+    return platform::writeWholeFile(path, bytes);
+}
+
+bool replaceFileBytes(const std::string& path, const std::string& bytes) {
+    return platform::replaceWholeFile(path, bytes);
+}
+
+bool moveReplacing(const std::string& from, const std::string& to) {
+    return platform::renameReplacing(from, to);
+}
+
+void makeDirs(const std::string& path) {
+    for (std::size_t i = 1; i <= path.size(); ++i) {
+        if (i == path.size() || path[i] == platform::pathSeparator) {
+            platform::makeFolder(path.substr(0, i));
+        }
+    }
+}
+
+std::vector<std::string> listSubdirs(const std::string& folder) {
+    std::vector<std::string> names;
+    for (auto& entry : platform::listFolder(folder)) {
+        if (entry.isFolder && entry.name[0] != '.') names.push_back(std::move(entry.name));
+    }
+    // Linux file systems list in no stable order; sorted keeps the page from reshuffling.
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+std::vector<std::string> listFiles(const std::string& folder, const std::string& pattern) {
+    std::vector<std::string> names;
+    for (auto& entry : platform::listFolder(folder)) {
+        if (!entry.isFolder && wildcardMatch(pattern, entry.name)) {
+            names.push_back(std::move(entry.name));
+        }
+    }
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+bool fileExists(const std::string& path) {
+    return platform::pathKind(path) == platform::PathKind::file;
+}
+
+bool folderExists(const std::string& path) {
+    return platform::pathKind(path) == platform::PathKind::folder;
+}
+
+bool copyFileBytes(const std::string& from, const std::string& to) {
+    bool ok = false;
+    std::string bytes = platform::readWholeFile(from, &ok);
+    return ok && platform::replaceWholeFile(to, bytes);
+}
+
+bool wildcardMatch(const std::string& pattern, const std::string& name) {
+    auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; };
+    // Greedy matching with one back-tracking point: linear enough for file names.
+    std::size_t p = 0, n = 0, starP = std::string::npos, starN = 0;
+    while (n < name.size()) {
+        if (p < pattern.size() && pattern[p] == '*') {
+            starP = p++;
+            starN = n;
+        } else if (p < pattern.size() &&
+                   (pattern[p] == '?' || lower(pattern[p]) == lower(name[n]))) {
+            ++p;
+            ++n;
+        } else if (starP != std::string::npos) {
+            p = starP + 1;
+            n = ++starN;
+        } else {
+            return false;
+        }
+    }
+    while (p < pattern.size() && pattern[p] == '*')
+        ++p;
+    return p == pattern.size();
+}

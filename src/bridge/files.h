@@ -1,0 +1,40 @@
+#pragma once
+#include <string>
+#include <vector>
+
+// Whole-file and folder helpers. None throws; failure is an empty result or false.
+
+// The file's bytes; empty when it cannot be opened (a missing and an empty file look alike).
+std::string readFileBytes(const std::string& path);
+
+// Creates or truncates the file and writes the bytes; false on any failure.
+bool writeFileBytes(const std::string& path, const std::string& bytes);
+
+// Replaces the file's content in one step through a temporary file beside it, so a reader
+// never sees a partly written file and a failed write leaves the old content.
+bool replaceFileBytes(const std::string& path, const std::string& bytes);
+
+// Moves a file over another in one step (same file system), replacing it; false on failure.
+bool moveReplacing(const std::string& from, const std::string& to);
+
+// Creates every missing level of the path; existing levels are harmless.
+void makeDirs(const std::string& path);
+
+// Names of the subfolders that do not begin with '.', sorted by name.
+std::vector<std::string> listSubdirs(const std::string& folder);
+
+// Names of the non-folder entries matching a wildcard pattern ('*' and '?', letter case
+// ignored as on Windows), sorted by name.
+std::vector<std::string> listFiles(const std::string& folder, const std::string& pattern);
+
+// Exists and is not a folder.
+bool fileExists(const std::string& path);
+
+// Exists and is a folder.
+bool folderExists(const std::string& path);
+
+// Copies a file's bytes over `to` (created or replaced); false on failure.
+bool copyFileBytes(const std::string& from, const std::string& to);
+
+// Wildcard match of a file name, '*' and '?' with ASCII letter case ignored.
+bool wildcardMatch(const std::string& pattern, const std::string& name);

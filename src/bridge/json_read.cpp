@@ -1,0 +1,138 @@
+#include "bridge/json_read.h"
+
+#include <cstdlib>
+#include <string>
+
+#include "bridge/text.h"
+
+namespace {
+
+constexpr std::size_t npos = std::string_view::npos;
+
+// Position just after the first `"key"` in the text; npos when there is none or when the
+// pattern ends the text.
+std::size_t afterKey(std::string_view text, std::string_view key) {
+    std::string pattern;
+    pattern.reserve(key.size() + 2);
+    pattern += '"';
+    pattern += key;
+    pattern += '"';
+    std::size_t hit = text.find(pattern);
+    if (hit == npos) return npos;
+    std::size_t end = hit + pattern.size();
+    return end >= text.size() ? npos : end;
+}
+
+// Position just after the first colon following the key; npos when not found.
+std::size_t afterColon(std::string_view text, std::string_view key) {
+    std::size_t pos = afterKey(text, key);
+    if (pos == npos) return npos;
+    std::size_t colon = text.find(':', pos);
+    return colon == npos ? npos : colon + 1;
+}
+
+// Appends one UTF-16 unit of a \u escape, pairing surrogates; a pending high surrogate that
+// meets anything but a low one becomes U+FFFD.
+struct Utf16Joiner {
+    char16_t pendingHigh = 0;
+
+    void unit(std::string& out, char16_t u) {
+        if (u >= 0xDC00 && u <= 0xDFFF && pendingHigh) {
+            char32_t c = 0x10000 + ((char32_t(pendingHigh) - 0xD800) << 10) + (u - 0xDC00);
+            pendingHigh = 0;
+            appendUtf8(out, c);
+            return;
+        }
+        flush(out);
+        if (u >= 0xD800 && u <= 0xDBFF) {
+            pendingHigh = u;
+        } else if (u >= 0xDC00 && u <= 0xDFFF) {
+            appendUtf8(out, U'\uFFFD');
+        } else {
+            appendUtf8(out, u);
+        }
+    }
+
+    void flush(std::string& out) {
+        if (pendingHigh) appendUtf8(out, U'\uFFFD');
+        pendingHigh = 0;
+    }
+};
+
+// The value of four characters read as base-16 the way strtol reads them: leading blanks, a
+// sign and a 0x prefix are accepted, reading stops at the first other character, and no
+// digit at all gives 0. The result is kept to 16 bits like the UTF-16 unit it becomes.
+char16_t hexUnit(std::string_view four) {
+    char buffer[5] = {four[0], four[1], four[2], four[3], '\0'};
+    return static_cast<char16_t>(std::strtol(buffer, nullptr, 16));
+}
+
+}  // namespace
+
+std::string jsonString(std::string_view text, std::string_view key) {
+    std::size_t pos = afterColon(text, key);
+    if (pos == npos) return {};
+    std::size_t quote = text.find('"', pos);
+    if (quote == npos) return {};
+    std::string value;
+    for (std::size_t i = quote + 1; i < text.size(); ++i) {
+        char c = text[i];
+        if (c == '"') break;
+        if (c == '\\' && i + 1 < text.size()) c = text[++i];
+        value += c;
+    }
+    return value;
+}
+
+bool jsonBool(std::string_view text, std::string_view key) {
+    std::size_t pos = afterColon(text, key);
+    return pos != npos && text.substr(pos, 4) == "true";
+}
+
+double jsonNumber(std::string_view text, std::string_view key, double fallback) {
+    std::size_t pos = afterColon(text, key);
+    if (pos == npos) return fallback;
+    // strtod needs a terminated string; a number is never longer than this, and the cut
+    // keeps a 20 MB message from being copied. Leading blanks are allowed, so keep them.
+    std::size_t start = pos;
+    while (start < text.size() && std::string_view(" \t\n\r\f\v").find(text[start]) != npos) {
+        ++start;
+    }
+    std::string number(text.substr(start, 512));
+    char* end = nullptr;
+    double value = std::strtod(number.c_str(), &end);
+    return end == number.c_str() ? fallback : value;
+}
+
+std::vector<std::string> jsonStringArray(std::string_view text, std::string_view key) {
+    std::vector<std::string> items;
+    std::size_t pos = afterKey(text, key);
+    if (pos == npos) return items;
+    std::size_t open = text.find('[', pos);
+    if (open == npos) return items;
+    for (std::size_t i = open + 1; i < text.size(); ++i) {
+        if (text[i] == ']') break;
+        if (text[i] != '"') continue;
+        std::string item;
+        Utf16Joiner joiner;
+        for (++i; i < text.size() && text[i] != '"'; ++i) {
+            char c = text[i];
+            if (c != '\\' || i + 1 >= text.size()) {
+                joiner.flush(item);
+                item += c;
+                continue;
+            }
+            char escaped = text[++i];
+            if (escaped == 'u' && i + 4 < text.size()) {
+                joiner.unit(item, hexUnit(text.substr(i + 1, 4)));
+                i += 4;
+                continue;
+            }
+            joiner.flush(item);
+            item += escaped == 'n' ? '\n' : escaped == 't' ? '\t' : escaped == 'r' ? '\r' : escaped;
+        }
+        joiner.flush(item);
+        items.push_back(fromUtf8(item));
+    }
+    return items;
+}

@@ -1,0 +1,6 @@
+#pragma once
+#include <string>
+
+// `count` random bytes from the cryptographic source as 2 * count lowercase hex digits;
+// empty when count < 1.
+std::string randomHex(int count);

@@ -1,0 +1,132 @@
+#include "platform/files.h"
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+
+#include "platform/random.h"
+
+namespace platform {
+namespace {
+
+bool writeAll(int fd, const std::string& bytes) {
+    const char* p = bytes.data();
+    size_t left = bytes.size();
+    while (left > 0) {
+        ssize_t n = ::write(fd, p, left);
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            return false;
+        }
+        p += n;
+        left -= static_cast<size_t>(n);
+    }
+    return true;
+}
+
+std::string temporaryNameBeside(const std::string& path) {
+    unsigned char noise[6];
+    randomBytes(noise, sizeof noise);
+    static const char hex[] = "0123456789abcdef";
+    std::string suffix = ".";
+    for (unsigned char b : noise) {
+        suffix += hex[b >> 4];
+        suffix += hex[b & 15];
+    }
+    size_t slash = path.rfind('/');
+    std::string folder = slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
+    std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
+    // Hidden, so a folder listing taken meanwhile does not show it as a resource or texture.
+    return folder + "." + name + suffix + ".tmp";
+}
+
+}  // namespace
+
+std::string readWholeFile(const std::string& path, bool* ok) {
+    if (ok) *ok = false;
+    // O_NONBLOCK keeps a FIFO planted under a document's name from hanging the caller.
+    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    if (fd < 0) return {};
+    struct stat st {};
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        ::close(fd);
+        return {};
+    }
+    std::string bytes;
+    bytes.reserve(static_cast<size_t>(st.st_size));
+    char chunk[65536];
+    for (;;) {
+        ssize_t n = ::read(fd, chunk, sizeof chunk);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) break;
+        bytes.append(chunk, static_cast<size_t>(n));
+    }
+    ::close(fd);
+    if (ok) *ok = true;
+    return bytes;
+}
+
+bool writeWholeFile(const std::string& path, const std::string& bytes) {
+    int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+    if (fd < 0) return false;
+    bool written = writeAll(fd, bytes);
+    return ::close(fd) == 0 && written;
+}
+
+bool replaceWholeFile(const std::string& path, const std::string& bytes) {
+    std::string temporary = temporaryNameBeside(path);
+    int fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    if (fd < 0) return false;
+    bool ok = writeAll(fd, bytes);
+    struct stat old {};
+    if (ok && ::stat(path.c_str(), &old) == 0 && S_ISREG(old.st_mode)) {
+        // A server owner who locked down server.cfg keeps the same permissions after a save.
+        ok = ::fchmod(fd, old.st_mode & 07777) == 0;
+    }
+    // Without the flush a crash right after the rename could leave an empty file behind.
+    ok = ok && ::fsync(fd) == 0;
+    ok = (::close(fd) == 0) && ok;
+    ok = ok && ::rename(temporary.c_str(), path.c_str()) == 0;
+    if (!ok) ::unlink(temporary.c_str());
+    return ok;
+}
+
+bool renameReplacing(const std::string& from, const std::string& to) {
+    return ::rename(from.c_str(), to.c_str()) == 0;
+}
+
+bool makeFolder(const std::string& path) {
+    return ::mkdir(path.c_str(), 0777) == 0;
+}
+
+PathKind pathKind(const std::string& path) {
+    struct stat st {};
+    if (path.empty() || ::stat(path.c_str(), &st) != 0) return PathKind::missing;
+    return S_ISDIR(st.st_mode) ? PathKind::folder : PathKind::file;
+}
+
+std::vector<FolderEntry> listFolder(const std::string& path) {
+    std::vector<FolderEntry> entries;
+    DIR* dir = path.empty() ? nullptr : ::opendir(path.c_str());
+    if (!dir) return entries;
+    int dirFd = ::dirfd(dir);
+    while (dirent* e = ::readdir(dir)) {
+        std::string name = e->d_name;
+        if (name == "." || name == "..") continue;
+        bool isFolder = e->d_type == DT_DIR;
+        // Only links and file systems without d_type need a stat.
+        if (e->d_type == DT_LNK || e->d_type == DT_UNKNOWN) {
+            struct stat st {};
+            isFolder = ::fstatat(dirFd, e->d_name, &st, 0) == 0 && S_ISDIR(st.st_mode);
+        }
+        entries.push_back({std::move(name), isFolder});
+    }
+    ::closedir(dir);
+    return entries;
+}
+
+}  // namespace platform

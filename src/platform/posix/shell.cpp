@@ -1,0 +1,89 @@
+#include "platform/shell.h"
+
+#include <fcntl.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdlib>
+#include <string>
+
+namespace platform {
+namespace {
+
+// Finds a program on PATH the way a shell would; empty when it is nowhere.
+std::string findOnPath(const std::string& program) {
+    const char* path = std::getenv("PATH");
+    std::string dirs = path ? path : "/usr/local/bin:/usr/bin:/bin";
+    size_t start = 0;
+    while (start <= dirs.size()) {
+        size_t end = dirs.find(':', start);
+        if (end == std::string::npos) end = dirs.size();
+        std::string dir = dirs.substr(start, end - start);
+        std::string candidate = (dir.empty() ? std::string(".") : dir) + "/" + program;
+        if (::access(candidate.c_str(), X_OK) == 0) return candidate;
+        start = end + 1;
+    }
+    return {};
+}
+
+}  // namespace
+
+bool startDetached(const std::vector<std::string>& argv, const std::string& workingFolder) {
+    if (argv.empty()) return false;
+    // Everything the child needs is prepared before fork: after it, in a threaded process,
+    // only async-signal-safe calls are allowed.
+    std::vector<char*> args;
+    for (const std::string& a : argv)
+        args.push_back(const_cast<char*>(a.c_str()));
+    args.push_back(nullptr);
+    const char* folder = workingFolder.empty() ? nullptr : workingFolder.c_str();
+
+    // The program reports a failed chdir or exec through this pipe; a successful exec closes
+    // it (close-on-exec), so an empty read means the program runs.
+    int report[2];
+    if (::pipe2(report, O_CLOEXEC) != 0) return false;
+    pid_t child = ::fork();
+    if (child < 0) {
+        ::close(report[0]);
+        ::close(report[1]);
+        return false;
+    }
+    if (child == 0) {
+        // The intermediate child starts a new session and forks the program, then exits at
+        // once: the program is adopted by init, never becomes our zombie, and does not end
+        // with our terminal or process group.
+        ::close(report[0]);
+        ::setsid();
+        pid_t grandchild = ::fork();
+        if (grandchild != 0) ::_exit(grandchild < 0 ? 1 : 0);
+        int devNull = ::open("/dev/null", O_RDONLY);
+        if (devNull >= 0) ::dup2(devNull, STDIN_FILENO);
+        // Standard output is the tool's message channel in --stdio: what the program prints
+        // goes to standard error instead, where the owner still sees it.
+        ::dup2(STDERR_FILENO, STDOUT_FILENO);
+        if (folder == nullptr || ::chdir(folder) == 0) ::execv(args[0], args.data());
+        int error = errno;
+        [[maybe_unused]] ssize_t n = ::write(report[1], &error, sizeof error);
+        ::_exit(127);
+    }
+    ::close(report[1]);
+    int status = 0;
+    while (::waitpid(child, &status, 0) < 0 && errno == EINTR) {
+    }
+    int error = 0;
+    ssize_t n;
+    while ((n = ::read(report[0], &error, sizeof error)) < 0 && errno == EINTR) {
+    }
+    ::close(report[0]);
+    bool forked = WIFEXITED(status) && WEXITSTATUS(status) == 0;
+    return forked && n == 0;
+}
+
+void shellOpen(const std::string& target) {
+    std::string opener = findOnPath("xdg-open");
+    if (opener.empty() || target.empty()) return;
+    startDetached({opener, target}, "");
+}
+
+}  // namespace platform

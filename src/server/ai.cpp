@@ -1,0 +1,35 @@
+#include "server/ai.h"
+
+#include "bridge/app.h"
+#include "bridge/base64.h"
+#include "bridge/files.h"
+#include "bridge/json_read.h"
+#include "bridge/messages.h"
+#include "server/state.h"
+
+namespace command {
+
+void saveAi(App& app, const std::string& message) {
+    if (app.serverRoot.empty()) return;
+    const std::string file = jsonString(message, "file");
+    std::string data;
+    if (file == "brains" || file == "spawns") data = base64Decode(jsonString(message, "data"));
+    if (data.empty()) {
+        sendNotice(app, "Nothing to save.", true);
+        return;
+    }
+    const std::string folder = app.serverRoot + "/data/ai";
+    makeDirs(folder);
+    const std::string target = folder + "/" + file + ".json";
+    const std::string temporary = target + ".tmp";
+    // A running server rereads these files at any moment: it must see the old text or the
+    // new one, never a half-written file, hence the temporary file and one rename.
+    if (writeFileBytes(temporary, data) && moveReplacing(temporary, target)) {
+        sendNotice(app, "Saved. A running server picks it up within a few seconds.", false);
+        sendState(app);
+        return;
+    }
+    sendNotice(app, "Could not write " + file + ".json.", true);
+}
+
+}  // namespace command

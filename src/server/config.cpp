@@ -1,0 +1,161 @@
+#include "server/config.h"
+
+#include "bridge/app.h"
+#include "bridge/files.h"
+#include "bridge/json_read.h"
+#include "bridge/messages.h"
+#include "bridge/text.h"
+#include "server/state.h"
+
+namespace {
+
+bool isBlank(char c) {
+    return c == ' ' || c == '\t';
+}
+
+ConfigLine splitLine(std::string text) {
+    ConfigLine line;
+    std::size_t start = 0;
+    while (start < text.size() && isBlank(text[start]))
+        ++start;
+    if (start < text.size() && text[start] != '#') {
+        std::size_t end = start;
+        while (end < text.size() && !isBlank(text[end]))
+            ++end;
+        // A single word with nothing after it is not a setting.
+        if (end < text.size()) {
+            line.key = text.substr(start, end - start);
+            std::size_t value = end;
+            while (value < text.size() && isBlank(text[value]))
+                ++value;
+            line.value = text.substr(value);
+        }
+    }
+    line.text = std::move(text);
+    return line;
+}
+
+ConfigLine settingLine(std::string_view key, std::string_view value) {
+    ConfigLine line;
+    line.key = key;
+    line.value = value;
+    line.text = std::string(key) + " " + std::string(value);
+    return line;
+}
+
+constexpr std::string_view kWriteFailed = "Could not write server.cfg.";
+
+}  // namespace
+
+ServerConfig parseServerConfig(std::string_view text) {
+    ServerConfig config;
+    std::size_t pos = 0;
+    while (pos < text.size()) {
+        std::size_t feed = text.find('\n', pos);
+        std::size_t end = feed == std::string_view::npos ? text.size() : feed;
+        std::string_view line = text.substr(pos, end - pos);
+        while (!line.empty() && line.back() == '\r')
+            line.remove_suffix(1);
+        config.lines.push_back(splitLine(std::string(line)));
+        pos = feed == std::string_view::npos ? text.size() : feed + 1;
+    }
+    return config;
+}
+
+std::string serializeServerConfig(const ServerConfig& config) {
+    std::string out;
+    for (const ConfigLine& line : config.lines) {
+        out += toUtf8(line.text);
+        out += "\r\n";
+    }
+    return out;
+}
+
+std::string serverConfigPath(const std::string& root) {
+    return root + "/server.cfg";
+}
+
+ServerConfig readServerConfig(const std::string& root) {
+    return parseServerConfig(fromUtf8(readFileBytes(serverConfigPath(root))));
+}
+
+bool writeServerConfig(const std::string& root, const ServerConfig& config) {
+    return replaceFileBytes(serverConfigPath(root), serializeServerConfig(config));
+}
+
+std::string configValue(const ServerConfig& config, std::string_view key) {
+    for (const ConfigLine& line : config.lines) {
+        if (line.key == key) return line.value;
+    }
+    return {};
+}
+
+void setConfigValue(ServerConfig& config, std::string_view key, std::string_view value) {
+    for (ConfigLine& line : config.lines) {
+        if (line.key == key) {
+            line = settingLine(key, value);
+            return;
+        }
+    }
+    config.lines.push_back(settingLine(key, value));
+}
+
+bool isResourceLoaded(const ServerConfig& config, std::string_view name) {
+    for (const ConfigLine& line : config.lines) {
+        if (line.key == "load" && line.value == name) return true;
+    }
+    return false;
+}
+
+void setResourceLoad(ServerConfig& config, std::string_view name, bool enabled) {
+    for (auto it = config.lines.begin(); it != config.lines.end(); ++it) {
+        if (it->key == "load" && it->value == name) {
+            if (!enabled) config.lines.erase(it);
+            return;
+        }
+    }
+    if (enabled) config.lines.push_back(settingLine("load", name));
+}
+
+bool updateResourceLoad(const std::string& root, std::string_view name, bool enabled) {
+    ServerConfig config = readServerConfig(root);
+    setResourceLoad(config, name, enabled);
+    return writeServerConfig(root, config);
+}
+
+namespace command {
+
+void saveCfg(App& app, const std::string& message) {
+    if (app.serverRoot.empty()) return;
+    ServerConfig config = readServerConfig(app.serverRoot);
+    std::vector<std::pair<std::string_view, std::string>> edits;
+    for (std::string_view key : configKeys) {
+        if (message.find("\"" + std::string(key) + "\"") == std::string::npos) continue;
+        std::string value = jsonString(message, key);
+        // A raw line break would split the line and smuggle in settings of its own.
+        if (hasControlCharacter(value)) {
+            sendNotice(app, "Settings cannot hold line breaks or control characters.", true);
+            return;
+        }
+        edits.emplace_back(key, std::move(value));
+    }
+    for (const auto& [key, value] : edits)
+        setConfigValue(config, key, value);
+    if (writeServerConfig(app.serverRoot, config)) {
+        sendNotice(app, "server.cfg saved. Restart the server to apply.", false);
+    } else {
+        sendNotice(app, kWriteFailed, true);
+    }
+    sendState(app);
+}
+
+void toggleResource(App& app, const std::string& message) {
+    if (app.serverRoot.empty()) return;
+    std::string name = jsonString(message, "name");
+    bool enabled = jsonBool(message, "enabled");
+    if (name.empty() || hasControlCharacter(name)) return;
+    if (!updateResourceLoad(app.serverRoot, name, enabled)) sendNotice(app, kWriteFailed, true);
+    sendState(app);
+}
+
+}  // namespace command

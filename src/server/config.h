@@ -1,0 +1,63 @@
+#pragma once
+#include <array>
+#include <string>
+#include <string_view>
+#include <vector>
+
+struct App;
+
+// One line of server.cfg. Only `text` is ever written back; key and value serve lookups and
+// are empty for blank lines, comments and single-word lines.
+struct ConfigLine {
+    std::string key;
+    std::string value;
+    std::string text;
+};
+
+// The lines of server.cfg in file order.
+struct ServerConfig {
+    std::vector<ConfigLine> lines;
+};
+
+// The settings the tool shows and edits, in the order of the state message and of saveCfg.
+inline constexpr std::array<std::string_view, 10> configKeys = {
+    "sv_hostname",   "sv_maxplayers", "sv_map",    "sv_port",    "sv_httpport",
+    "sv_scriptport", "sv_publicip",   "sv_admins", "sv_gamedir", "sv_rconpassword"};
+
+// Splits file text into lines (LF separated, trailing CRs dropped) and reads each line's key.
+ServerConfig parseServerConfig(std::string_view text);
+
+// Every line's text followed by CR LF.
+std::string serializeServerConfig(const ServerConfig& config);
+
+// root + "/server.cfg"
+std::string serverConfigPath(const std::string& root);
+
+// Reads and splits root/server.cfg; missing or unreadable reads as empty.
+ServerConfig readServerConfig(const std::string& root);
+
+// Writes root/server.cfg whole, through a temporary file so that a failed write never leaves
+// it cut short. False when it could not be written.
+bool writeServerConfig(const std::string& root, const ServerConfig& config);
+
+// The value of the first line with this key; empty when none.
+std::string configValue(const ServerConfig& config, std::string_view key);
+
+// Rewrites the first line with this key as "key value", or appends one.
+void setConfigValue(ServerConfig& config, std::string_view key, std::string_view value);
+
+// Whether some line is exactly "load <name>" as a setting (key "load", value equal to name).
+bool isResourceLoaded(const ServerConfig& config, std::string_view name);
+
+// Adds "load <name>" at the end when enabling and none exists; removes the first such line
+// when disabling.
+void setResourceLoad(ServerConfig& config, std::string_view name, bool enabled);
+
+// Reads server.cfg, sets the load line of one resource and writes it back. False when the
+// file could not be written.
+bool updateResourceLoad(const std::string& root, std::string_view name, bool enabled);
+
+namespace command {
+void saveCfg(App& app, const std::string& message);
+void toggleResource(App& app, const std::string& message);
+}  // namespace command

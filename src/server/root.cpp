@@ -1,0 +1,45 @@
+#include "server/root.h"
+
+#include "bridge/app.h"
+#include "bridge/files.h"
+#include "bridge/text.h"
+#include "platform/paths.h"
+#include "server/state.h"
+
+std::string appDataFolder() {
+    return platform::appDataFolder();
+}
+
+std::string serverRootFile() {
+    return appDataFolder() + "/server-root.txt";
+}
+
+void loadServerRoot(App& app) {
+    std::string root = fromUtf8(readFileBytes(serverRootFile()));
+    // A file edited by hand often ends with a line break; tabs and leading blanks stay.
+    while (!root.empty() && (root.back() == '\r' || root.back() == '\n' || root.back() == ' ')) {
+        root.pop_back();
+    }
+    app.serverRoot = std::move(root);
+}
+
+bool chooseServerRoot(App& app, const std::string& path) {
+    bool changed = path != app.serverRoot;
+    app.serverRoot = path;
+    // A failed write is not reported: the next init reads the file and shows what it holds.
+    writeFileBytes(serverRootFile(), toUtf8(app.serverRoot));
+    return changed;
+}
+
+namespace command {
+
+void pickFolder(App& app, const std::string&) {
+    auto chosen = app.dialogs.pickFolder("Server folder (where VarraForgesetServer.exe lives)");
+    if (chosen && !chosen->empty() && chooseServerRoot(app, *chosen)) {
+        app.window.reloadForNewRoot();
+        return;
+    }
+    sendState(app);
+}
+
+}  // namespace command

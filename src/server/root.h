@@ -1,0 +1,22 @@
+#pragma once
+#include <string>
+
+struct App;
+
+// The app data folder (created when missing); see platform::appDataFolder.
+std::string appDataFolder();
+
+// appDataFolder() + "/server-root.txt", where the chosen server folder is remembered.
+std::string serverRootFile();
+
+// Replaces app.serverRoot with the content of server-root.txt, trailing CR, LF and blanks
+// dropped. A missing file gives an empty root.
+void loadServerRoot(App& app);
+
+// Sets the server root and remembers it in server-root.txt, as choosing it in the folder
+// dialog does. Returns whether the root changed (exact, case-sensitive comparison).
+bool chooseServerRoot(App& app, const std::string& path);
+
+namespace command {
+void pickFolder(App& app, const std::string& message);
+}

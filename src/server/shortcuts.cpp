@@ -1,0 +1,56 @@
+#include "server/shortcuts.h"
+
+#include "bridge/app.h"
+#include "bridge/files.h"
+#include "bridge/json_read.h"
+#include "bridge/messages.h"
+#include "platform/paths.h"
+#include "platform/shell.h"
+
+namespace {
+
+std::string guidePath() {
+    const std::string exe = platform::executableFolder();
+    const std::string beside = exe + "/docs/server-owner-guide.md";
+    // A development build runs from a folder one level below the guide.
+    return fileExists(beside) ? beside : exe + "/../docs/server-owner-guide.md";
+}
+
+}  // namespace
+
+namespace command {
+
+void startRunner(App& app, const std::string&) {
+    const std::string runner = app.serverRoot + "/VarraForgesetServer.exe";
+    if (app.serverRoot.empty() || !fileExists(runner)) {
+        sendNotice(app, "VarraForgesetServer.exe not found in the server folder.", true);
+        return;
+    }
+    if (platform::startDetached({runner}, app.serverRoot)) {
+        sendNotice(app, "Server runner started in its own window.", false);
+    } else {
+        sendNotice(app, "Could not start VarraForgesetServer.exe.", true);
+    }
+}
+
+void open(App& app, const std::string& message) {
+    const std::string what = jsonString(message, "what");
+    if (what == "docs") {
+        platform::shellOpen(guidePath());
+        return;
+    }
+    // Without a server folder there is nothing to show; a path made of the tail alone would
+    // point at the top of the file system.
+    if (app.serverRoot.empty()) return;
+    std::string target = app.serverRoot;
+    if (what == "resources") {
+        target += "/resources";
+    } else if (what == "skins") {
+        target += "/resources/skins";
+    } else if (what == "mods") {
+        target += "/client-mods";
+    }
+    platform::shellOpen(target);
+}
+
+}  // namespace command

@@ -1,0 +1,72 @@
+#include "server/skins.h"
+
+#include "bridge/app.h"
+#include "bridge/base64.h"
+#include "bridge/files.h"
+#include "bridge/json_read.h"
+#include "bridge/messages.h"
+#include "bridge/text.h"
+#include "server/config.h"
+#include "server/resources.h"
+#include "server/state.h"
+
+namespace command {
+
+void saveSkins(App& app, const std::string& message) {
+    if (app.serverRoot.empty()) return;
+    const std::string json = base64Decode(jsonString(message, "json"));
+    const std::string lua = base64Decode(jsonString(message, "lua"));
+    if (json.empty() || lua.empty()) {
+        sendNotice(app, "Nothing to save.", true);
+        return;
+    }
+    ensureSkinsResource(app.serverRoot);
+    const std::string folder = resourcesFolder(app.serverRoot) + "/skins";
+    const std::string jsonPath = folder + "/skins.json";
+    const std::string luaPath = folder + "/skins.lua";
+    // No skins.json means skins.lua was written by hand: keep that text before replacing it,
+    // and stop rather than lose it when the copy fails.
+    if (!fileExists(jsonPath) && fileExists(luaPath) && !copyFileBytes(luaPath, luaPath + ".bak")) {
+        sendNotice(app, "Could not back up skins.lua; nothing was saved.", true);
+        sendState(app);
+        return;
+    }
+    // The server reads skins.lua at start: replacing in one step never leaves it cut short.
+    if (!replaceFileBytes(jsonPath, json)) {
+        sendNotice(app, "Could not write skins.json.", true);
+    } else if (!replaceFileBytes(luaPath, lua)) {
+        sendNotice(app, "Could not write skins.lua.", true);
+    } else if (!updateResourceLoad(app.serverRoot, "skins", true)) {
+        sendNotice(app, "Could not write server.cfg.", true);
+    } else {
+        sendNotice(app, "Skins saved. Restart the server to apply.", false);
+    }
+    sendState(app);
+}
+
+void studioSaveTexture(App& app, const std::string& message) {
+    if (app.serverRoot.empty()) return;
+    const std::string name = jsonString(message, "name");
+    if (!isPlainName(name)) {
+        sendNotice(app, "Texture name: letters, digits, _ and -.", true);
+        return;
+    }
+    const std::string png = base64Decode(jsonString(message, "png"));
+    if (png.size() < 100) {
+        sendNotice(app, "Empty texture.", true);
+        return;
+    }
+    ensureSkinsResource(app.serverRoot);
+    const std::string folder = resourcesFolder(app.serverRoot) + "/skins/textures";
+    makeDirs(folder);
+    // The notice keeps the tool's Windows wording, backslash included, on every platform.
+    const std::string shown = "textures\\" + name + ".png";
+    if (replaceFileBytes(folder + "/" + name + ".png", png)) {
+        sendNotice(app, "Texture saved as " + shown, false);
+    } else {
+        sendNotice(app, "Could not write " + shown + ".", true);
+    }
+    sendState(app);
+}
+
+}  // namespace command

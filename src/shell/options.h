@@ -1,0 +1,22 @@
+#pragma once
+#include <optional>
+#include <string>
+#include <vector>
+
+// What the command line asks for.
+struct Options {
+    enum class Host { none, stdio } host = Host::none;
+    bool help = false;
+    std::optional<std::string> root;     // --root DIR
+    std::optional<std::string> dialogs;  // --dialogs FILE
+};
+
+struct ParsedOptions {
+    Options options;
+    std::string error;  // non-empty when the command line is wrong
+};
+
+ParsedOptions parseOptions(const std::vector<std::string>& args);
+
+// The text of --help.
+std::string usageText();

@@ -1,0 +1,80 @@
+#pragma once
+#include <nlohmann/json.hpp>
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "bridge/app.h"
+#include "bridge/outbox.h"
+#include "platform/dialogs.h"
+#include "platform/window.h"
+
+// A fresh folder under the system's temporary folder, removed with everything in it.
+class TempDir {
+  public:
+    TempDir();
+    ~TempDir();
+    TempDir(const TempDir&) = delete;
+    TempDir& operator=(const TempDir&) = delete;
+    const std::string& path() const { return path_; }
+    std::string operator/(const std::string& tail) const { return path_ + "/" + tail; }
+
+  private:
+    std::string path_;
+};
+
+// Records what the page asked of the window.
+class RecordingWindow : public platform::Window {
+  public:
+    void minimize() override { calls.push_back("minimize"); }
+    void toggleMaximize() override { calls.push_back("toggleMaximize"); }
+    void close() override { calls.push_back("close"); }
+    void startMove() override { calls.push_back("startMove"); }
+    void reloadForNewRoot() override { calls.push_back("reload"); }
+    std::vector<std::string> calls;
+};
+
+// An App over a temporary server folder and app data folder, with the real command table
+// and a capturing outbox. XDG_DATA_HOME points into the temporary folder for its lifetime.
+class TestApp {
+  public:
+    TestApp();
+    ~TestApp();
+
+    // Runs one inbound message through the real dispatcher.
+    void send(const std::string& message);
+
+    // Every message posted since the last call, each parsed as JSON (a test fails on any
+    // message that is not valid JSON).
+    std::vector<nlohmann::json> take();
+
+    // The raw texts posted since the last call.
+    std::vector<std::string> takeRaw();
+
+    std::string root() const { return home.path() + "/server"; }
+    std::string appData() const { return home.path() + "/data/VarraForgeset"; }
+
+    TempDir home;
+    Outbox outbox;
+    platform::ScriptedDialogs dialogs;
+    RecordingWindow window;
+    App app;
+
+  private:
+    std::string oldXdg_;
+    bool hadXdg_ = false;
+};
+
+// Test file helpers that fail loudly instead of hiding a setup mistake.
+void writeText(const std::string& path, const std::string& bytes);
+std::string readText(const std::string& path);
+bool exists(const std::string& path);
+
+std::string base64Encode(const std::string& bytes);
+
+// The notices among messages, as (error, text) pairs.
+std::vector<std::pair<bool, std::string>> notices(const std::vector<nlohmann::json>& messages);
+
+// The types of the messages, in order.
+std::vector<std::string> types(const std::vector<nlohmann::json>& messages);
