@@ -1,14 +1,28 @@
 #pragma once
 #include <atomic>
+#include <cstdint>
 #include <span>
 #include <string>
 #include <string_view>
 
+#include "bridge/job_queue.h"
 #include "bridge/outbox.h"
 #include "platform/dialogs.h"
+#include "platform/paths.h"
 #include "platform/window.h"
 
 struct App;
+
+// How long each outside program may run, in milliseconds, before it is ended. Tests shorten
+// them.
+struct ChildTimeLimits {
+    std::uint32_t listSpecies = 180000;
+    std::uint32_t exportSpecies = 300000;
+    std::uint32_t inspectFbx = 900000;
+    std::uint32_t prepareTextures = 900000;
+    std::uint32_t packArchive = 900000;
+    std::uint32_t unpackArchive = 600000;
+};
 
 // A command handler receives the whole inbound message text and reads its own fields.
 using CommandHandler = void (*)(App& app, const std::string& message);
@@ -23,7 +37,11 @@ struct Command {
 struct App {
     App(Outbox& outbox, platform::Dialogs& dialogs, platform::Window& window,
         std::span<const Command> commands)
-        : outbox(outbox), dialogs(dialogs), window(window), commands(commands) {}
+        : outbox(outbox),
+          dialogs(dialogs),
+          window(window),
+          commands(commands),
+          programFolder(platform::executableFolder()) {}
 
     Outbox& outbox;
     platform::Dialogs& dialogs;
@@ -37,4 +55,12 @@ struct App {
 
     // Set by buildLogin while a sign-in worker runs.
     std::atomic<bool> signInActive{false};
+
+    // The folder of the running executable, where tools/ and docs/ are looked for.
+    std::string programFolder;
+
+    ChildTimeLimits timeLimits;
+
+    // Runs the asset studio's commands one at a time, off the dispatching thread.
+    JobQueue studioJobs;
 };

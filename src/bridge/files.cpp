@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "bridge/text.h"
 #include "platform/files.h"
 #include "platform/paths.h"
 
@@ -66,19 +67,27 @@ bool copyFileBytes(const std::string& from, const std::string& to) {
 
 bool wildcardMatch(const std::string& pattern, const std::string& name) {
     auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; };
+    // '?' stands for one character, as on Windows, so the name is walked by whole UTF-8
+    // sequences (a stray byte counts as one character).
+    auto step = [&](std::size_t i) {
+        return std::max<std::size_t>(1, utf8SequenceLength(name, i));
+    };
     // Greedy matching with one back-tracking point: linear enough for file names.
     std::size_t p = 0, n = 0, starP = std::string::npos, starN = 0;
     while (n < name.size()) {
         if (p < pattern.size() && pattern[p] == '*') {
             starP = p++;
             starN = n;
-        } else if (p < pattern.size() &&
-                   (pattern[p] == '?' || lower(pattern[p]) == lower(name[n]))) {
+        } else if (p < pattern.size() && pattern[p] == '?') {
+            ++p;
+            n += step(n);
+        } else if (p < pattern.size() && lower(pattern[p]) == lower(name[n])) {
             ++p;
             ++n;
         } else if (starP != std::string::npos) {
             p = starP + 1;
-            n = ++starN;
+            starN += step(starN);
+            n = starN;
         } else {
             return false;
         }

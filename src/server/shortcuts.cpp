@@ -4,16 +4,14 @@
 #include "bridge/files.h"
 #include "bridge/json_read.h"
 #include "bridge/messages.h"
-#include "platform/paths.h"
 #include "platform/shell.h"
 
 namespace {
 
-std::string guidePath() {
-    const std::string exe = platform::executableFolder();
-    const std::string beside = exe + "/docs/server-owner-guide.md";
+std::string guidePath(const std::string& programFolder) {
+    const std::string beside = programFolder + "/docs/server-owner-guide.md";
     // A development build runs from a folder one level below the guide.
-    return fileExists(beside) ? beside : exe + "/../docs/server-owner-guide.md";
+    return fileExists(beside) ? beside : programFolder + "/../docs/server-owner-guide.md";
 }
 
 }  // namespace
@@ -36,7 +34,7 @@ void startRunner(App& app, const std::string&) {
 void open(App& app, const std::string& message) {
     const std::string what = jsonString(message, "what");
     if (what == "docs") {
-        platform::shellOpen(guidePath());
+        platform::shellOpen(guidePath(app.programFolder));
         return;
     }
     // Without a server folder there is nothing to show; a path made of the tail alone would

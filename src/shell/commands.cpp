@@ -7,6 +7,7 @@
 #include "server/shortcuts.h"
 #include "server/skins.h"
 #include "server/state.h"
+#include "studio/studio.h"
 
 namespace command {
 namespace {
@@ -16,6 +17,7 @@ namespace {
 void init(App& app, const std::string&) {
     loadServerRoot(app);
     sendState(app);
+    sendStudio(app);
 }
 
 void winMin(App& app, const std::string&) {
@@ -33,7 +35,10 @@ void dragWindow(App& app, const std::string&) {
 
 constexpr Command kTable[] = {
     {"init", init},
+    {"studioSpecies", studioSpecies},
+    {"studioExtract", studioExtract},
     {"studioSaveTexture", studioSaveTexture},
+    {"studioRefresh", studioRefresh},
     {"pickFolder", pickFolder},
     {"saveCfg", saveCfg},
     {"toggleResource", toggleResource},

@@ -1,12 +1,15 @@
+#include <cstdlib>
 #include <iostream>
 #include <string>
 #include <vector>
 
 #include "bridge/app.h"
+#include "bridge/files.h"
 #include "server/root.h"
 #include "shell/commands.h"
 #include "shell/options.h"
 #include "shell/stdio_host.h"
+#include "studio/asset_helper.h"
 
 int main(int argc, char** argv) {
     // Standard output carries messages only; the C++ streams need no sync with C stdio.
@@ -41,7 +44,12 @@ int main(int argc, char** argv) {
     Outbox outbox;
     HeadlessWindow window;
     App app(outbox, dialogs, window, commandTable());
+    makeDirs(assetsFolder());
     loadServerRoot(app);
     if (options.root) chooseServerRoot(app, *options.root);
-    return runStdioHost(app, window, std::cin, std::cout);
+    int code = runStdioHost(app, window, std::cin, std::cout);
+    std::cout.flush();
+    // A studio job still running after winClose ends with the process, as it would when the
+    // window closes; destructors would wait for it.
+    std::_Exit(code);
 }

@@ -32,6 +32,9 @@ int runStdioHost(App& app, HeadlessWindow& window, std::istream& in, std::ostrea
         if (!line.empty() && line.back() == '\r') line.pop_back();
         dispatchCommand(app, line);
     }
+    // A script that ends its input after a long command still wants that command's answer;
+    // winClose, like closing the window, does not wait.
+    if (!window.closed()) app.studioJobs.waitIdle();
     app.outbox.close();
     writer.join();
     return 0;

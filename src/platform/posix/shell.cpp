@@ -1,5 +1,7 @@
 #include "platform/shell.h"
 
+#include "platform/process.h"
+
 #include <fcntl.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -9,25 +11,6 @@
 #include <string>
 
 namespace platform {
-namespace {
-
-// Finds a program on PATH the way a shell would; empty when it is nowhere.
-std::string findOnPath(const std::string& program) {
-    const char* path = std::getenv("PATH");
-    std::string dirs = path ? path : "/usr/local/bin:/usr/bin:/bin";
-    size_t start = 0;
-    while (start <= dirs.size()) {
-        size_t end = dirs.find(':', start);
-        if (end == std::string::npos) end = dirs.size();
-        std::string dir = dirs.substr(start, end - start);
-        std::string candidate = (dir.empty() ? std::string(".") : dir) + "/" + program;
-        if (::access(candidate.c_str(), X_OK) == 0) return candidate;
-        start = end + 1;
-    }
-    return {};
-}
-
-}  // namespace
 
 bool startDetached(const std::vector<std::string>& argv, const std::string& workingFolder) {
     if (argv.empty()) return false;
@@ -81,7 +64,7 @@ bool startDetached(const std::vector<std::string>& argv, const std::string& work
 }
 
 void shellOpen(const std::string& target) {
-    std::string opener = findOnPath("xdg-open");
+    std::string opener = findProgram("xdg-open");
     if (opener.empty() || target.empty()) return;
     startDetached({opener, target}, "");
 }

@@ -1,0 +1,146 @@
+#include "platform/process.h"
+
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <sys/syscall.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <chrono>
+#include <cstdlib>
+#include <thread>
+
+namespace platform {
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+// Closes every descriptor from 3 up in the child, so that only the pipe's write end (now
+// standard output and error) passes on: a concurrent call's pipe must not be held open by
+// our child. close_range is one call; the loop is the fallback for older kernels.
+void closeInheritedDescriptors() {
+#ifdef SYS_close_range
+    if (::syscall(SYS_close_range, 3u, ~0u, 0u) == 0) return;
+#endif
+    long max = ::sysconf(_SC_OPEN_MAX);
+    for (int fd = 3; fd < (max > 0 ? max : 1024); ++fd)
+        ::close(fd);
+}
+
+int millisecondsLeft(Clock::time_point deadline) {
+    auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
+    return left.count() <= 0 ? 0 : static_cast<int>(std::min<long long>(left.count(), 60000));
+}
+
+// Waits until the child exits or the deadline passes; false on the deadline.
+bool waitForExit(pid_t child, Clock::time_point deadline) {
+    int pidFd = static_cast<int>(::syscall(SYS_pidfd_open, child, 0));
+    if (pidFd >= 0) {
+        pollfd p{pidFd, POLLIN, 0};
+        int ready;
+        do {
+            ready = ::poll(&p, 1, millisecondsLeft(deadline));
+        } while ((ready < 0 && errno == EINTR) || (ready == 0 && Clock::now() < deadline));
+        ::close(pidFd);
+        return ready > 0;
+    }
+    // Kernels without pidfd: look every few milliseconds.
+    while (Clock::now() < deadline) {
+        siginfo_t info{};
+        if (::waitid(P_PID, static_cast<id_t>(child), &info, WEXITED | WNOHANG | WNOWAIT) != 0 ||
+            info.si_pid != 0) {
+            return true;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    }
+    return false;
+}
+
+}  // namespace
+
+std::string runCaptured(const std::vector<std::string>& argv, std::uint32_t timeoutMs) {
+    if (argv.empty()) return {};
+    const auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
+    std::vector<char*> args;
+    for (const std::string& a : argv)
+        args.push_back(const_cast<char*>(a.c_str()));
+    args.push_back(nullptr);
+
+    int pipeFds[2];
+    if (::pipe2(pipeFds, O_CLOEXEC) != 0) return {};
+    pid_t child = ::fork();
+    if (child < 0) {
+        ::close(pipeFds[0]);
+        ::close(pipeFds[1]);
+        return {};
+    }
+    if (child == 0) {
+        // Its own process group: at the time limit the child and whatever it started end
+        // together with one signal.
+        ::setpgid(0, 0);
+        int devNull = ::open("/dev/null", O_RDONLY);
+        ::dup2(devNull >= 0 ? devNull : pipeFds[1], STDIN_FILENO);
+        ::dup2(pipeFds[1], STDOUT_FILENO);
+        ::dup2(pipeFds[1], STDERR_FILENO);
+        closeInheritedDescriptors();
+        ::execv(args[0], args.data());
+        ::_exit(127);
+    }
+    // Also set from this side, so the group exists before any kill below.
+    ::setpgid(child, child);
+    ::close(pipeFds[1]);
+
+    std::string output;
+    bool timedOut = false;
+    char block[65536];
+    for (;;) {
+        pollfd p{pipeFds[0], POLLIN, 0};
+        int ready = ::poll(&p, 1, millisecondsLeft(deadline));
+        if (ready < 0 && errno == EINTR) continue;
+        if (ready == 0) {
+            timedOut = true;
+            break;
+        }
+        ssize_t n = ::read(pipeFds[0], block, sizeof block);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) break;
+        output.append(block, static_cast<size_t>(n));
+    }
+    ::close(pipeFds[0]);
+
+    // The output has ended; give the child the rest of the time to exit. A pidfd lets us
+    // sleep exactly until it does.
+    int status = 0;
+    bool reaped = false;
+    if (!timedOut) {
+        reaped = ::waitpid(child, &status, WNOHANG) == child;
+        if (!reaped) timedOut = !waitForExit(child, deadline);
+    }
+    if (timedOut) ::kill(-child, SIGKILL);
+    if (!reaped) {
+        while (::waitpid(child, &status, 0) < 0 && errno == EINTR) {
+        }
+    }
+    return output;
+}
+
+std::string findProgram(const std::string& name) {
+    if (name.find('/') != std::string::npos) return ::access(name.c_str(), X_OK) == 0 ? name : "";
+    const char* path = std::getenv("PATH");
+    std::string dirs = path ? path : "/usr/local/bin:/usr/bin:/bin";
+    std::size_t start = 0;
+    while (start <= dirs.size()) {
+        std::size_t end = dirs.find(':', start);
+        if (end == std::string::npos) end = dirs.size();
+        std::string dir = dirs.substr(start, end - start);
+        std::string candidate = (dir.empty() ? std::string(".") : dir) + "/" + name;
+        if (::access(candidate.c_str(), X_OK) == 0) return candidate;
+        start = end + 1;
+    }
+    return {};
+}
+
+}  // namespace platform

@@ -1,0 +1,19 @@
+#pragma once
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace platform {
+
+// Runs a program (argv[0] is its full path) and returns everything it wrote to standard
+// output and standard error, in the order it reached the one pipe both share, unchanged.
+// The child gets no standard input and no other descriptor of ours. When `timeoutMs` passes
+// before the output has ended and the child has exited, the child and everything it started
+// in its process group are killed and what was read so far is returned. A program that
+// cannot be started gives empty output, like one that printed nothing.
+std::string runCaptured(const std::vector<std::string>& argv, std::uint32_t timeoutMs);
+
+// The full path of a program found on PATH; empty when it is nowhere.
+std::string findProgram(const std::string& name);
+
+}  // namespace platform

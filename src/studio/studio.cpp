@@ -1,0 +1,133 @@
+#include "studio/studio.h"
+
+#include "bridge/app.h"
+#include "bridge/files.h"
+#include "bridge/json_read.h"
+#include "bridge/json_write.h"
+#include "bridge/messages.h"
+#include "bridge/text.h"
+#include "platform/process.h"
+#include "studio/asset_helper.h"
+
+namespace {
+
+// The page reads the species list as an array; anything else stored there (a hand edit, an
+// old helper's odd output) would make the whole message unreadable, so it is shown as empty.
+bool isJsonArray(const std::string& text) {
+    std::size_t first = text.find_first_not_of(" \t\r\n");
+    return first != std::string::npos && text[first] == '[' && isJsonText(text);
+}
+
+// At most `limit` bytes of the output, cut at a character boundary, as readable text.
+std::string excerpt(const std::string& output, std::size_t limit) {
+    std::size_t cut = std::min(limit, output.size());
+    // Step back over continuation bytes so a character is never split.
+    while (cut > 0 && cut < output.size() &&
+           (static_cast<unsigned char>(output[cut]) & 0xC0) == 0x80) {
+        --cut;
+    }
+    return fromUtf8(output.substr(0, cut));
+}
+
+void listSpecies(App& app) {
+    const std::string helper = findAssetHelper(app.programFolder);
+    if (helper.empty()) {
+        sendNotice(app, kHelperMissing, true);
+        return;
+    }
+    const std::string output =
+        platform::runCaptured({helper, "species"}, app.timeLimits.listSpecies);
+    const std::string span = speciesListSpan(output);
+    if (span.empty()) {
+        sendNotice(app,
+                   "Could not read the game files. Is The Varra installed, is the AES key current?",
+                   true);
+        return;
+    }
+    const std::string folder = assetsFolder();
+    makeDirs(folder);
+    // The page may read the list at any moment (init): never let it see half a file.
+    replaceFileBytes(folder + "/species.json", span);
+    sendStudio(app);
+}
+
+void extractSpecies(App& app, const std::string& name) {
+    const std::string helper = findAssetHelper(app.programFolder);
+    if (helper.empty()) {
+        sendNotice(app, kHelperMissing, true);
+        return;
+    }
+    const std::string folder = assetsFolder();
+    makeDirs(folder);
+    sendNotice(app, "Extracting " + name + " from the game files...", false);
+    const std::string output = platform::runCaptured({helper, "export", name, folder + "/" + name},
+                                                     app.timeLimits.exportSpecies);
+    if (output.find("done") != std::string::npos) {
+        sendNotice(app, name + " extracted.", false);
+        sendStudio(app);
+        return;
+    }
+    // Escaped once, by the notice itself: the owner reads the helper's words as written.
+    sendNotice(app, "Extraction failed: " + excerpt(output, 200), true);
+}
+
+}  // namespace
+
+std::string speciesListSpan(const std::string& output) {
+    const std::size_t first = output.find('[');
+    const std::size_t last = output.rfind(']');
+    if (first == std::string::npos || last == std::string::npos || last < first) return {};
+    // Helpers print log lines such as "[info] ..." before the list. The span from the first
+    // "[" would then not be a list at all; the first later "[" that starts a valid JSON array
+    // ending at the last "]" is the list the owner wants. Without one, the span is kept as
+    // it is.
+    for (std::size_t start = first; start < last; start = output.find('[', start + 1)) {
+        std::string candidate = output.substr(start, last - start + 1);
+        if (isJsonText(candidate)) return candidate;
+    }
+    return output.substr(first, last - first + 1);
+}
+
+std::string buildStudioMessage(const std::string& programFolder) {
+    const std::string folder = assetsFolder();
+    std::string out = "{\"type\":\"studio\",\"helper\":";
+    out += findAssetHelper(programFolder).empty() ? "false" : "true";
+    out += ",\"assetsDir\":";
+    appendJsonString(out, folder);
+    out += ",\"species\":";
+    const std::string species = fromUtf8(readFileBytes(folder + "/species.json"));
+    out += isJsonArray(species) ? species : "[]";
+    out += ",\"extracted\":[";
+    bool first = true;
+    for (const std::string& name : listSubdirs(folder)) {
+        if (!fileExists(folder + "/" + name + "/info.json")) continue;
+        if (!first) out += ',';
+        first = false;
+        appendJsonString(out, name);
+    }
+    out += "]}";
+    return out;
+}
+
+void sendStudio(App& app) {
+    postToUi(app, buildStudioMessage(app.programFolder));
+}
+
+namespace command {
+
+void studioSpecies(App& app, const std::string&) {
+    app.studioJobs.post([&app] { listSpecies(app); });
+}
+
+void studioExtract(App& app, const std::string& message) {
+    std::string name = jsonString(message, "species");
+    // The name becomes a folder and an argument: anything but a plain name is a broken page.
+    if (!isPlainName(name)) return;
+    app.studioJobs.post([&app, name = std::move(name)] { extractSpecies(app, name); });
+}
+
+void studioRefresh(App& app, const std::string&) {
+    app.studioJobs.post([&app] { sendStudio(app); });
+}
+
+}  // namespace command

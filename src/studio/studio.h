@@ -1,0 +1,22 @@
+#pragma once
+#include <string>
+
+struct App;
+
+// The "studio" message: whether the asset helper is there, the assets folder, the stored
+// species list and the extracted species.
+std::string buildStudioMessage(const std::string& programFolder);
+
+// Builds the studio message and posts it.
+void sendStudio(App& app);
+
+// From the helper's output for `species`: the bracketed span to store as the species list, or
+// empty when the output holds none.
+std::string speciesListSpan(const std::string& output);
+
+namespace command {
+// These run on the studio worker, one at a time, in the order received.
+void studioSpecies(App& app, const std::string& message);
+void studioExtract(App& app, const std::string& message);
+void studioRefresh(App& app, const std::string& message);
+}  // namespace command
