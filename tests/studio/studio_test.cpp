@@ -1,0 +1,287 @@
+#include <gtest/gtest.h>
+#include <stdlib.h>
+
+#include <chrono>
+#include <filesystem>
+#include <thread>
+
+#include "bridge/text.h"
+#include "studio/asset_helper.h"
+#include "studio/studio.h"
+#include "support/test_app.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+// Sets an environment variable for one test and restores the old state after it.
+class ScopedEnv {
+  public:
+    ScopedEnv(const char* name, const std::string& value) : name_(name) {
+        if (const char* old = getenv(name)) old_ = old;
+        setenv(name, value.c_str(), 1);
+    }
+    ~ScopedEnv() {
+        if (old_) {
+            setenv(name_, old_->c_str(), 1);
+        } else {
+            unsetenv(name_);
+        }
+    }
+
+  private:
+    const char* name_;
+    std::optional<std::string> old_;
+};
+
+// A TestApp whose program folder holds tools/forgeset-assets, the fake helper.
+class StudioTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        t.app.programFolder = t.home / "program";
+        fs::create_directories(t.home / "program/tools");
+        fs::create_symlink(FORGESET_FAKE_ASSETS_PATH, t.home / "program/tools/forgeset-assets");
+    }
+
+    std::string assets() const { return t.appData() + "/assets"; }
+
+    // Runs a command and waits until the studio worker has answered it.
+    std::vector<nlohmann::json> run(const std::string& message) {
+        t.send(message);
+        t.app.studioJobs.waitIdle();
+        return t.take();
+    }
+
+    nlohmann::json studio() {
+        auto messages = run(R"({"cmd":"studioRefresh"})");
+        EXPECT_EQ(types(messages), std::vector<std::string>{"studio"});
+        return messages.empty() ? nlohmann::json() : messages[0];
+    }
+
+    TestApp t;
+};
+
+using Notice = std::pair<bool, std::string>;
+
+}  // namespace
+
+TEST_F(StudioTest, MessageListsOnlyExtractedSpeciesAndTheHelper) {
+    fs::create_directories(assets() + "/Rex");
+    writeText(assets() + "/Rex/info.json", "{}");
+    fs::create_directories(assets() + "/Half");  // no info.json yet
+    fs::create_directories(assets() + "/.hidden");
+    writeText(assets() + "/.hidden/info.json", "{}");
+    writeText(assets() + "/Plain", "a file named like a species");
+    fs::create_directories(assets() + "/Dir/info.json");  // a folder, not a file
+
+    nlohmann::json m = studio();
+    EXPECT_EQ(m["helper"], true);
+    EXPECT_EQ(m["assetsDir"], assets());
+    EXPECT_EQ(m["species"], nlohmann::json::array());
+    EXPECT_EQ(m["extracted"], nlohmann::json::array({"Rex"}));
+
+    fs::remove(t.home / "program/tools/forgeset-assets");
+    EXPECT_EQ(studio()["helper"], false);
+}
+
+TEST_F(StudioTest, MemberOrderIsFixed) {
+    t.send(R"({"cmd":"studioRefresh"})");
+    t.app.studioJobs.waitIdle();
+    auto raw = t.takeRaw();
+    ASSERT_EQ(raw.size(), 1u);
+    auto ordered = nlohmann::ordered_json::parse(raw[0]);
+    std::vector<std::string> keys;
+    for (auto& [key, value] : ordered.items())
+        keys.push_back(key);
+    EXPECT_EQ(keys,
+              (std::vector<std::string>{"type", "helper", "assetsDir", "species", "extracted"}));
+}
+
+TEST_F(StudioTest, FindsTheHelperInEachPlaceInOrder) {
+    TempDir base;
+    const std::string program = base / "app/bin";
+    fs::create_directories(program + "/tools");
+    EXPECT_EQ(findAssetHelper(program), "");
+    // A folder at the first place does not count; the development build output does.
+    fs::create_directories(program + "/tools/forgeset-assets");
+    const std::string portable = program + "/../tools/assets/bin/Release/net10.0/forgeset-assets";
+    writeText(base / "app/tools/assets/bin/Release/net10.0/forgeset-assets", "");
+    EXPECT_EQ(findAssetHelper(program), portable);
+    const std::string specific =
+        program + "/../tools/assets/bin/Release/net10.0/linux-x64/forgeset-assets";
+    writeText(base / "app/tools/assets/bin/Release/net10.0/linux-x64/forgeset-assets", "");
+    EXPECT_EQ(findAssetHelper(program), specific);
+    fs::remove(program + "/tools/forgeset-assets");
+    writeText(program + "/tools/forgeset-assets", "");
+    EXPECT_EQ(findAssetHelper(program), program + "/tools/forgeset-assets");
+}
+
+TEST_F(StudioTest, SpeciesListIsStoredAndSent) {
+    ScopedEnv mode("FAKE_ASSETS_SPECIES", "list");
+    auto messages = run(R"({"cmd":"studioSpecies"})");
+    ASSERT_EQ(types(messages), std::vector<std::string>{"studio"});
+    auto expected = nlohmann::json::array(
+        {"Tyrannosaurus", "Triceratops", "Stegosaurus", "Pachycephalosaurus", "Velociraptor"});
+    EXPECT_EQ(messages[0]["species"], expected);
+    EXPECT_EQ(nlohmann::json::parse(readText(assets() + "/species.json")), expected);
+}
+
+TEST_F(StudioTest, SpeciesListAfterABracketedLogRemarkIsTheRealList) {
+    ScopedEnv mode("FAKE_ASSETS_SPECIES", "remark");
+    auto messages = run(R"({"cmd":"studioSpecies"})");
+    ASSERT_EQ(types(messages), std::vector<std::string>{"studio"});
+    EXPECT_EQ(messages[0]["species"].size(), 5u);
+    EXPECT_EQ(readText(assets() + "/species.json").front(), '[');
+}
+
+TEST_F(StudioTest, SpeciesListSpanRules) {
+    EXPECT_EQ(speciesListSpan("x [\"a\"] y"), "[\"a\"]");
+    EXPECT_EQ(speciesListSpan("error] cannot read [paks"), "");
+    EXPECT_EQ(speciesListSpan("no brackets"), "");
+    EXPECT_EQ(speciesListSpan(""), "");
+    // Without a valid list inside, the whole bracketed span is kept as it is.
+    EXPECT_EQ(speciesListSpan("[oops, no list] tail"), "[oops, no list]");
+    EXPECT_EQ(speciesListSpan("[info] start\n[\"a\",\"b\"]\nend"), "[\"a\",\"b\"]");
+}
+
+TEST_F(StudioTest, UnreadableSpeciesOutputKeepsTheEarlierList) {
+    writeText(assets() + "/species.json", R"(["Old"])");
+    for (const char* mode : {"reversed", "empty"}) {
+        ScopedEnv env("FAKE_ASSETS_SPECIES", mode);
+        auto messages = run(R"({"cmd":"studioSpecies"})");
+        EXPECT_EQ(notices(messages),
+                  (std::vector<Notice>{
+                      {true,
+                       "Could not read the game files. Is The Varra installed, is the AES key "
+                       "current?"}}))
+            << mode;
+        EXPECT_EQ(readText(assets() + "/species.json"), R"(["Old"])");
+    }
+}
+
+TEST_F(StudioTest, StoredListThatIsNotJsonGoesOutAsAnEmptyArray) {
+    ScopedEnv env("FAKE_ASSETS_SPECIES", "broken");
+    auto messages = run(R"({"cmd":"studioSpecies"})");
+    ASSERT_EQ(types(messages), std::vector<std::string>{"studio"});
+    EXPECT_EQ(readText(assets() + "/species.json"), "[oops, no list]");
+    EXPECT_EQ(messages[0]["species"], nlohmann::json::array());
+    writeText(assets() + "/species.json", "");
+    EXPECT_EQ(studio()["species"], nlohmann::json::array());
+}
+
+TEST_F(StudioTest, MissingHelperIsReportedByBothCommands) {
+    fs::remove(t.home / "program/tools/forgeset-assets");
+    for (const char* message :
+         {R"({"cmd":"studioSpecies"})", R"({"cmd":"studioExtract","species":"Rex"})"}) {
+        EXPECT_EQ(notices(run(message)),
+                  (std::vector<Notice>{{true, "forgeset-assets.exe not found next to the tool."}}));
+    }
+}
+
+TEST_F(StudioTest, ExtractWritesTheSpeciesAndAnnouncesIt) {
+    ScopedEnv log("FAKE_ASSETS_LOG", t.home / "helper.log");
+    auto messages = run(R"({"cmd":"studioExtract","species":"Rex_2-b"})");
+    ASSERT_EQ(types(messages), (std::vector<std::string>{"notice", "notice", "studio"}));
+    EXPECT_EQ(notices(messages),
+              (std::vector<Notice>{{false, "Extracting Rex_2-b from the game files..."},
+                                   {false, "Rex_2-b extracted."}}));
+    EXPECT_EQ(messages[2]["extracted"], nlohmann::json::array({"Rex_2-b"}));
+    EXPECT_TRUE(exists(assets() + "/Rex_2-b/mesh.glb"));
+    auto info = nlohmann::json::parse(readText(assets() + "/Rex_2-b/info.json"));
+    EXPECT_EQ(info["files"].size(), 4u);
+    // The helper got exactly the command line of an export.
+    std::string line = readText(t.home / "helper.log");
+    EXPECT_EQ(line.substr(0, line.rfind('\t')), "export\tRex_2-b\t" + assets() + "/Rex_2-b");
+}
+
+TEST_F(StudioTest, ExtractJudgesOnlyTheWordDone) {
+    {
+        ScopedEnv mode("FAKE_ASSETS_EXPORT", "inword");  // "abandoned" holds "done"
+        EXPECT_EQ(notices(run(R"({"cmd":"studioExtract","species":"A"})")).back(),
+                  Notice(false, "A extracted."));
+    }
+    ScopedEnv mode("FAKE_ASSETS_EXPORT", "capital");
+    auto messages = run(R"({"cmd":"studioExtract","species":"B"})");
+    EXPECT_EQ(notices(messages).back(), Notice(true, "Extraction failed: Done\n"));
+    EXPECT_EQ(types(messages), (std::vector<std::string>{"notice", "notice"}));
+    // What the failed export left counts as extracted once it holds info.json.
+    EXPECT_EQ(studio()["extracted"], nlohmann::json::array({"A", "B"}));
+}
+
+TEST_F(StudioTest, FailedExtractShowsTheHelpersWordsReadably) {
+    ScopedEnv mode("FAKE_ASSETS_EXPORT", "fail");
+    auto messages = run(R"({"cmd":"studioExtract","species":"Rex"})");
+    auto text = notices(messages).back().second;
+    EXPECT_EQ(text.rfind("Extraction failed: exporting Rex\nerror: could not open "
+                         "\"pakchunk0-Windows.pak\"\n  path: C:\\Games",
+                         0),
+              0u)
+        << text;
+}
+
+TEST_F(StudioTest, FloodedFailureOutputIsCutTo200BytesOfValidText) {
+    ScopedEnv mode("FAKE_ASSETS_EXPORT", "flood");
+    auto messages = run(R"({"cmd":"studioExtract","species":"Rex"})");
+    ASSERT_EQ(messages.size(), 2u);
+    std::string text = messages[1]["text"];
+    const std::string prefix = "Extraction failed: ";
+    ASSERT_EQ(text.rfind(prefix, 0), 0u);
+    // The output's own bytes (NULs and ill-formed UTF-8 included) arrive as at most 200 bytes
+    // of valid text.
+    EXPECT_EQ(text.substr(prefix.size(), 12), std::string("line 000000 \0", 13).substr(0, 12));
+    EXPECT_EQ(fromUtf8(text), text);
+    EXPECT_LE(text.size() - prefix.size(), 200u * 3);
+}
+
+TEST_F(StudioTest, BadSpeciesNamesAreIgnoredSilently) {
+    ScopedEnv log("FAKE_ASSETS_LOG", t.home / "helper.log");
+    for (const char* name :
+         {"", "a b", "a/b", "a\\\\b", "a.b", "..", "12345678901234567890123456789012345678901"}) {
+        auto messages = run(std::string(R"({"cmd":"studioExtract","species":")") + name + "\"}");
+        EXPECT_TRUE(messages.empty()) << name;
+    }
+    EXPECT_TRUE(run(R"({"cmd":"studioExtract"})").empty());
+    EXPECT_FALSE(exists(t.home / "helper.log"));
+}
+
+TEST_F(StudioTest, HungHelperEndsAtItsLimitWhileOtherCommandsAreAnswered) {
+    ScopedEnv mode("FAKE_ASSETS_EXPORT", "hang");
+    t.app.timeLimits.exportSpecies = 1500;
+    t.app.serverRoot = t.root();
+    auto start = std::chrono::steady_clock::now();
+    t.send(R"({"cmd":"studioExtract","species":"Rex"})");
+    // The progress notice arrives while the helper is still running ...
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    t.send(R"({"cmd":"refresh"})");
+    auto early = t.take();
+    EXPECT_EQ(types(early), (std::vector<std::string>{"notice", "state"}));
+    EXPECT_EQ(notices(early)[0].second, "Extracting Rex from the game files...");
+    // ... and the failure follows once the limit has ended it.
+    t.app.studioJobs.waitIdle();
+    double took = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    EXPECT_GE(took, 1.4);
+    EXPECT_LT(took, 10.0);
+    EXPECT_EQ(notices(t.take()), (std::vector<Notice>{{true, "Extraction failed: starting\n"}}));
+}
+
+TEST_F(StudioTest, CommandsRunInTheOrderReceived) {
+    ScopedEnv delay("FAKE_ASSETS_DELAY_MS", "200");
+    t.send(R"({"cmd":"studioExtract","species":"First"})");
+    t.send(R"({"cmd":"studioSpecies"})");
+    t.send(R"({"cmd":"studioExtract","species":"Second"})");
+    t.send(R"({"cmd":"studioRefresh"})");
+    t.app.studioJobs.waitIdle();
+    auto messages = t.take();
+    std::vector<std::string> sequence;
+    for (auto& m : messages) {
+        sequence.push_back(m["type"] == "notice" ? std::string(m["text"]) : std::string(m["type"]));
+    }
+    EXPECT_EQ(sequence, (std::vector<std::string>{"Extracting First from the game files...",
+                                                  "First extracted.", "studio", "studio",
+                                                  "Extracting Second from the game files...",
+                                                  "Second extracted.", "studio", "studio"}));
+}
+
+TEST_F(StudioTest, InitSendsStateThenStudio) {
+    EXPECT_EQ(types(run(R"({"cmd":"init"})")), (std::vector<std::string>{"state", "studio"}));
+}
