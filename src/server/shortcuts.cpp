@@ -1,5 +1,8 @@
 #include "server/shortcuts.h"
 
+#include <filesystem>
+#include <system_error>
+
 #include "bridge/app.h"
 #include "bridge/files.h"
 #include "bridge/json_read.h"
@@ -24,7 +27,12 @@ void startRunner(App& app, const std::string&) {
         sendNotice(app, "VarraForgesetServer.exe not found in the server folder.", true);
         return;
     }
-    if (platform::startDetached({runner}, app.serverRoot)) {
+    // The runner starts inside the server folder, where a root given relative to our own
+    // current folder (--root, a hand-edited server-root.txt) would no longer lead to it.
+    std::error_code failed;
+    std::string program = std::filesystem::absolute(runner, failed).string();
+    if (failed) program = runner;
+    if (platform::startDetached({program}, app.serverRoot)) {
         sendNotice(app, "Server runner started in its own window.", false);
     } else {
         sendNotice(app, "Could not start VarraForgesetServer.exe.", true);

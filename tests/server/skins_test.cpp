@@ -1,0 +1,201 @@
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "server/templates.h"
+#include "support/test_app.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using Json = nlohmann::json;
+using OrderedJson = nlohmann::ordered_json;
+using namespace std::string_literals;
+using Notices = std::vector<std::pair<bool, std::string>>;
+
+const std::string kSkinsSaved = "Skins saved. Restart the server to apply.";
+const std::string kJson = R"([{"name":"neon","species":"","admin":false}])";
+const std::string kLua = "Skins = {\r\n  neon = {\r\n  },\r\n}\r\n";
+
+class SkinsTest : public ::testing::Test {
+  protected:
+    void SetUp() override { t.app.serverRoot = t.root(); }
+
+    void saveSkins(const std::string& json, const std::string& lua) {
+        t.send(OrderedJson{
+            {"cmd", "saveSkins"}, {"json", base64Encode(json)}, {"lua", base64Encode(lua)}}
+                   .dump());
+    }
+
+    void saveTexture(const std::string& name, const std::string& png) {
+        t.send(OrderedJson{{"cmd", "studioSaveTexture"}, {"name", name}, {"png", base64Encode(png)}}
+                   .dump());
+    }
+
+    // One notice followed by one state message; returns the state.
+    Json expectNoticeThenState(bool error, const std::string& text) {
+        auto messages = t.take();
+        EXPECT_EQ(types(messages), (std::vector<std::string>{"notice", "state"}));
+        EXPECT_EQ(notices(messages), (Notices{{error, text}}));
+        return messages.size() == 2 ? messages[1] : Json::object();
+    }
+
+    void expectOnlyNotice(const std::string& text) {
+        auto messages = t.take();
+        EXPECT_EQ(types(messages), std::vector<std::string>{"notice"});
+        EXPECT_EQ(notices(messages), (Notices{{true, text}}));
+    }
+
+    std::string skins(const std::string& tail) const {
+        return t.root() + "/resources/skins/" + tail;
+    }
+
+    TestApp t;
+};
+
+TEST_F(SkinsTest, FirstSaveMakesTheResourceWritesBothFilesAndEnablesIt) {
+    writeText(t.root() + "/server.cfg", "sv_port 1");
+    saveSkins(kJson, kLua);
+    EXPECT_EQ(readText(skins("skins.json")), kJson);
+    EXPECT_EQ(readText(skins("skins.lua")), kLua);
+    EXPECT_EQ(readText(skins("manifest.lua")), templates::skinsManifest);
+    EXPECT_EQ(readText(skins("server.lua")), templates::skinsServer);
+    EXPECT_EQ(readText(skins("client.lua")), templates::skinsClient);
+    EXPECT_TRUE(fs::is_directory(skins("textures")));
+    EXPECT_FALSE(exists(skins("skins.lua.bak")));
+    EXPECT_EQ(readText(t.root() + "/server.cfg"), "sv_port 1\r\nload skins\r\n");
+    Json state = expectNoticeThenState(false, kSkinsSaved);
+    EXPECT_EQ(state["skins"], Json::parse(kJson));
+    EXPECT_EQ(state["skinsLua"], true);
+    EXPECT_EQ(state["resources"][0]["enabled"], true);
+}
+
+TEST_F(SkinsTest, AnEmptyListStillSavesAndBytesAreKeptExactly) {
+    saveSkins("[]", "Skins = {\r\n}\r\n");
+    EXPECT_EQ(readText(skins("skins.json")), "[]");
+    EXPECT_EQ(readText(skins("skins.lua")), "Skins = {\r\n}\r\n");
+    EXPECT_EQ(expectNoticeThenState(false, kSkinsSaved)["skins"], Json::array());
+
+    // The host stores what it gets, even bytes that are not UTF-8; the state stays JSON.
+    const std::string odd = "[\"\xFF\0\"]"s;
+    saveSkins(odd, "-- \xFE\0\n"s);
+    EXPECT_EQ(readText(skins("skins.json")), odd);
+    EXPECT_EQ(readText(skins("skins.lua")), "-- \xFE\0\n"s);
+    EXPECT_EQ(expectNoticeThenState(false, kSkinsSaved)["skins"], "[\"\xEF\xBF\xBD\0\"]"s);
+}
+
+TEST_F(SkinsTest, EmptyOrMissingTextsSaveNothing) {
+    for (std::string m : {R"({"cmd":"saveSkins"})"s, R"({"cmd":"saveSkins","json":"W10="})"s,
+                          R"({"cmd":"saveSkins","json":"","lua":"eA=="})"s,
+                          R"({"cmd":"saveSkins","json":"====","lua":"eA=="})"s}) {
+        SCOPED_TRACE(m);
+        t.send(m);
+        expectOnlyNotice("Nothing to save.");
+    }
+    EXPECT_TRUE(fs::is_empty(t.root()));
+}
+
+TEST_F(SkinsTest, HandWrittenListIsBackedUpOnceBeforeTheFirstSave) {
+    writeText(skins("skins.lua"), "-- by hand\r\nSkins = {}\n");
+    saveSkins(kJson, kLua);
+    EXPECT_EQ(readText(skins("skins.lua.bak")), "-- by hand\r\nSkins = {}\n");
+    EXPECT_EQ(readText(skins("skins.lua")), kLua);
+
+    // skins.json now marks skins.lua as ours: the next save makes no copy.
+    saveSkins("[1]", "Skins = {}\r\n");
+    EXPECT_EQ(readText(skins("skins.lua.bak")), "-- by hand\r\nSkins = {}\n");
+    EXPECT_EQ(readText(skins("skins.lua")), "Skins = {}\r\n");
+
+    // Without skins.json the list counts as hand-written again and the old copy is replaced.
+    fs::remove(skins("skins.json"));
+    saveSkins(kJson, kLua);
+    EXPECT_EQ(readText(skins("skins.lua.bak")), "Skins = {}\r\n");
+    t.take();
+}
+
+TEST_F(SkinsTest, FailedBackupStopsBeforeTheHandWrittenListIsLost) {
+    writeText(skins("skins.lua"), "-- by hand\n");
+    fs::create_directories(skins("skins.lua.bak"));
+    saveSkins(kJson, kLua);
+    expectNoticeThenState(true, "Could not back up skins.lua; nothing was saved.");
+    EXPECT_EQ(readText(skins("skins.lua")), "-- by hand\n");
+    EXPECT_FALSE(exists(skins("skins.json")));
+    EXPECT_FALSE(exists(t.root() + "/server.cfg"));
+}
+
+TEST_F(SkinsTest, WriteFailuresAreReportedAndNothingIsEnabled) {
+    fs::create_directories(skins("skins.json"));
+    saveSkins(kJson, kLua);
+    expectNoticeThenState(true, "Could not write skins.json.");
+    EXPECT_FALSE(exists(skins("skins.lua")));
+    EXPECT_FALSE(exists(t.root() + "/server.cfg"));
+
+    fs::remove(skins("skins.json"));
+    fs::create_directories(skins("skins.lua"));
+    saveSkins(kJson, kLua);
+    expectNoticeThenState(true, "Could not write skins.lua.");
+    EXPECT_FALSE(exists(t.root() + "/server.cfg"));
+
+    fs::remove(skins("skins.lua"));
+    fs::create_directories(t.root() + "/server.cfg");
+    saveSkins(kJson, kLua);
+    expectNoticeThenState(true, "Could not write server.cfg.");
+    EXPECT_EQ(readText(skins("skins.lua")), kLua);
+}
+
+TEST_F(SkinsTest, OwnersEditsToTheSkinsScriptsSurvive) {
+    writeText(skins("server.lua"), "-- edited\n");
+    saveSkins(kJson, kLua);
+    EXPECT_EQ(readText(skins("server.lua")), "-- edited\n");
+    EXPECT_EQ(readText(skins("client.lua")), templates::skinsClient);
+    EXPECT_EQ(readText(skins("manifest.lua")), templates::skinsManifest);
+    t.take();
+}
+
+TEST_F(SkinsTest, TextureIsSavedWithoutEnablingTheSkinsResource) {
+    const std::string png(100, '\x89');
+    saveTexture("Stripes-2_x", png);
+    EXPECT_EQ(readText(skins("textures/Stripes-2_x.png")), png);
+    EXPECT_EQ(readText(skins("manifest.lua")), templates::skinsManifest);
+    EXPECT_FALSE(exists(t.root() + "/server.cfg"));
+    Json state = expectNoticeThenState(false, "Texture saved as textures\\Stripes-2_x.png");
+    EXPECT_EQ(state["textures"], Json::parse(R"(["Stripes-2_x.png"])"));
+
+    // The same name replaces the texture.
+    saveTexture("Stripes-2_x", std::string(120, 'z'));
+    EXPECT_EQ(readText(skins("textures/Stripes-2_x.png")), std::string(120, 'z'));
+    t.take();
+}
+
+TEST_F(SkinsTest, TextureNameAndSizeAreCheckedFirst) {
+    for (std::string name : {""s, "a.b"s, "../x"s, "a/b"s, "a\\b"s, "a b"s, std::string(41, 'a')}) {
+        SCOPED_TRACE(name);
+        saveTexture(name, std::string(200, 'x'));
+        expectOnlyNotice("Texture name: letters, digits, _ and -.");
+    }
+    saveTexture("stripes", std::string(99, 'x'));
+    expectOnlyNotice("Empty texture.");
+    t.send(R"({"cmd":"studioSaveTexture","name":"stripes"})");
+    expectOnlyNotice("Empty texture.");
+    EXPECT_TRUE(fs::is_empty(t.root()));
+}
+
+TEST_F(SkinsTest, TextureWriteFailureIsReported) {
+    fs::create_directories(skins("textures/stripes.png"));
+    saveTexture("stripes", std::string(100, 'x'));
+    expectNoticeThenState(true, "Could not write textures\\stripes.png.");
+}
+
+TEST_F(SkinsTest, NothingHappensWithoutAServerRoot) {
+    t.app.serverRoot.clear();
+    saveSkins(kJson, kLua);
+    saveSkins("", "");
+    saveTexture("stripes", std::string(100, 'x'));
+    saveTexture("a.b", "");
+    EXPECT_TRUE(t.takeRaw().empty());
+    EXPECT_TRUE(fs::is_empty(t.root()));
+}
+
+}  // namespace
