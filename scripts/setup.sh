@@ -6,8 +6,11 @@ set -euo pipefail
 packages=(
     build-essential cmake ninja-build pkg-config
     libgtest-dev libgmock-dev nlohmann-json3-dev
-    clang-format
+    libcpp-httplib-dev libgtk-3-dev libwebkit2gtk-4.1-dev
+    clang-format xvfb xauth chromium
 )
+# The page's libraries come from npm; a machine without Node.js gets Debian's.
+command -v npm >/dev/null 2>&1 || packages+=(nodejs npm)
 
 missing=()
 for p in "${packages[@]}"; do
@@ -23,4 +26,12 @@ if ((${#missing[@]})); then
     export DEBIAN_FRONTEND=noninteractive
     "${sudo[@]}" apt-get update -q >/dev/null
     "${sudo[@]}" apt-get install -y -q --no-install-recommends "${missing[@]}" >/dev/null
+fi
+
+# three.js and fflate are embedded into the executable from ui/node_modules, pinned by the
+# committed lockfile; reinstall when the lockfile changed since the last install.
+cd "$(dirname "$0")/../ui"
+if [ ! -f node_modules/.package-lock.json ] || [ package-lock.json -nt node_modules/.package-lock.json ]; then
+    echo "setup: installing the page's npm packages" >&2
+    npm ci --no-audit --no-fund --loglevel=error >/dev/null
 fi

@@ -1,0 +1,94 @@
+#include "shell/embedded_content.h"
+
+#include "shell/embedded_files.h"
+
+const ResourceRoute kResourceRoutes[] = {
+    {"/index.html", 101},
+    {"/app.css", 102},
+    {"/app.js", 103},
+    {"/studio.js", 104},
+    {"/ai.js", 105},
+    {"/species.js", 106},
+    {"/three.module.js", 110},
+    {"/three.core.js", 111},
+    {"/addons/loaders/GLTFLoader.js", 112},
+    {"/addons/controls/OrbitControls.js", 113},
+    {"/addons/utils/BufferGeometryUtils.js", 114},
+    {"/addons/utils/SkeletonUtils.js", 115},
+    {"/animpreview.js", 107},
+    {"/addons/loaders/FBXLoader.js", 116},
+    {"/addons/libs/fflate.module.js", 117},
+    {"/addons/curves/NURBSCurve.js", 118},
+    {"/addons/curves/NURBSUtils.js", 119},
+};
+const std::size_t kResourceRouteCount = std::size(kResourceRoutes);
+
+namespace {
+
+char lowerAscii(char c) {
+    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+}
+
+bool equalsIgnoringCase(std::string_view a, std::string_view b) {
+    if (a.size() != b.size()) return false;
+    for (std::size_t i = 0; i < a.size(); ++i) {
+        if (lowerAscii(a[i]) != lowerAscii(b[i])) return false;
+    }
+    return true;
+}
+
+bool endsWithIgnoringCase(std::string_view text, std::string_view ending) {
+    return text.size() >= ending.size() &&
+           equalsIgnoringCase(text.substr(text.size() - ending.size()), ending);
+}
+
+}  // namespace
+
+std::string uriPath(std::string_view uri) {
+    std::string_view path = uri;
+    std::size_t scheme = uri.find("://");
+    if (uri.size() >= 3 && scheme != std::string_view::npos) {
+        std::size_t slash = uri.find('/', scheme + 3);
+        if (slash == std::string_view::npos) return "/index.html";
+        path = uri.substr(slash);
+    }
+    path = path.substr(0, path.find_first_of("?#"));
+    if (path.empty() || path == "/") return "/index.html";
+    return std::string(path);
+}
+
+unsigned findRoute(std::string_view path) {
+    for (const ResourceRoute& route : kResourceRoutes) {
+        if (equalsIgnoringCase(route.path, path)) return route.id;
+    }
+    return 0;
+}
+
+std::string_view embeddedBytes(unsigned id) {
+    for (std::size_t i = 0; i < kEmbeddedFileCount; ++i) {
+        if (kEmbeddedFiles[i].id == id) return kEmbeddedFiles[i].bytes;
+    }
+    return {};
+}
+
+std::string_view mimeTypeFor(std::string_view path) {
+    if (endsWithIgnoringCase(path, ".html")) return "text/html";
+    if (endsWithIgnoringCase(path, ".css")) return "text/css";
+    if (endsWithIgnoringCase(path, ".js")) return "text/javascript";
+    if (endsWithIgnoringCase(path, ".png")) return "image/png";
+    if (endsWithIgnoringCase(path, ".svg")) return "image/svg+xml";
+    return "application/octet-stream";
+}
+
+std::optional<EmbeddedResponse> serveEmbeddedResource(std::string_view uri) {
+    const std::string path = uriPath(uri);
+    const unsigned id = findRoute(path);
+    if (id == 0) return std::nullopt;
+    std::string_view bytes = embeddedBytes(id);
+    if (bytes.empty()) return std::nullopt;
+    return EmbeddedResponse{bytes, mimeTypeFor(path)};
+}
+
+std::string embeddedResponseHeaders(std::string_view mimeType) {
+    return "Content-Type: " + std::string(mimeType) + "\r\nCache-Control: no-cache\r\n";
+}
