@@ -22,6 +22,10 @@ void writeLine(std::ostream& out, std::string message) {
 }  // namespace
 
 int runStdioHost(App& app, HeadlessWindow& window, std::istream& in, std::ostream& out) {
+    // std::cin is tied to std::cout: every read would flush the output from this thread while
+    // the writer fills it from its own, which loses and repeats messages. Only the writer may
+    // touch the output.
+    in.tie(nullptr);
     // Workers post from their own threads; one writer keeps the posting order on the output.
     std::thread writer([&] {
         while (auto message = app.outbox.waitNext())

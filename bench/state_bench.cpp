@@ -1,0 +1,260 @@
+// How long the state message takes for a big server folder, against the bare cost of reading
+// the files it embeds; and how fast the JSON escaper runs against a plain copy of the same
+// bytes. Both pairs are measured interleaved in one run, so machine noise hits both alike.
+//
+//   build/bench/state_bench [runs]
+#include <stdlib.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "bridge/files.h"
+#include "bridge/json_write.h"
+#include "server/state.h"
+
+namespace fs = std::filesystem;
+using Clock = std::chrono::steady_clock;
+
+namespace {
+
+constexpr int kResources = 2000;
+constexpr int kTextures = 1000;
+constexpr std::size_t kAiBytes = 5 * 1024 * 1024;
+constexpr std::size_t kSkinsBytes = 2 * 1024 * 1024;
+constexpr std::size_t kEscapeBytes = 50 * 1024 * 1024;
+
+// Keeps results alive so the compiler cannot drop the work being timed.
+volatile std::size_t sink = 0;
+
+void writeFile(const std::string& path, const std::string& bytes) {
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+    if (!out) {
+        std::fprintf(stderr, "cannot write %s\n", path.c_str());
+        std::exit(1);
+    }
+}
+
+std::string resourceName(int i) {
+    char name[32];
+    std::snprintf(name, sizeof name, "resource_%04d", i);
+    return name;
+}
+
+// An AI document as the page writes it: two blanks per level, quoted keys, notes with quotes,
+// backslashes and text beyond ASCII.
+std::string aiDocument(const char* listName, std::size_t atLeast) {
+    std::string text = "{\n  \"version\": 1,\n  \"" + std::string(listName) + "\": {\n";
+    for (int i = 0; text.size() < atLeast; ++i) {
+        text += "    \"brain_" + std::to_string(i) + "\": {\n";
+        text += "      \"species\": \"Velociraptor\",\n";
+        text += "      \"note\": \"Jagt im Rudel, \\\"schnell\\\" und scheu – 恐竜 #" +
+                std::to_string(i) + "\",\n";
+        text += "      \"path\": \"data\\\\ai\\\\packs\\\\pack" + std::to_string(i % 17) + "\",\n";
+        text += "      \"aggro\": " + std::to_string(i % 97) + ",\n";
+        text += "      \"senses\": { \"sight\": 40.5, \"smell\": 120, \"hearing\": 75.25 },\n";
+        text += "      \"states\": [\"idle\", \"wander\", \"hunt\", \"flee\"]\n";
+        text += "    },\n";
+    }
+    text += "    \"last\": {}\n  }\n}\n";
+    return text;
+}
+
+// skins.json as the page writes it: a pretty-printed JSON array of skin objects.
+std::string skinsDocument(std::size_t atLeast) {
+    std::string text = "[\n";
+    for (int i = 0; text.size() < atLeast; ++i) {
+        if (i) text += ",\n";
+        text += "  {\n    \"name\": \"skin_" + std::to_string(i) + "\",\n";
+        text += "    \"species\": \"Tyrannosaurus\",\n";
+        text += "    \"label\": \"Grün \\\"Neon\\\" Ärger\",\n";
+        text += "    \"admin\": " + std::string(i % 5 ? "false" : "true") + ",\n";
+        text += "    \"body\": [0.0, 4.0, 4.0],\n    \"flank\": [0.0, 2.5, 4.0],\n";
+        text += "    \"markings\": \"#C41E1E\",\n    \"texture\": \"tex_" +
+                std::to_string(i % 1000) + ".png\"\n  }";
+    }
+    text += "\n]\n";
+    return text;
+}
+
+void makeServerFolder(const std::string& root) {
+    fs::create_directories(root + "/data/ai");
+    fs::create_directories(root + "/resources/skins/textures");
+    std::string cfg =
+        "# Varra server\nsv_hostname Bench Server\nsv_maxplayers 64\nsv_map island\n"
+        "sv_port 7777\nsv_httpport 8080\nsv_scriptport 8081\nsv_publicip 203.0.113.7\n"
+        "sv_admins 76561198000000000\nsv_gamedir game\nsv_rconpassword secret\n\n";
+    for (int i = 0; i < kResources; ++i) {
+        const std::string name = resourceName(i);
+        const std::string folder = root + "/resources/" + name;
+        fs::create_directories(folder);
+        writeFile(folder + "/manifest.lua", "name \"" + name + "\"\r\nauthor \"me\"\r\n");
+        writeFile(folder + "/server.lua", "-- server side of " + name + "\r\n");
+        writeFile(folder + "/client.lua", "-- client side of " + name + "\r\n");
+        if (i % 2 == 0) cfg += "load " + name + "\n";
+    }
+    writeFile(root + "/server.cfg", cfg);
+    writeFile(root + "/data/ai/brains.json", aiDocument("brains", kAiBytes));
+    writeFile(root + "/data/ai/spawns.json", aiDocument("spawners", kAiBytes));
+    writeFile(root + "/resources/skins/skins.json", skinsDocument(kSkinsBytes));
+    writeFile(root + "/resources/skins/skins.lua", "Skins = {}\r\n");
+    const std::string png("\x89PNG\r\n\x1a\n\0\0\0\rIHDR", 16);
+    for (int i = 0; i < kTextures; ++i) {
+        writeFile(root + "/resources/skins/textures/tex_" + std::to_string(i) + ".png", png);
+    }
+}
+
+// Mostly prose, with what the escaper has to handle mixed in at realistic rates.
+std::string mixedText(std::size_t size) {
+    static const char* pieces[] = {
+        "The raptor pack moves through the ferns at dusk, ",
+        "keeping to the river bank where the scent carries. ",
+        "She said \"stay low\" and pointed north. ",
+        "Path: C:\\Servers\\Varra\\data\\ai\\brains.json ",
+        "\n",
+        "\tindented line\n",
+        "Grüße aus Köln – übermäßig schön. ",
+        "恐竜が森を歩く。",
+        "emoji 🦖 ",
+        "\r\n",
+        "bell\x07 and escape\x1b[0m ",
+    };
+    static const int weights[] = {30, 30, 6, 3, 6, 3, 4, 2, 1, 2, 1};
+    std::vector<int> table;
+    for (int i = 0; i < static_cast<int>(std::size(weights)); ++i)
+        table.insert(table.end(), weights[i], i);
+    std::mt19937 random(12345);
+    std::string text;
+    text.reserve(size + 64);
+    while (text.size() < size)
+        text += pieces[table[random() % table.size()]];
+    // Cut back to whole characters so the input is valid UTF-8.
+    text.resize(size);
+    while (!text.empty() && (static_cast<unsigned char>(text.back()) & 0xC0) == 0x80)
+        text.pop_back();
+    if (!text.empty() && static_cast<unsigned char>(text.back()) >= 0xC0) text.pop_back();
+    return text;
+}
+
+double secondsOf(const std::function<void()>& work) {
+    auto start = Clock::now();
+    work();
+    return std::chrono::duration<double>(Clock::now() - start).count();
+}
+
+double median(std::vector<double> values) {
+    std::sort(values.begin(), values.end());
+    std::size_t n = values.size();
+    return n % 2 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2;
+}
+
+std::string readWithStream(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::string bytes;
+    in.seekg(0, std::ios::end);
+    bytes.resize(static_cast<std::size_t>(in.tellg()));
+    in.seekg(0);
+    in.read(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+    return bytes;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    const int runs = argc > 1 ? std::max(3, std::atoi(argv[1])) : 30;
+
+    std::string tempPattern = (fs::temp_directory_path() / "state-bench-XXXXXX").string();
+    if (!mkdtemp(tempPattern.data())) {
+        std::perror("mkdtemp");
+        return 1;
+    }
+    const std::string root = tempPattern;
+    std::printf("Preparing a server folder in %s ...\n", root.c_str());
+    makeServerFolder(root);
+
+    const std::vector<std::string> embedded = {root + "/server.cfg", root + "/data/ai/brains.json",
+                                               root + "/data/ai/spawns.json",
+                                               root + "/resources/skins/skins.json"};
+    std::size_t embeddedBytes = 0;
+    for (const auto& path : embedded)
+        embeddedBytes += fs::file_size(path);
+
+    // (a) and (b): the state message and the bare reads, alternating, after one warm-up each.
+    auto buildState = [&] { sink = sink + buildStateMessage(root).size(); };
+    auto readPlain = [&] {
+        for (const auto& path : embedded)
+            sink = sink + readFileBytes(path).size();
+    };
+    auto readStream = [&] {
+        for (const auto& path : embedded)
+            sink = sink + readWithStream(path).size();
+    };
+    buildState();
+    readPlain();
+    readStream();
+    std::vector<double> stateTimes, readTimes, streamTimes;
+    for (int i = 0; i < runs; ++i) {
+        stateTimes.push_back(secondsOf(buildState));
+        readTimes.push_back(secondsOf(readPlain));
+        streamTimes.push_back(secondsOf(readStream));
+    }
+    const std::size_t messageBytes = buildStateMessage(root).size();
+
+    // (c) jsonEscape against a plain copy of the same bytes into a ready buffer.
+    const std::string text = mixedText(kEscapeBytes);
+    const std::string escapedOnce = jsonEscape(text);
+    std::string copyTarget(text.size(), '\0');
+    const int escapeRuns = std::max(3, runs / 3);
+    std::vector<double> escapeTimes, copyTimes, stringCopyTimes;
+    for (int i = 0; i < escapeRuns + 1; ++i) {
+        double e = secondsOf([&] { sink = sink + jsonEscape(text).size(); });
+        double c = secondsOf([&] {
+            std::memcpy(copyTarget.data(), text.data(), text.size());
+            sink = sink + static_cast<unsigned char>(copyTarget[text.size() / 2]);
+        });
+        double s = secondsOf([&] {
+            std::string copy = text;
+            sink = sink + copy.size();
+        });
+        if (i == 0) continue;  // warm-up
+        escapeTimes.push_back(e);
+        copyTimes.push_back(c);
+        stringCopyTimes.push_back(s);
+    }
+
+    const double state = median(stateTimes), read = median(readTimes), stream = median(streamTimes);
+    const double mb = static_cast<double>(text.size()) / (1024.0 * 1024.0);
+    const double escape = median(escapeTimes), copy = median(copyTimes),
+                 stringCopy = median(stringCopyTimes);
+
+    std::printf("\nServer folder: %d resources, %d textures, %.1f MB of embedded files\n",
+                kResources, kTextures, embeddedBytes / (1024.0 * 1024.0));
+    std::printf("State message: %.1f MB; medians of %d interleaved runs\n",
+                messageBytes / (1024.0 * 1024.0), runs);
+    std::printf("  buildStateMessage            %9.2f ms\n", state * 1e3);
+    std::printf("  read files (readFileBytes)   %9.2f ms\n", read * 1e3);
+    std::printf("  read files (std::ifstream)   %9.2f ms\n", stream * 1e3);
+    std::printf("  ratio state / read           %9.2f x   (goal: at most 3 x)\n", state / read);
+    std::printf("\njsonEscape on %.1f MB of mixed text (output %.1f MB); medians of %d runs\n", mb,
+                escapedOnce.size() / (1024.0 * 1024.0), escapeRuns);
+    std::printf("  jsonEscape                   %9.1f MB/s  (%.2f ms)\n", mb / escape,
+                escape * 1e3);
+    std::printf("  memcpy into ready buffer     %9.1f MB/s  (%.2f ms)\n", mb / copy, copy * 1e3);
+    std::printf("  std::string copy             %9.1f MB/s  (%.2f ms)\n", mb / stringCopy,
+                stringCopy * 1e3);
+    std::printf("  ratio escape / memcpy        %9.2f x\n", escape / copy);
+    std::printf("  ratio escape / string copy   %9.2f x\n", escape / stringCopy);
+
+    std::error_code ignored;
+    fs::remove_all(root, ignored);
+    return 0;
+}
