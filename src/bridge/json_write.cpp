@@ -8,17 +8,28 @@
 
 namespace {
 
-// True when one of the eight bytes is below 0x20, a quote, a backslash or not ASCII: only
-// such bytes need more than a copy. Plain text thus moves eight bytes per step.
-inline bool needsLook8(const char* p) {
+// A bit set in the high bit of every byte of the eight that is below 0x20, a quote, a
+// backslash or not ASCII: only such bytes need more than a copy. The lowest set bit is
+// always exact (borrows only run upwards), which is all the caller uses to skip ahead.
+inline std::uint64_t lookMask8(const char* p) {
     std::uint64_t w;
     std::memcpy(&w, p, 8);
     constexpr std::uint64_t ones = 0x0101010101010101ull, highs = 0x8080808080808080ull;
-    auto hasZero = [&](std::uint64_t v) { return (v - ones) & ~v & highs; };
-    std::uint64_t control = (w - ones * 0x20) & ~w & highs;  // a byte below 0x20
-    std::uint64_t quote = hasZero(w ^ (ones * '"'));
-    std::uint64_t backslash = hasZero(w ^ (ones * '\\'));
-    return ((control | quote | backslash) != 0) || (w & highs) != 0;
+    auto zeroBytes = [&](std::uint64_t v) { return (v - ones) & ~v & highs; };
+    std::uint64_t control = (w - ones * 0x20) & ~w & highs;
+    return control | zeroBytes(w ^ (ones * '"')) | zeroBytes(w ^ (ones * '\\')) | (w & highs);
+}
+
+// Length of the well-formed character at text[i] (a byte of 0x80 or more). Two- and
+// three-byte forms, nearly all non-ASCII text, are checked here without a call.
+inline std::size_t wellFormedLength(std::string_view text, std::size_t i) {
+    const auto* u = reinterpret_cast<const unsigned char*>(text.data());
+    const std::size_t left = text.size() - i;
+    const unsigned c = u[i];
+    auto cont = [&](std::size_t k) { return (u[i + k] & 0xC0) == 0x80; };
+    if (c >= 0xC2 && c <= 0xDF) return left >= 2 && cont(1) ? 2 : 0;
+    if (c >= 0xE1 && c <= 0xEF && c != 0xED && left >= 3 && cont(1) && cont(2)) return 3;
+    return utf8SequenceLength(text, i);
 }
 
 }  // namespace
@@ -29,9 +40,13 @@ void appendJsonEscaped(std::string& out, std::string_view text) {
     const std::size_t size = text.size();
     std::size_t i = 0, copied = 0;
     while (i < size) {
-        if (i + 8 <= size && !needsLook8(data + i)) {
-            i += 8;
-            continue;
+        if (i + 8 <= size) {
+            std::uint64_t mask = lookMask8(data + i);
+            if (mask == 0) {
+                i += 8;
+                continue;
+            }
+            i += static_cast<std::size_t>(__builtin_ctzll(mask)) >> 3;
         }
         unsigned char c = static_cast<unsigned char>(data[i]);
         if (c >= 0x20 && c != '"' && c != '\\' && c < 0x80) {
@@ -39,7 +54,7 @@ void appendJsonEscaped(std::string& out, std::string_view text) {
             continue;
         }
         if (c >= 0x80) {
-            std::size_t length = utf8SequenceLength(text, i);
+            std::size_t length = wellFormedLength(text, i);
             if (length) {
                 i += length;
                 continue;

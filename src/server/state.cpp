@@ -1,5 +1,8 @@
 #include "server/state.h"
 
+#include <string_view>
+#include <unordered_set>
+
 #include "bridge/app.h"
 #include "bridge/files.h"
 #include "bridge/json_write.h"
@@ -24,13 +27,19 @@ bool pluginPresent(const std::string& root) {
 
 void appendResources(std::string& out, const std::string& root, const ServerConfig& config) {
     const std::string folder = resourcesFolder(root);
+    // One pass over the file instead of one per resource: servers with thousands of
+    // resources have thousands of load lines.
+    std::unordered_set<std::string_view> loaded;
+    for (const ConfigLine& line : config.lines) {
+        if (line.key == "load") loaded.insert(line.value);
+    }
     bool first = true;
     for (const std::string& name : listSubdirs(folder)) {
         const std::string path = folder + "/" + name;
         out += first ? "{\"name\":" : ",{\"name\":";
         first = false;
         appendJsonString(out, name);
-        appendFlag(out, "enabled", isResourceLoaded(config, name));
+        appendFlag(out, "enabled", loaded.count(name) > 0);
         appendFlag(out, "manifest", fileExists(path + "/manifest.lua"));
         appendFlag(out, "server", fileExists(path + "/server.lua"));
         appendFlag(out, "client", fileExists(path + "/client.lua"));
@@ -46,6 +55,12 @@ void appendSkins(std::string& out, const std::string& bytes) {
         out += "null";
         return;
     }
+    // The check accepts only well-formed UTF-8, so valid bytes can go in as they are; a
+    // document that is JSON once its stray bytes are replaced goes in replaced.
+    if (isJsonText(bytes)) {
+        out += bytes;
+        return;
+    }
     std::string text = fromUtf8(bytes);
     if (isJsonText(text)) {
         out += text;
@@ -58,7 +73,15 @@ void appendSkins(std::string& out, const std::string& bytes) {
 
 std::string buildStateMessage(const std::string& root) {
     const bool found = !root.empty() && folderExists(root);
-    std::string out = "{\"type\":\"state\",\"root\":";
+    const std::string skinsFolder = resourcesFolder(root) + "/skins";
+    const std::string skins = found ? readFileBytes(skinsFolder + "/skins.json") : std::string();
+    const std::string brains = found ? readFileBytes(root + "/data/ai/brains.json") : std::string();
+    const std::string spawns = found ? readFileBytes(root + "/data/ai/spawns.json") : std::string();
+    std::string out;
+    // The documents make up nearly all of the message; growing it step by step would copy
+    // them several times over.
+    out.reserve(skins.size() + (brains.size() + spawns.size()) * 11 / 10 + 64 * 1024);
+    out += "{\"type\":\"state\",\"root\":";
     appendJsonString(out, root);
     appendFlag(out, "found", found);
     appendFlag(out, "runner", found && fileExists(root + "/VarraForgesetServer.exe"));
@@ -76,15 +99,14 @@ std::string buildStateMessage(const std::string& root) {
     if (found) appendResources(out, root, config);
     out += ']';
 
-    const std::string skinsFolder = resourcesFolder(root) + "/skins";
     appendFlag(out, "skinsLua", found && fileExists(skinsFolder + "/skins.lua"));
     out += ",\"skins\":";
-    appendSkins(out, found ? readFileBytes(skinsFolder + "/skins.json") : std::string());
+    appendSkins(out, skins);
 
     out += ",\"ai\":{\"brains\":";
-    appendJsonString(out, found ? readFileBytes(root + "/data/ai/brains.json") : std::string());
+    appendJsonString(out, brains);
     out += ",\"spawns\":";
-    appendJsonString(out, found ? readFileBytes(root + "/data/ai/spawns.json") : std::string());
+    appendJsonString(out, spawns);
     out += "},\"textures\":[";
     if (found) {
         bool first = true;

@@ -56,15 +56,18 @@ std::string readWholeFile(const std::string& path, bool* ok) {
         ::close(fd);
         return {};
     }
-    std::string bytes;
-    bytes.reserve(static_cast<size_t>(st.st_size));
-    char chunk[65536];
+    // Read straight into the result, sized by the file; a file that grows meanwhile is
+    // read on to its new end.
+    std::string bytes(static_cast<size_t>(st.st_size) + 1, '\0');
+    size_t used = 0;
     for (;;) {
-        ssize_t n = ::read(fd, chunk, sizeof chunk);
+        if (used == bytes.size()) bytes.resize(bytes.size() * 2);
+        ssize_t n = ::read(fd, bytes.data() + used, bytes.size() - used);
         if (n < 0 && errno == EINTR) continue;
         if (n <= 0) break;
-        bytes.append(chunk, static_cast<size_t>(n));
+        used += static_cast<size_t>(n);
     }
+    bytes.resize(used);
     ::close(fd);
     if (ok) *ok = true;
     return bytes;
