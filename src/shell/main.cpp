@@ -4,12 +4,30 @@
 #include <vector>
 
 #include "bridge/app.h"
-#include "bridge/files.h"
-#include "server/root.h"
 #include "shell/commands.h"
+#include "shell/desktop_host.h"
 #include "shell/options.h"
+#include "shell/serve_host.h"
+#include "shell/startup.h"
 #include "shell/stdio_host.h"
-#include "studio/asset_helper.h"
+
+namespace {
+
+int runStdio(const Options& options) {
+    platform::ScriptedDialogs dialogs =
+        scriptedDialogs(options).value_or(platform::ScriptedDialogs());
+    Outbox outbox;
+    HeadlessWindow window;
+    App app(outbox, dialogs, window, commandTable());
+    startApp(app, options);
+    int code = runStdioHost(app, window, std::cin, std::cout);
+    std::cout.flush();
+    // A studio job still running after winClose ends with the process, as it would when the
+    // window closes; destructors would wait for it.
+    std::_Exit(code);
+}
+
+}  // namespace
 
 int main(int argc, char** argv) {
     // Standard output carries messages only; the C++ streams need no sync with C stdio.
@@ -24,32 +42,13 @@ int main(int argc, char** argv) {
         std::cout << usageText();
         return 0;
     }
-    if (options.host == Options::Host::none) {
-        std::cerr << "forgeset-server-tool: the desktop window and the browser host are not "
-                     "available in this build; start it with --stdio.\n"
-                  << usageText();
-        return 0;
+    switch (options.host) {
+        case Options::Host::stdio:
+            return runStdio(options);
+        case Options::Host::serve:
+            return runServeHost(options);
+        case Options::Host::none:
+            return desktopAvailable() ? runDesktopHost(options) : runServeHost(options);
     }
-
-    platform::ScriptedDialogs dialogs;
-    if (options.dialogs) {
-        auto scripted = platform::ScriptedDialogs::fromFile(*options.dialogs);
-        if (!scripted) {
-            std::cerr << "forgeset-server-tool: cannot read dialog answers from "
-                      << *options.dialogs << "\n";
-            return 2;
-        }
-        dialogs = std::move(*scripted);
-    }
-    Outbox outbox;
-    HeadlessWindow window;
-    App app(outbox, dialogs, window, commandTable());
-    makeDirs(assetsFolder());
-    loadServerRoot(app);
-    if (options.root) chooseServerRoot(app, *options.root);
-    int code = runStdioHost(app, window, std::cin, std::cout);
-    std::cout.flush();
-    // A studio job still running after winClose ends with the process, as it would when the
-    // window closes; destructors would wait for it.
-    std::_Exit(code);
+    return 2;
 }

@@ -5,7 +5,9 @@
 
 // What the command line asks for.
 struct Options {
-    enum class Host { none, stdio } host = Host::none;
+    // none: the desktop window when a display is present, else the browser host.
+    enum class Host { none, stdio, serve } host = Host::none;
+    int port = 0;  // --port N for --serve; 0 picks a free port
     bool help = false;
     std::optional<std::string> root;     // --root DIR
     std::optional<std::string> dialogs;  // --dialogs FILE
