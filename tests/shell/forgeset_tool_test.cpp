@@ -36,7 +36,7 @@ constexpr auto kTimeout = std::chrono::seconds(60);
 // and wait for the other.
 class ToolProcess {
   public:
-    ToolProcess(const std::vector<std::string>& args,
+    ToolProcess(const std::string& program, const std::vector<std::string>& args,
                 const std::map<std::string, std::string>& env) {
         // A child that exits early (winClose) must not kill the test with SIGPIPE.
         ::signal(SIGPIPE, SIG_IGN);
@@ -50,7 +50,7 @@ class ToolProcess {
         for (int fd : {in[0], in[1], out[0], out[1], err[0], err[1]})
             posix_spawn_file_actions_addclose(&actions, fd);
 
-        std::vector<std::string> argStore{FORGESET_TOOL_PATH};
+        std::vector<std::string> argStore{program};
         argStore.insert(argStore.end(), args.begin(), args.end());
         std::vector<std::string> envStore;
         for (char** e = environ; *e; ++e) {
@@ -206,7 +206,7 @@ class ForgesetToolTest : public ::testing::Test {
     }
 
     RunResult run(const std::vector<std::string>& args, const std::string& input = {}) {
-        ToolProcess tool(args, environment());
+        ToolProcess tool(program, args, environment());
         tool.write(input);
         RunResult result;
         result.exitCode = tool.wait();
@@ -218,6 +218,8 @@ class ForgesetToolTest : public ::testing::Test {
 
     TempDir home;
     std::string extraPath;
+    // The tool looks for its asset helper beside itself; tests that need one run a copy.
+    std::string program = FORGESET_TOOL_PATH;
 };
 
 // Standard output split into messages. Every line must be one complete JSON object whose first
@@ -465,7 +467,7 @@ TEST_F(ForgesetToolTest, SessionAnswersEveryCommandInOrderOneLineEach) {
 // Each message leaves as soon as it is posted, not when the input ends: a script waits for the
 // answer before it sends the next command.
 TEST_F(ForgesetToolTest, EachAnswerArrivesWhileTheInputStaysOpen) {
-    ToolProcess tool({"--stdio", "--root", root()}, environment());
+    ToolProcess tool(program, {"--stdio", "--root", root()}, environment());
     for (int i = 0; i < 3; ++i) {
         tool.write(cmd("refresh") + "\n");
         auto line = tool.readLine();
@@ -504,7 +506,7 @@ TEST_F(ForgesetToolTest, WinCloseEndsTheProcessAndLaterLinesAreNotRun) {
     const std::string input = cmd("refresh") + "\n" + cmd("winClose") + "\n" + cmd("refresh") +
                               "\n" + R"({"cmd":"newResource","name":"late"})" + "\n" +
                               std::string(1024 * 1024, ' ') + "\n";
-    ToolProcess tool({"--stdio", "--root", root()}, environment());
+    ToolProcess tool(program, {"--stdio", "--root", root()}, environment());
     tool.write(input);
     // The input stays open: winClose alone must end the process.
     EXPECT_EQ(tool.wait(/*closeInputFirst=*/false), 0);
@@ -666,3 +668,39 @@ TEST_F(ForgesetToolTest, StartedProgramsNeverWriteOnTheMessageChannel) {
 }
 
 }  // namespace
+
+// --- asset studio -------------------------------------------------------------------------
+
+TEST_F(ForgesetToolTest, StudioCommandsRunTheHelperBesideTheToolAndAnswerBeforeExit) {
+    fs::create_directories(home / "program/tools");
+    program = home / "program/forgeset-server-tool";
+    fs::copy_file(FORGESET_TOOL_PATH, program);
+    fs::create_symlink(FORGESET_FAKE_ASSETS_PATH, home / "program/tools/forgeset-assets");
+
+    // The input ends right after the extraction is asked for: the answers still come.
+    RunResult result = run({"--stdio", "--root", root()},
+                           cmd("studioRefresh") + "\n" + cmd("studioSpecies") + "\n" +
+                               R"({"cmd":"studioExtract","species":"Rex"})" + "\n");
+    EXPECT_EQ(result.exitCode, 0);
+    auto messages = messagesOf(result.out);
+    ASSERT_EQ(messages.size(), 5u) << result.out;
+    EXPECT_EQ(messages[0]["type"], "studio");
+    EXPECT_EQ(messages[0]["helper"], true);
+    EXPECT_EQ(messages[0]["species"], json::array());
+    EXPECT_EQ(messages[1]["type"], "studio");
+    EXPECT_EQ(messages[1]["species"][0], "Tyrannosaurus");
+    expectNotice(messages[2], false, "Extracting Rex from the game files...");
+    expectNotice(messages[3], false, "Rex extracted.");
+    EXPECT_EQ(messages[4]["extracted"], json::array({"Rex"}));
+    EXPECT_TRUE(fs::exists(home / "xdg/VarraForgeset/assets/Rex/mesh.glb"));
+}
+
+TEST_F(ForgesetToolTest, WithoutAHelperTheStudioSaysSo) {
+    RunResult result =
+        run({"--stdio", "--root", root()}, cmd("init") + "\n" + cmd("studioSpecies") + "\n");
+    auto messages = messagesOf(result.out);
+    ASSERT_EQ(messages.size(), 3u) << result.out;
+    EXPECT_EQ(messages[1]["type"], "studio");
+    EXPECT_EQ(messages[1]["helper"], false);
+    expectNotice(messages[2], true, "forgeset-assets.exe not found next to the tool.");
+}
