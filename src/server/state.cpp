@@ -50,7 +50,9 @@ void appendResources(std::string& out, const std::string& root, const ServerConf
 // skins.json is the page's own document and normally goes in as it stands. A hand edit that
 // broke it must not make the whole message unreadable (the page would lose every tab), so
 // text that is not one JSON value goes in as a string the page can report instead.
-void appendSkins(std::string& out, const std::string& bytes) {
+void appendSkins(std::string& out, std::string_view bytes) {
+    // Editors on Windows like to start a hand-edited file with a byte-order mark.
+    if (bytes.substr(0, 3) == "\xEF\xBB\xBF") bytes.remove_prefix(3);
     if (bytes.empty()) {
         out += "null";
         return;

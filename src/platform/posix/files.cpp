@@ -124,7 +124,9 @@ std::vector<FolderEntry> listFolder(const std::string& path) {
         // Only links and file systems without d_type need a stat.
         if (e->d_type == DT_LNK || e->d_type == DT_UNKNOWN) {
             struct stat st {};
-            isFolder = ::fstatat(dirFd, e->d_name, &st, 0) == 0 && S_ISDIR(st.st_mode);
+            // A dangling link names nothing that could be opened: leave it out.
+            if (::fstatat(dirFd, e->d_name, &st, 0) != 0) continue;
+            isFolder = S_ISDIR(st.st_mode);
         }
         entries.push_back({std::move(name), isFolder});
     }

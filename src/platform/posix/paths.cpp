@@ -26,7 +26,8 @@ void makeAllLevels(const std::string& path) {
 
 std::string appDataFolder() {
     std::string base = environment("XDG_DATA_HOME");
-    if (base.empty()) {
+    // A relative value is invalid by the XDG rules and would follow the current folder.
+    if (base.empty() || base[0] != '/') {
         std::string home = environment("HOME");
         if (home.empty()) return ".";
         base = home + "/.local/share";

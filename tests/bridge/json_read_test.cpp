@@ -1,0 +1,116 @@
+#include "bridge/json_read.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <string>
+#include <vector>
+
+using Strings = std::vector<std::string>;
+
+// The readers find the first `"key"` anywhere, so these cases pin down exactly which value
+// each one lands on; the page and the build service replies depend on it.
+TEST(JsonStringTest, TakesEscapedCharactersLiterally) {
+    EXPECT_EQ(jsonString(R"({"cmd":"a","name":"x\"y"})", "name"), "x\"y");
+    EXPECT_EQ(jsonString(R"({"t":"a\nb"})", "t"), "anb");
+    EXPECT_EQ(jsonString(R"({"t":"a\\b\/c\u00e9"})", "t"), "a\\b/cu00e9");
+    // A backslash that ends the text is kept.
+    EXPECT_EQ(jsonString(R"({"t":"ab\)", "t"), "ab\\");
+}
+
+TEST(JsonStringTest, FollowsTheFirstMatchAndTheNextQuote) {
+    // The first "a" is b's value; the colon after it belongs to the real key.
+    EXPECT_EQ(jsonString(R"({"b":"a","a":"z"})", "a"), "z");
+    // A value that is not a string yields the next quoted text.
+    EXPECT_EQ(jsonString(R"({"x":5,"y":"w"})", "x"), "y");
+    EXPECT_EQ(jsonString(R"({"name" : "spaced"})", "name"), "spaced");
+    // Keys are matched case-sensitively.
+    EXPECT_EQ(jsonString(R"({"Name":"A","name":"b"})", "name"), "b");
+}
+
+TEST(JsonStringTest, EmptyCutOffAndMissing) {
+    EXPECT_EQ(jsonString(R"({"name":""})", "name"), "");
+    EXPECT_EQ(jsonString(R"({"name":"abc)", "name"), "abc");
+    EXPECT_EQ(jsonString(R"({"other":"abc"})", "name"), "");
+    EXPECT_EQ(jsonString(R"({"name")", "name"), "");         // the key ends the text
+    EXPECT_EQ(jsonString(R"({"name" "abc"})", "name"), "");  // no colon at all
+    EXPECT_EQ(jsonString(R"({"name":5})", "name"), "");      // no quote after the colon
+    EXPECT_EQ(jsonString("", "name"), "");
+}
+
+TEST(JsonBoolTest, OnlyTrueRightAfterTheColon) {
+    EXPECT_TRUE(jsonBool(R"({"enabled":true})", "enabled"));
+    EXPECT_TRUE(jsonBool(R"({"enabled" :true})", "enabled"));
+    EXPECT_FALSE(jsonBool(R"({"enabled": true})", "enabled"));
+    EXPECT_FALSE(jsonBool(R"({"enabled":"true"})", "enabled"));
+    EXPECT_FALSE(jsonBool(R"({"enabled":1})", "enabled"));
+    EXPECT_FALSE(jsonBool(R"({"enabled":false})", "enabled"));
+    EXPECT_FALSE(jsonBool(R"({"enabled":tru)", "enabled"));
+    EXPECT_FALSE(jsonBool(R"({"other":true})", "enabled"));
+}
+
+TEST(JsonNumberTest, ReadsWhatStrtodReads) {
+    EXPECT_DOUBLE_EQ(jsonNumber(R"({"progress": 0.5})", "progress", -1), 0.5);
+    EXPECT_DOUBLE_EQ(jsonNumber(R"({"n":-12.5e2,"m":1})", "n", 0), -1250);
+    EXPECT_DOUBLE_EQ(jsonNumber(R"({"n":0x10})", "n", 0), 16);
+    EXPECT_DOUBLE_EQ(jsonNumber("{\"n\":\n\t7}", "n", 0), 7);
+    EXPECT_TRUE(std::isinf(jsonNumber(R"({"n":inf})", "n", 0)));
+    EXPECT_TRUE(std::isnan(jsonNumber(R"({"n":nan})", "n", 0)));
+    // A number at the very end of the text, with nothing after it.
+    EXPECT_DOUBLE_EQ(jsonNumber(R"({"n":42)", "n", 0), 42);
+}
+
+TEST(JsonNumberTest, FallbackWhenNoNumberFollows) {
+    EXPECT_DOUBLE_EQ(jsonNumber(R"({"progress":"0.5"})", "progress", -1), -1);
+    EXPECT_DOUBLE_EQ(jsonNumber(R"({"progress":null})", "progress", -1), -1);
+    EXPECT_DOUBLE_EQ(jsonNumber(R"({"progress":})", "progress", -1), -1);
+    EXPECT_DOUBLE_EQ(jsonNumber(R"({"other":3})", "progress", -1), -1);
+    EXPECT_DOUBLE_EQ(jsonNumber(R"({"progress":   )", "progress", -1), -1);
+}
+
+TEST(JsonStringArrayTest, DecodesTheEscapesItKnows) {
+    EXPECT_EQ(jsonStringArray(R"({"files":["a\\b","c\u0041"]})", "files"), (Strings{"a\\b", "cA"}));
+    EXPECT_EQ(jsonStringArray(R"({"f":["1\n2\t3\r4\"5\/6\q"]})", "f"),
+              (Strings{"1\n2\t3\r4\"5/6q"}));
+    EXPECT_EQ(jsonStringArray(R"({"f":["\u00e9\u20AC"]})", "f"), (Strings{"é€"}));
+    // \u0000 is a real NUL character.
+    EXPECT_EQ(jsonStringArray(R"({"f":["a\u0000b"]})", "f"), (Strings{std::string("a\0b", 3)}));
+}
+
+TEST(JsonStringArrayTest, HexDigitsAreReadTheStrtolWay) {
+    // Reading stops at the first non-hex character of the four; none at all gives 0.
+    EXPECT_EQ(jsonStringArray(R"({"f":["\u41zzB"]})", "f"), (Strings{"AB"}));
+    EXPECT_EQ(jsonStringArray(R"({"f":["\u0x41"]})", "f"), (Strings{"A"}));
+    EXPECT_EQ(jsonStringArray(R"({"f":["\uzzzzB"]})", "f"), (Strings{std::string("\0B", 2)}));
+    // Fewer than four characters left: the letter u is taken as is.
+    EXPECT_EQ(jsonStringArray(R"({"f":["\u414)", "f"), (Strings{"u414"}));
+}
+
+TEST(JsonStringArrayTest, SurrogatesPairOrBecomeReplacement) {
+    EXPECT_EQ(jsonStringArray(R"({"f":["\ud83d\ude00"]})", "f"), (Strings{"😀"}));
+    EXPECT_EQ(jsonStringArray(R"({"f":["\ud83dx","\ude00","\ud83d\u0041"]})", "f"),
+              (Strings{"\uFFFDx", "\uFFFD", "\uFFFDA"}));
+    // Two high surrogates and then a low one: only the second pairs.
+    EXPECT_EQ(jsonStringArray(R"({"f":["\ud83d\ud83d\ude00"]})", "f"), (Strings{"\uFFFD😀"}));
+    // A high surrogate at the end of the element.
+    EXPECT_EQ(jsonStringArray(R"({"f":["a\ud83d"]})", "f"), (Strings{"a\uFFFD"}));
+}
+
+TEST(JsonStringArrayTest, WalkRules) {
+    EXPECT_TRUE(jsonStringArray(R"({"files":[]})", "files").empty());
+    EXPECT_TRUE(jsonStringArray(R"({"other":["a"]})", "files").empty());
+    EXPECT_TRUE(jsonStringArray(R"({"files":"a"})", "files").empty());
+    // The first ']' anywhere ends the list, also that of a nested array.
+    EXPECT_EQ(jsonStringArray(R"({"x":[["a"],"b"]})", "x"), (Strings{"a"}));
+    // Keys and values of nested objects are collected alike; numbers are skipped.
+    EXPECT_EQ(jsonStringArray(R"({"x":[{"k":"v"}, 3, "w"]})", "x"), (Strings{"k", "v", "w"}));
+    // No colon is needed: the first bracket after the key counts, even a later member's.
+    EXPECT_EQ(jsonStringArray(R"({"x" "y", "z":["q"]})", "x"), (Strings{"q"}));
+    // Cut-off text yields what was read.
+    EXPECT_EQ(jsonStringArray(R"({"x":["a","b)", "x"), (Strings{"a", "b"}));
+}
+
+TEST(JsonStringArrayTest, ResultIsAlwaysValidUtf8) {
+    // Raw ill-formed bytes inside an element come back replaced.
+    EXPECT_EQ(jsonStringArray("{\"f\":[\"a\xFF\x62\"]}", "f"), (Strings{"a\uFFFDb"}));
+}

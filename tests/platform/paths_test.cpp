@@ -1,0 +1,82 @@
+#include "platform/paths.h"
+
+#include <gtest/gtest.h>
+
+#include <cerrno>
+#include <cstdlib>
+#include <filesystem>
+#include <optional>
+#include <string>
+
+#include "support/test_app.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+// Sets or clears one environment variable for the lifetime of the object.
+class ScopedEnv {
+  public:
+    ScopedEnv(const char* name, const char* value) : name_(name) {
+        if (const char* old = std::getenv(name)) old_ = old;
+        if (value) {
+            setenv(name, value, 1);
+        } else {
+            unsetenv(name);
+        }
+    }
+    ~ScopedEnv() {
+        if (old_) {
+            setenv(name_, old_->c_str(), 1);
+        } else {
+            unsetenv(name_);
+        }
+    }
+
+  private:
+    const char* name_;
+    std::optional<std::string> old_;
+};
+
+}  // namespace
+
+TEST(AppDataFolderTest, PrefersXdgDataHomeAndCreatesIt) {
+    TempDir dir;
+    ScopedEnv xdg("XDG_DATA_HOME", (dir / "xdg/deeper").c_str());
+    ScopedEnv home("HOME", (dir / "home").c_str());
+    EXPECT_EQ(platform::appDataFolder(), dir / "xdg/deeper/VarraForgeset");
+    EXPECT_TRUE(fs::is_directory(dir / "xdg/deeper/VarraForgeset"));
+    EXPECT_FALSE(fs::exists(dir / "home"));
+}
+
+TEST(AppDataFolderTest, FallsBackToHomeThenToTheCurrentFolder) {
+    TempDir dir;
+    ScopedEnv home("HOME", dir.path().c_str());
+    {
+        ScopedEnv xdg("XDG_DATA_HOME", nullptr);
+        EXPECT_EQ(platform::appDataFolder(), dir / ".local/share/VarraForgeset");
+        EXPECT_TRUE(fs::is_directory(dir / ".local/share/VarraForgeset"));
+    }
+    {
+        // An empty variable counts as unset.
+        ScopedEnv xdg("XDG_DATA_HOME", "");
+        EXPECT_EQ(platform::appDataFolder(), dir / ".local/share/VarraForgeset");
+    }
+    {
+        // So does a relative one, which would follow whatever the current folder is.
+        ScopedEnv xdg("XDG_DATA_HOME", "relative/data");
+        EXPECT_EQ(platform::appDataFolder(), dir / ".local/share/VarraForgeset");
+    }
+    ScopedEnv xdg("XDG_DATA_HOME", nullptr);
+    ScopedEnv noHome("HOME", nullptr);
+    EXPECT_EQ(platform::appDataFolder(), ".");
+}
+
+TEST(ExecutableFolderTest, IsTheFolderOfThisTestProgram) {
+    std::string folder = platform::executableFolder();
+    ASSERT_FALSE(folder.empty());
+    EXPECT_TRUE(fs::path(folder).is_absolute()) << folder;
+    // argv[0] names this program; its file must sit in that folder.
+    fs::path self = fs::absolute(program_invocation_name);
+    EXPECT_TRUE(fs::equivalent(fs::path(folder) / self.filename(), self)) << folder;
+}
