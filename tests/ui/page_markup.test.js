@@ -1,0 +1,107 @@
+'use strict';
+// Static checks of index.html: what the host serves must line up with what the scripts look
+// for, and nothing may point at a host name or a relative path.
+const { describe, it } = require('node:test');
+const assert = require('node:assert/strict');
+const fs = require('node:fs');
+const path = require('node:path');
+const { UI_DIR, loadAppCore } = require('./load_app.js');
+
+const html = fs.readFileSync(path.join(UI_DIR, 'index.html'), 'utf8');
+const core = loadAppCore();
+
+function attrs(tag) {
+  const out = {};
+  for (const m of tag.matchAll(/([\w-]+)(?:="([^"]*)")?/g)) out[m[1]] = m[2] === undefined ? true : m[2];
+  return out;
+}
+
+function tags(name) {
+  return Array.from(html.matchAll(new RegExp(`<${name}\\b([^>]*)>`, 'g')), (m) => attrs(m[1]));
+}
+
+function elementById(id) {
+  const found = Array.from(html.matchAll(/<(\w+)\b([^>]*)>/g))
+    .map((m) => ({ tag: m[1], attrs: attrs(m[2]) }))
+    .filter((el) => el.attrs.id === id);
+  assert.equal(found.length, 1, `exactly one element with id ${id}`);
+  return found[0];
+}
+
+describe('index.html', () => {
+  it('carries the window title', () => {
+    assert.match(html, /<title>Varra Forgeset Server Tool<\/title>/);
+  });
+
+  it('maps three and its addons through an import map placed before any module', () => {
+    const m = html.match(/<script type="importmap">([\s\S]*?)<\/script>/);
+    assert.ok(m, 'import map present');
+    const map = JSON.parse(m[1]);
+    assert.equal(map.imports.three, '/three.module.js');
+    assert.equal(map.imports['three/addons/'], '/addons/');
+    assert.ok(m.index < html.indexOf('type="module"'), 'import map precedes the module scripts');
+  });
+
+  it('loads the scripts in their order, the studio ones as modules', () => {
+    const scripts = tags('script').filter((s) => s.src);
+    assert.deepEqual(scripts.map((s) => [s.src, s.type === 'module']), [
+      ['/studio.js', true],
+      ['/animpreview.js', true],
+      ['/ai.js', false],
+      ['/species.js', false],
+      ['/app.js', false],
+    ]);
+  });
+
+  it('installs the error hook before any other script and posts it as a string', () => {
+    const first = html.indexOf('<script');
+    const hook = html.indexOf('window.onerror');
+    assert.ok(hook > first && hook < html.indexOf('<script', first + 1), 'the hook is in the first script');
+    assert.match(html, /postMessage\(JSON\.stringify\(\{ cmd: 'jsError', msg: [^,]+, line: line \}\)\)/);
+  });
+
+  it('refers to every file from the root, never by host name or relative path', () => {
+    const refs = [...tags('script').map((s) => s.src), ...tags('link').map((l) => l.href)].filter(Boolean);
+    assert.ok(refs.length >= 6);
+    for (const ref of refs) assert.match(ref, /^\/[^/]/, ref);
+  });
+
+  it('has the six tabs in the shell\'s order, each controlling its own panel', () => {
+    const tabs = tags('button').filter((b) => b.role === 'tab');
+    assert.deepEqual(tabs.map((t) => t['data-tab']), [...core.TAB_KEYS]);
+    const labels = Array.from(html.matchAll(/role="tab"[^>]*>([^<]*)</g), (m) => m[1]);
+    assert.deepEqual(labels, ['Server', 'Resources', 'Skins', 'AI', 'Species', 'Zuze Ravizu']);
+    for (const tab of tabs) {
+      assert.equal(tab['aria-controls'], `panel-${tab['data-tab']}`);
+      assert.equal(tab['aria-selected'], tab['data-tab'] === 'server' ? 'true' : 'false');
+      const panel = elementById(`panel-${tab['data-tab']}`);
+      assert.equal(panel.attrs.hidden === true, tab['data-tab'] !== 'server', `panel-${tab['data-tab']} hidden state`);
+    }
+  });
+
+  it('puts the tabs, the brand and the window buttons in the title bar', () => {
+    const start = html.indexOf('id="titlebar"');
+    const end = html.indexOf('</header>', start);
+    const bar = html.slice(start, end);
+    assert.ok(start > 0 && end > start);
+    assert.match(bar, />VF</);
+    assert.match(bar, />Varra Forgeset Server Tool</);
+    assert.match(bar, /role="tablist"/);
+    for (const [id, label] of [['win-min', 'Minimize'], ['win-max', 'Maximize'], ['win-close', 'Close']]) {
+      assert.match(bar, new RegExp(`id="${id}"`));
+      assert.equal(elementById(id).attrs['aria-label'], label);
+    }
+  });
+
+  it('starts with the notice bar hidden', () => {
+    assert.equal(elementById('notice').attrs.hidden, true);
+  });
+});
+
+describe('app.css', () => {
+  const css = fs.readFileSync(path.join(UI_DIR, 'app.css'), 'utf8');
+
+  it('never displays hidden elements, whatever their class', () => {
+    assert.match(css, /\[hidden\]\s*\{\s*display:\s*none\s*!important;?\s*\}/);
+  });
+});
