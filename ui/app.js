@@ -38,6 +38,55 @@
   };
   const SPECIES_TYPES = ['species', 'speciesLog', 'speciesRemote', 'speciesSounds'];
 
+  // The server.cfg card, in the order a person reads it (the saved message keeps CFG_KEYS'
+  // order). Ports and the player count are numbers; everything else is free text.
+  const CFG_FIELDS = [
+    { key: 'sv_hostname', label: 'Server name', hint: 'Shown in the server list', type: 'text' },
+    { key: 'sv_map', label: 'Map', hint: 'Gateway', type: 'text' },
+    { key: 'sv_maxplayers', label: 'Max players', hint: '', type: 'number' },
+    { key: 'sv_port', label: 'Game port', hint: 'UDP, open in the firewall', type: 'number' },
+    { key: 'sv_httpport', label: 'Download port', hint: 'Resources and mods, TCP', type: 'number' },
+    { key: 'sv_scriptport', label: 'Script port', hint: 'Modded clients, TCP', type: 'number' },
+    { key: 'sv_publicip', label: 'Public IP', hint: 'What players connect to', type: 'text' },
+    { key: 'sv_gamedir', label: 'Game folder', hint: 'Dedicated server install', type: 'text' },
+    { key: 'sv_admins', label: 'Admins', hint: 'Steam IDs, comma separated', type: 'text' },
+    { key: 'sv_rconpassword', label: 'RCON password', hint: '', type: 'text' },
+  ];
+
+  // Colour zones of a skin, in the order skins.json and skins.lua list them.
+  const ZONES = [
+    ['body', 'Body'],
+    ['flank', 'Flank'],
+    ['underbelly', 'Underbelly'],
+    ['markings', 'Markings'],
+    ['display', 'Male display'],
+    ['teeth', 'Teeth'],
+    ['mouth', 'Mouth'],
+    ['claws', 'Claws'],
+    ['detail', 'Detail'],
+    ['eyes', 'Eyes'],
+  ];
+  const ZONE_KEYS = ZONES.map((zone) => zone[0]);
+  const SKIN_SPECIES = [
+    'Allosaurus', 'Austroraptor', 'Beipiaosaurus', 'Carnotaurus', 'Ceratosaurus', 'Deinosuchus',
+    'Diabloceratops', 'Dilophosaurus', 'Dryosaurus', 'Gallimimus', 'Herrerasaurus', 'Hypsilophodon',
+    'Kentrosaurus', 'Maiasaura', 'Omniraptor', 'Pachycephalosaurus', 'Pteranodon', 'Stegosaurus',
+    'Tenontosaurus', 'Triceratops', 'Troodon', 'Tyrannosaurus',
+  ];
+  const ZONE_HEX = '#808080';
+  const BLANK_BODY_HEX = '#6C3729';
+  const SWATCH_LIMIT = 6;
+
+  const TEXT = {
+    typeName: 'Type a name first.',
+    badHex: 'Hex looks like #RRGGBB.',
+    badSkinName: 'Name: lowercase letters, digits and _ only.',
+    skinExists: 'A skin with that name exists.',
+    skinEmpty: 'Switch on a zone or pick a pattern texture.',
+    handWritten: 'skins.lua exists but was written by hand. Saving here replaces it.',
+    skinsBroken: 'skins.json is not valid JSON. Fix it by hand or save to replace it.',
+  };
+
   // ---------------------------------------------------------------- pure helpers
 
   const ESCAPES = { '&': '&amp;', '<': '&lt;', '>': '&gt;', '"': '&quot;', "'": '&#39;' };
@@ -151,6 +200,10 @@
       resources: [],
       skins: [],
       skinsLua: false,
+      // skins.json is on disk (as a list or not); only then was skins.lua written by us.
+      skinsStored: false,
+      // skins.json is on disk but is not JSON, so the host handed over its text instead.
+      skinsBroken: false,
       textures: [],
       edit: null,
     };
@@ -173,8 +226,14 @@
     page.skinsLua = msg.skinsLua === true;
     // skins.json goes to the page unchecked; anything but a list reads as no skins.
     page.skins = Array.isArray(msg.skins) ? msg.skins : [];
+    const wasBroken = page.skinsBroken;
+    page.skinsBroken = typeof msg.skins === 'string';
+    page.skinsStored = msg.skins !== null && msg.skins !== undefined;
     page.textures = Array.isArray(msg.textures) ? msg.textures : [];
-    return { rootChanged };
+    // Said once when the file goes bad (or a folder with a bad file is picked), not on every
+    // later state message, which would bury the notices of the commands that follow.
+    const skinsBroke = page.skinsBroken && (!wasBroken || rootChanged);
+    return { rootChanged, skinsBroke };
   }
 
   /**
@@ -247,13 +306,17 @@
 
   /**
    * Routes one message from the host by its `type`. Everything it touches comes in `deps`
-   * ({ page, send, render, notice, aiLoad, deliver }), so it runs without a browser.
+   * ({ page, send, render, notice, aiLoad, deliver, and optionally stateApplied, told what a
+   * state message changed before the redraw}), so it runs without a browser.
    */
   function createRouter(deps) {
     return function route(msg) {
       if (!msg || typeof msg !== 'object' || typeof msg.type !== 'string') return;
       if (msg.type === 'state') {
-        if (applyState(deps.page, msg).rootChanged) deps.send({ cmd: 'speciesRefresh' });
+        const applied = applyState(deps.page, msg);
+        if (applied.rootChanged) deps.send({ cmd: 'speciesRefresh' });
+        if (applied.skinsBroke) deps.notice(TEXT.skinsBroken, true);
+        if (deps.stateApplied) deps.stateApplied(applied);
         deps.aiLoad(msg.ai);
         deps.render();
       } else if (msg.type === 'notice') {
@@ -264,6 +327,421 @@
         deps.deliver('species', msg);
       }
     };
+  }
+
+  // ---------------------------------------------------------------- server.cfg
+
+  /**
+   * The ten values a save sends, in the host's key order, each trimmed. A field the person
+   * typed in sends what they typed; an untouched field sends what the file holds. That is
+   * what the inputs show, except for a value a number input cannot display (say "27015 #
+   * game"): the input shows it empty, and saving must not wipe the line for that.
+   */
+  function cfgToSave(cfg, drafts) {
+    const out = { cmd: 'saveCfg' };
+    for (const key of CFG_KEYS) {
+      let value = drafts && Object.prototype.hasOwnProperty.call(drafts, key) ? drafts[key] : cfg && cfg[key];
+      if (value === null || value === undefined) value = '';
+      out[key] = String(value).trim();
+    }
+    return out;
+  }
+
+  /**
+   * What the server.cfg card shows after a state message. Unsaved typing survives messages
+   * from other commands (switching a resource, a texture saved in the studio, a refresh);
+   * the answer to our own save, or another server folder, is the truth and replaces it.
+   */
+  function settleCfgDrafts(drafts, event) {
+    if (event.rootChanged || event.afterSave) return {};
+    return drafts;
+  }
+
+  // ---------------------------------------------------------------- resources
+
+  /** The detail line of one resource: which scripts it has, or why its switch is off. */
+  function resourceLine(resource) {
+    const parts = [];
+    if (resource && resource.server === true) parts.push('server');
+    if (resource && resource.client === true) parts.push('client');
+    if (!resource || resource.manifest !== true) parts.push('no manifest.lua');
+    return parts.length > 0 ? parts.join(' · ') : 'empty';
+  }
+
+  // ---------------------------------------------------------------- skins
+
+  /** "#RRGGBB" in upper case from what a person typed, or null when it is no colour. */
+  function normaliseHex(text) {
+    if (text === null || text === undefined) return null;
+    let hex = String(text).trim().toUpperCase();
+    if (!hex.startsWith('#')) hex = '#' + hex;
+    return /^#[0-9A-F]{6}$/.test(hex) ? hex : null;
+  }
+
+  /** The neon factor entered: a number of at least 1; anything unreadable is 1. */
+  function parseNeon(value) {
+    if (typeof value === 'string' && value.trim() === '') return 1;
+    const n = typeof value === 'number' ? value : Number(value);
+    if (!Number.isFinite(n)) return 1;
+    return Math.max(1, n);
+  }
+
+  /** Pattern and theme are whole numbers or empty (empty keeps the game's own). */
+  function wholeNumberText(value) {
+    if (value === null || value === undefined) return '';
+    const text = String(value).trim();
+    return /^\d+$/.test(text) ? text : '';
+  }
+
+  /** The name a skin is saved under: what was typed, trimmed and lower-cased. */
+  function skinName(text) {
+    return String(text === null || text === undefined ? '' : text).trim().toLowerCase();
+  }
+
+  function zone(on, hex, glow) {
+    return { on, hex, glow };
+  }
+
+  /** What "New skin" starts from: only the body switched on, in a brown the game also uses. */
+  function blankSkin() {
+    const zones = {};
+    for (const key of ZONE_KEYS) zones[key] = key === 'body' ? zone(true, BLANK_BODY_HEX, 1) : zone(false, ZONE_HEX, 1);
+    return { name: '', species: '', admin: false, pattern: '', theme: '', texture: '', zones };
+  }
+
+  function text(value) {
+    return typeof value === 'string' ? value : '';
+  }
+
+  /**
+   * A skin record from skins.json in the page's own shape, members in their stored order.
+   * The file may have been edited by hand, so every member is read defensively; a zone
+   * that is missing or garbled comes back switched off rather than breaking the page.
+   */
+  function normaliseSkin(raw) {
+    const source = raw && typeof raw === 'object' ? raw : {};
+    const zonesIn = source.zones && typeof source.zones === 'object' ? source.zones : {};
+    const zones = {};
+    for (const key of ZONE_KEYS) {
+      const z = zonesIn[key] && typeof zonesIn[key] === 'object' ? zonesIn[key] : {};
+      zones[key] = zone(z.on === true, normaliseHex(z.hex) || ZONE_HEX, parseNeon(z.glow));
+    }
+    return {
+      name: text(source.name),
+      species: text(source.species),
+      admin: source.admin === true,
+      pattern: wholeNumberText(source.pattern),
+      theme: wholeNumberText(source.theme),
+      texture: text(source.texture),
+      zones,
+    };
+  }
+
+  /** The skins of a state message as page records; entries that are not objects are dropped. */
+  function skinList(raw) {
+    return Array.isArray(raw) ? raw.filter((s) => s && typeof s === 'object' && !Array.isArray(s)).map(normaliseSkin) : [];
+  }
+
+  function copySkin(skin) {
+    return normaliseSkin(JSON.parse(JSON.stringify(skin)));
+  }
+
+  /** skins.json: the list without indentation, each skin's members in their fixed order. */
+  function skinsJson(skins) {
+    return JSON.stringify(skins.map(normaliseSkin));
+  }
+
+  /**
+   * Why the edited skin cannot be saved, checked in a fixed order, or '' when it can.
+   * `others` is the list it goes into and `index` its place there (-1 for a new skin).
+   */
+  function checkSkin(skin, others, index) {
+    const name = skinName(skin.name);
+    if (!/^[a-z0-9_]+$/.test(name)) return TEXT.badSkinName;
+    if (others.some((other, i) => i !== index && other && other.name === name)) return TEXT.skinExists;
+    const zones = skin.zones || {};
+    const anyZone = ZONE_KEYS.some((key) => zones[key] && zones[key].on === true);
+    if (!anyZone && !text(skin.texture)) return TEXT.skinEmpty;
+    return '';
+  }
+
+  /**
+   * Where an edited skin goes back: its old place if that still holds the skin that was
+   * opened (a state message may have changed the list meanwhile), else wherever a skin of
+   * the opened name now is, else -1 for the end.
+   */
+  function editTarget(skins, edit) {
+    if (!edit || edit.index < 0 || !edit.original) return -1;
+    if (skins[edit.index] && skins[edit.index].name === edit.original) return edit.index;
+    return skins.findIndex((s) => s.name === edit.original);
+  }
+
+  /** The list with `skin` put at `index`, or added at the end for -1. */
+  function placeSkin(skins, index, skin) {
+    const list = skins.slice();
+    if (index >= 0 && index < list.length) list[index] = skin;
+    else list.push(skin);
+    return list;
+  }
+
+  // sRGB channel (0 to 255) to linear light.
+  function linearChannel(byte) {
+    const s = byte / 255;
+    return s <= 0.04045 ? s / 12.92 : Math.pow((s + 0.055) / 1.055, 2.4);
+  }
+
+  /**
+   * Three decimals in the shortest form: 2, 0.5, 0.432. toFixed rounds the double's exact
+   * value, which x * 1000 rounding does not always do.
+   */
+  function luaNumber(x) {
+    const rounded = Number(x.toFixed(3));
+    return String(rounded === 0 ? 0 : rounded);
+  }
+
+  /** A zone's colour in skins.lua: plain hex up to neon 1, glowing linear light above. */
+  function zoneColourLua(z) {
+    const hex = normaliseHex(z.hex) || ZONE_HEX;
+    const glow = parseNeon(z.glow);
+    if (glow <= 1) return `"${hex}"`;
+    const channels = [1, 3, 5].map((at) => linearChannel(parseInt(hex.slice(at, at + 2), 16)) * glow);
+    return `{ ${channels.map(luaNumber).join(', ')} }`;
+  }
+
+  // Texts come from names the page checks, but a hand-edited skins.json may hold anything and
+  // a stray quote must not break the whole file for the server.
+  function luaString(value) {
+    return '"' + String(value).replace(/[\\"]/g, '\\$&').replace(/\r/g, '\\r').replace(/\n/g, '\\n') + '"';
+  }
+
+  const LUA_KEYWORDS = new Set([
+    'and', 'break', 'do', 'else', 'elseif', 'end', 'false', 'for', 'function', 'goto', 'if', 'in',
+    'local', 'nil', 'not', 'or', 'repeat', 'return', 'then', 'true', 'until', 'while',
+  ]);
+
+  // A skin name is a bare table key in skins.lua. The name rule still lets through a few that
+  // Lua cannot take bare ("end", "2fast"); those go in brackets so the file stays loadable.
+  function luaKey(name) {
+    return /^[A-Za-z_][A-Za-z0-9_]*$/.test(name) && !LUA_KEYWORDS.has(name) ? name : `[${luaString(name)}]`;
+  }
+
+  /** skins.lua for the skins resource: the global table Skins, CR LF line ends. */
+  function skinsLua(skins) {
+    const lines = ['Skins = {'];
+    for (const raw of skins) {
+      const skin = normaliseSkin(raw);
+      lines.push(`  ${luaKey(skin.name)} = {`);
+      if (skin.species) lines.push(`    species = ${luaString(skin.species)},`);
+      if (skin.admin) lines.push('    admin = true,');
+      for (const key of ['pattern', 'theme']) {
+        const n = skin[key] === '' ? NaN : parseInt(skin[key], 10);
+        if (Number.isFinite(n)) lines.push(`    ${key} = ${n},`);
+      }
+      if (skin.texture) lines.push(`    texture = ${luaString('textures/' + skin.texture)},`);
+      for (const key of ZONE_KEYS) {
+        if (skin.zones[key].on) lines.push(`    ${key} = ${zoneColourLua(skin.zones[key])},`);
+      }
+      lines.push('  },');
+    }
+    lines.push('}');
+    return lines.join('\r\n') + '\r\n';
+  }
+
+  /** The saveSkins command for a whole list. */
+  function saveSkinsMessage(skins) {
+    return { cmd: 'saveSkins', json: base64Utf8(skinsJson(skins)), lua: base64Utf8(skinsLua(skins)) };
+  }
+
+  // ---------------------------------------------------------------- page markup
+
+  function badge(ok, yes, no) {
+    return `<span class="badge ${ok ? 'badge-ok' : 'badge-missing'}">${ok ? yes : no}</span>`;
+  }
+
+  function statusRow(ok, title, detail, mono) {
+    return `<div class="status-row">${badge(ok, 'found', 'missing')}` +
+      `<div class="row-text"><div class="row-title">${title}</div>` +
+      `<div class="row-detail${mono ? ' mono' : ''}">${detail}</div></div></div>`;
+  }
+
+  function disabled(flag) {
+    return flag ? '' : ' disabled';
+  }
+
+  /** The Server page from the page state and the unsaved server.cfg typing. */
+  function serverHtml(page, drafts) {
+    const cfg = page.cfg || {};
+    const rootDetail = page.root ? esc(page.root) : 'Pick the folder that contains VarraForgesetServer.exe';
+    const fields = CFG_FIELDS.map((f) => {
+      const typed = drafts && Object.prototype.hasOwnProperty.call(drafts, f.key);
+      const value = typed ? drafts[f.key] : cfg[f.key];
+      const id = 'cfg-' + f.key;
+      return `<div class="field">` +
+        `<label for="${id}">${f.label}</label>` +
+        `<input id="${id}" type="${f.type}" data-cfg="${f.key}" data-focus="cfg:${f.key}"` +
+        `${f.type === 'number' ? ' min="0" step="1"' : ' spellcheck="false"'}` +
+        `${typed ? ' class="dirty"' : ''} value="${esc(value)}">` +
+        (f.hint ? `<div class="hint">${f.hint}</div>` : '') +
+        `</div>`;
+    }).join('');
+    return `
+      <div class="card">
+        <h2 class="card-title">Server folder</h2>
+        ${statusRow(page.found, page.found ? 'Folder set' : 'No folder yet', rootDetail, !!page.root)}
+        ${statusRow(page.runner, 'Runner', 'VarraForgesetServer.exe starts the game server and injects the plugin', false)}
+        ${statusRow(page.plugin, 'Server plugin', 'server-plugin\\build\\varra-forgeset-server.dll', true)}
+        <div class="actions">
+          <button type="button" class="btn primary" data-action="pickFolder" data-focus="pickFolder">Choose folder</button>
+          <button type="button" class="btn" data-action="openRoot" data-focus="openRoot"${disabled(page.found)}>Open</button>
+        </div>
+      </div>
+      <div class="card">
+        <h2 class="card-title">Run</h2>
+        <div class="actions">
+          <button type="button" class="btn primary" data-action="startRunner" data-focus="startRunner"${disabled(page.runner)}>Start server</button>
+          <button type="button" class="btn" data-action="openDocs" data-focus="openDocs">Owner guide</button>
+        </div>
+        <p class="hint">After every change here use <code class="mono">restart</code> in the runner window, or stop and start it again.</p>
+      </div>
+      <div class="card">
+        <h2 class="card-title">server.cfg</h2>
+        <div class="grid-2 cfg-fields">${fields}</div>
+        <div class="actions">
+          <button type="button" class="btn primary" data-action="saveCfg" data-focus="saveCfg"${disabled(page.found)}>Save</button>
+        </div>
+      </div>`;
+  }
+
+  /** The Resources page; `nameDraft` is what is typed in the new resource's name box. */
+  function resourcesHtml(page, nameDraft) {
+    let list;
+    if (!page.found) {
+      list = '<p class="empty">Pick the server folder first</p>';
+    } else if (page.resources.length === 0) {
+      list = '<p class="empty">No resources yet</p>';
+    } else {
+      list = '<ul class="list resource-list">' + page.resources.map((r, i) => {
+        const name = esc(r && r.name);
+        const on = !!(r && r.enabled === true);
+        const canSwitch = !!(r && r.manifest === true);
+        return `<li class="list-row"><div class="row-text"><div class="row-title">${name}</div>` +
+          `<div class="row-detail">${esc(resourceLine(r))}</div></div>` +
+          `<input type="checkbox" class="switch" role="switch" data-resource="${i}" data-focus="res:${i}"` +
+          ` aria-label="${name}"${on ? ' checked' : ''}${canSwitch ? '' : ' disabled'}></li>`;
+      }).join('') + '</ul>';
+    }
+    return `
+      <div class="card">
+        <div class="card-head">
+          <h2 class="card-title">Resources</h2>
+          <div class="actions">
+            <button type="button" class="btn" data-action="refresh" data-focus="refresh">Refresh</button>
+            <button type="button" class="btn" data-action="openResources" data-focus="openResources">Open folder</button>
+          </div>
+        </div>
+        ${list}
+      </div>
+      <div class="card">
+        <h2 class="card-title">New resource</h2>
+        <div class="actions">
+          <input type="text" class="grow" id="resource-name" data-focus="resourceName" aria-label="Resource name"` +
+          ` placeholder="my_resource" maxlength="40" spellcheck="false" value="${esc(nameDraft)}">
+          <button type="button" class="btn primary" data-action="newResource" data-focus="newResource">New resource</button>
+        </div>
+      </div>`;
+  }
+
+  function swatches(skin) {
+    return ZONES.filter(([key]) => skin.zones[key].on).slice(0, SWATCH_LIMIT).map(([key, label]) => {
+      const z = skin.zones[key];
+      return `<span class="swatch${z.glow > 1 ? ' neon' : ''}" style="background:${z.hex}" title="${label}"></span>`;
+    }).join('');
+  }
+
+  function optionList(values, selected, emptyLabel) {
+    const list = values.slice();
+    // A value the choices do not know (a hand edit, a texture deleted since) stays choosable,
+    // so opening and saving a skin never drops it silently.
+    if (selected && !list.includes(selected)) list.push(selected);
+    return `<option value=""${selected ? '' : ' selected'}>${emptyLabel}</option>` +
+      list.map((v) => `<option value="${esc(v)}"${v === selected ? ' selected' : ''}>${esc(v)}</option>`).join('');
+  }
+
+  function skinEditorHtml(page, edit) {
+    const skin = edit.skin;
+    const drafts = edit.drafts || {};
+    const shown = (key, value) => (Object.prototype.hasOwnProperty.call(drafts, key) ? drafts[key] : value);
+    const zones = ZONES.map(([key, label]) => {
+      const z = skin.zones[key];
+      return `<div class="zone-row" data-zone="${key}">` +
+        `<input type="checkbox" class="switch" role="switch" id="zone-${key}" data-zone-on="${key}" data-focus="zone:${key}:on"${z.on ? ' checked' : ''}>` +
+        `<label class="zone-label" for="zone-${key}">${label}</label>` +
+        `<input type="color" data-zone-colour="${key}" data-focus="zone:${key}:colour" aria-label="${label} colour" value="${z.hex.toLowerCase()}">` +
+        `<input type="text" class="mono hex" data-zone-hex="${key}" data-focus="zone:${key}:hex" aria-label="${label} hex" maxlength="7" spellcheck="false" value="${esc(shown('hex:' + key, z.hex))}">` +
+        `<label class="neon-label">neon <input type="number" data-zone-glow="${key}" data-focus="zone:${key}:glow" min="1" max="20" step="0.5" value="${esc(shown('glow:' + key, String(z.glow)))}"></label>` +
+        `</div>`;
+    }).join('');
+    return `
+      <div class="card skin-editor">
+        <h2 class="card-title">${edit.index < 0 ? 'New skin' : 'Edit skin'}</h2>
+        <div class="grid-2">
+          <div class="field"><label for="skin-name">Name</label>
+            <input type="text" id="skin-name" data-skin="name" data-focus="skin:name" spellcheck="false" value="${esc(skin.name)}"></div>
+          <div class="field"><label for="skin-species">Species</label>
+            <select id="skin-species" data-skin="species" data-focus="skin:species">${optionList(SKIN_SPECIES, skin.species, 'any species')}</select></div>
+          <div class="field"><label for="skin-pattern">Pattern</label>
+            <input type="number" id="skin-pattern" data-skin="pattern" data-focus="skin:pattern" min="0" step="1" value="${esc(skin.pattern)}">
+            <div class="hint">Empty keeps the game's</div></div>
+          <div class="field"><label for="skin-theme">Theme</label>
+            <input type="number" id="skin-theme" data-skin="theme" data-focus="skin:theme" min="0" step="1" value="${esc(skin.theme)}">
+            <div class="hint">Empty keeps the game's</div></div>
+          <div class="field"><label for="skin-texture">Pattern texture</label>
+            <select id="skin-texture" data-skin="texture" data-focus="skin:texture">${optionList(page.textures.filter((t) => typeof t === 'string'), skin.texture, 'none')}</select></div>
+          <div class="field check-field"><label class="check"><input type="checkbox" class="switch" data-skin="admin" data-focus="skin:admin"${skin.admin ? ' checked' : ''}> admins only</label></div>
+        </div>
+        <div class="zones">${zones}</div>
+        <div class="actions">
+          <button type="button" class="btn primary" data-action="saveSkin" data-focus="saveSkin">Save</button>
+          <button type="button" class="btn" data-action="cancelSkin" data-focus="cancelSkin">Cancel</button>
+        </div>
+      </div>`;
+  }
+
+  /** The Skins page: the list of `skins` (page records) and, when open, the editor. */
+  function skinsHtml(page, skins) {
+    let warning = '';
+    if (page.skinsBroken) warning = `<p class="warning">${TEXT.skinsBroken}</p>`;
+    else if (page.skinsLua && skins.length === 0 && !page.skinsStored) warning = `<p class="warning">${TEXT.handWritten}</p>`;
+    let list;
+    if (!page.found) {
+      list = '<p class="empty">Pick the server folder first</p>';
+    } else if (skins.length === 0) {
+      list = '<p class="empty">No skins yet</p>';
+    } else {
+      list = '<ul class="list skin-list">' + skins.map((skin, i) =>
+        `<li class="list-row${page.edit && page.edit.index === i ? ' editing' : ''}">` +
+        `<div class="swatches">${swatches(skin)}</div>` +
+        `<div class="row-text grow"><div class="row-title">${esc(skin.name)}` +
+        `${skin.admin ? ' <span class="badge badge-accent">admin</span>' : ''}</div>` +
+        `<div class="row-detail">${skin.species ? esc(skin.species) : 'any species'}</div></div>` +
+        `<div class="actions">` +
+        `<button type="button" class="btn" data-action="editSkin" data-index="${i}" data-focus="edit:${i}">Edit</button>` +
+        `<button type="button" class="btn danger" data-action="deleteSkin" data-index="${i}" data-focus="delete:${i}" aria-label="Delete ${esc(skin.name)}">Delete</button>` +
+        `</div></li>`).join('') + '</ul>';
+    }
+    return `
+      <div class="card">
+        <div class="card-head">
+          <h2 class="card-title">Skins</h2>
+          <div class="actions">
+            <button type="button" class="btn primary" data-action="newSkin" data-focus="newSkin">New skin</button>
+            <button type="button" class="btn" data-action="openSkins" data-focus="openSkins">Open folder</button>
+          </div>
+        </div>
+        ${warning}
+        ${list}
+      </div>
+      ${page.edit ? skinEditorHtml(page, page.edit) : ''}`;
   }
 
   const core = {
@@ -283,6 +761,34 @@
     createNoticeTimer,
     createPageRegistry,
     createRouter,
+    CFG_FIELDS,
+    ZONES,
+    ZONE_KEYS,
+    SKIN_SPECIES,
+    TEXT,
+    cfgToSave,
+    settleCfgDrafts,
+    resourceLine,
+    normaliseHex,
+    parseNeon,
+    wholeNumberText,
+    skinName,
+    blankSkin,
+    normaliseSkin,
+    skinList,
+    copySkin,
+    skinsJson,
+    checkSkin,
+    editTarget,
+    placeSkin,
+    linearChannel,
+    luaNumber,
+    zoneColourLua,
+    skinsLua,
+    saveSkinsMessage,
+    serverHtml,
+    resourcesHtml,
+    skinsHtml,
   };
 
   if (typeof module !== 'undefined' && module.exports) module.exports = core;
@@ -365,57 +871,252 @@
 
   // ---------------------------------------------------------------- pages in this file
 
-  function badge(ok, yes, no) {
-    return `<span class="badge ${ok ? 'badge-ok' : 'badge-missing'}">${ok ? yes : no}</span>`;
+  // Typing that has not been sent yet: it is the person's, not the host's, so it lives here
+  // and survives the redraws that state messages cause.
+  let cfgDrafts = {};
+  let cfgSavePending = false;
+  let resourceNameDraft = '';
+  let skinsSource = null;
+  let skinsCache = [];
+
+  /** The state's skins as page records; worked out once per state message, not per redraw. */
+  function currentSkins() {
+    if (page.skins !== skinsSource) {
+      skinsSource = page.skins;
+      skinsCache = skinList(page.skins);
+    }
+    return skinsCache;
+  }
+
+  function stateApplied(applied) {
+    cfgDrafts = settleCfgDrafts(cfgDrafts, { rootChanged: applied.rootChanged, afterSave: cfgSavePending });
+    cfgSavePending = false;
+    // Another server folder has other skins; an open editor would save into the wrong list.
+    if (applied.rootChanged) page.edit = null;
+  }
+
+  /**
+   * Redraws a panel without taking the caret from the person: the element that had focus
+   * (matched by its data-focus key) gets it back, with its selection where possible.
+   */
+  function paint(panel, html) {
+    const active = doc.activeElement;
+    let focus = null;
+    if (active && active !== doc.body && panel.contains(active) && active.dataset.focus) {
+      focus = { key: active.dataset.focus, start: null, end: null };
+      try {
+        focus.start = active.selectionStart;
+        focus.end = active.selectionEnd;
+      } catch (ignored) {
+        // Number inputs, selects and buttons have no selection.
+      }
+    }
+    panel.innerHTML = html;
+    if (!focus) return;
+    const again = Array.from(panel.querySelectorAll('[data-focus]')).find((el) => el.dataset.focus === focus.key);
+    if (!again) return;
+    again.focus({ preventScroll: true });
+    if (focus.start !== null && focus.start !== undefined) {
+      try {
+        again.setSelectionRange(focus.start, focus.end);
+      } catch (ignored) {
+        // Not every input keeps a selection.
+      }
+    }
   }
 
   function renderServer(panel) {
-    const rootLine = page.root
-      ? `<div class="row-detail mono">${esc(page.root)}</div>`
-      : '<div class="row-detail">Pick the folder that contains VarraForgesetServer.exe</div>';
-    panel.innerHTML = `
-      <div class="card">
-        <h2 class="card-title">Server folder</h2>
-        <div class="status-row">
-          ${badge(page.found, 'found', 'missing')}
-          <div class="row-text"><div class="row-title">${page.found ? 'Folder set' : 'No folder yet'}</div>${rootLine}</div>
-        </div>
-        <div class="status-row">
-          ${badge(page.runner, 'found', 'missing')}
-          <div class="row-text"><div class="row-title">Runner</div>
-          <div class="row-detail">VarraForgesetServer.exe starts the game server and injects the plugin</div></div>
-        </div>
-        <div class="status-row">
-          ${badge(page.plugin, 'found', 'missing')}
-          <div class="row-text"><div class="row-title">Server plugin</div>
-          <div class="row-detail mono">server-plugin\\build\\varra-forgeset-server.dll</div></div>
-        </div>
-      </div>`;
+    paint(panel, serverHtml(page, cfgDrafts));
   }
 
   function renderResources(panel) {
-    let body;
-    if (!page.found) {
-      body = '<p class="empty">Pick the server folder first</p>';
-    } else if (page.resources.length === 0) {
-      body = '<p class="empty">No resources yet</p>';
-    } else {
-      body = '<ul class="list">' +
-        page.resources.map((r) => `<li class="list-row"><span class="row-title">${esc(r && r.name)}</span>` +
-          `${badge(!!(r && r.enabled), 'on', 'off')}</li>`).join('') +
-        '</ul>';
-    }
-    panel.innerHTML = `<div class="card"><h2 class="card-title">Resources</h2>${body}</div>`;
+    paint(panel, resourcesHtml(page, resourceNameDraft));
   }
 
   function renderSkins(panel) {
-    const names = page.skins
-      .map((s) => (s && typeof s === 'object' ? s.name : ''))
-      .filter((n) => typeof n === 'string' && n.length > 0);
-    const body = names.length === 0
-      ? '<p class="empty">No skins yet</p>'
-      : '<ul class="list">' + names.map((n) => `<li class="list-row"><span class="row-title">${esc(n)}</span></li>`).join('') + '</ul>';
-    panel.innerHTML = `<div class="card"><h2 class="card-title">Skins</h2>${body}</div>`;
+    paint(panel, skinsHtml(page, currentSkins()));
+  }
+
+  function panelOf(key) {
+    return doc.getElementById('panel-' + key);
+  }
+
+  function actionOf(event) {
+    const el = event.target instanceof global.Element ? event.target.closest('[data-action]') : null;
+    return el && !el.disabled ? el : null;
+  }
+
+  // Server page. Listeners sit on the panel, once, so redraws never pile them up.
+  function wireServer(panel) {
+    panel.addEventListener('click', (event) => {
+      const el = actionOf(event);
+      if (!el) return;
+      const action = el.dataset.action;
+      if (action === 'pickFolder') send({ cmd: 'pickFolder' });
+      else if (action === 'openRoot') send({ cmd: 'open', what: 'root' });
+      else if (action === 'startRunner') send({ cmd: 'startRunner' });
+      else if (action === 'openDocs') send({ cmd: 'open', what: 'docs' });
+      else if (action === 'saveCfg') {
+        cfgSavePending = true;
+        send(cfgToSave(page.cfg, cfgDrafts));
+      }
+    });
+    panel.addEventListener('input', (event) => {
+      const key = event.target.dataset && event.target.dataset.cfg;
+      if (!key) return;
+      cfgDrafts[key] = event.target.value;
+      event.target.classList.add('dirty');
+    });
+  }
+
+  function createResource() {
+    const name = resourceNameDraft.trim();
+    if (name === '') {
+      notice(TEXT.typeName, true);
+      return;
+    }
+    send({ cmd: 'newResource', name });
+  }
+
+  function wireResources(panel) {
+    panel.addEventListener('click', (event) => {
+      const el = actionOf(event);
+      if (!el) return;
+      const action = el.dataset.action;
+      if (action === 'refresh') send({ cmd: 'refresh' });
+      else if (action === 'openResources') send({ cmd: 'open', what: 'resources' });
+      else if (action === 'newResource') createResource();
+    });
+    panel.addEventListener('change', (event) => {
+      const index = event.target.dataset && event.target.dataset.resource;
+      if (index === undefined) return;
+      const resource = page.resources[Number(index)];
+      if (resource && typeof resource.name === 'string') {
+        send({ cmd: 'toggleResource', name: resource.name, enabled: event.target.checked });
+      }
+    });
+    panel.addEventListener('input', (event) => {
+      if (event.target.id === 'resource-name') resourceNameDraft = event.target.value;
+    });
+    panel.addEventListener('keydown', (event) => {
+      if (event.key === 'Enter' && event.target.id === 'resource-name') createResource();
+    });
+  }
+
+  // A new resource's name is dropped from the box once the host lists it.
+  function settleResourceName() {
+    const name = resourceNameDraft.trim();
+    if (name && page.resources.some((r) => r && r.name === name)) resourceNameDraft = '';
+  }
+
+  /** Saves a whole list: shown at once, so a second quick change builds on the first. */
+  function saveSkinList(list) {
+    page.skins = list;
+    send(saveSkinsMessage(list));
+  }
+
+  function openEditor(index) {
+    const skins = currentSkins();
+    if (index < 0) page.edit = { index: -1, original: '', skin: blankSkin(), drafts: {} };
+    else if (skins[index]) page.edit = { index, original: skins[index].name, skin: copySkin(skins[index]), drafts: {} };
+    renderCurrent();
+    const name = doc.getElementById('skin-name');
+    if (name) {
+      name.focus();
+      name.scrollIntoView({ block: 'nearest' });
+    }
+  }
+
+  function saveEditedSkin() {
+    const edit = page.edit;
+    if (!edit) return;
+    const skins = currentSkins();
+    const index = editTarget(skins, edit);
+    const problem = checkSkin(edit.skin, skins, index);
+    if (problem) {
+      notice(problem, true);
+      return;
+    }
+    const skin = normaliseSkin({
+      ...edit.skin,
+      name: skinName(edit.skin.name),
+      pattern: wholeNumberText(edit.skin.pattern),
+      theme: wholeNumberText(edit.skin.theme),
+    });
+    page.edit = null;
+    saveSkinList(placeSkin(skins, index, skin));
+    renderCurrent();
+  }
+
+  function deleteSkin(index) {
+    const skins = currentSkins();
+    if (!skins[index]) return;
+    page.edit = null;
+    saveSkinList(skins.filter((_, i) => i !== index));
+    renderCurrent();
+  }
+
+  function zoneRow(el) {
+    return el.closest('.zone-row');
+  }
+
+  function wireSkins(panel) {
+    panel.addEventListener('click', (event) => {
+      const el = actionOf(event);
+      if (!el) return;
+      const action = el.dataset.action;
+      if (action === 'newSkin') openEditor(-1);
+      else if (action === 'openSkins') send({ cmd: 'open', what: 'skins' });
+      else if (action === 'editSkin') openEditor(Number(el.dataset.index));
+      else if (action === 'deleteSkin') deleteSkin(Number(el.dataset.index));
+      else if (action === 'saveSkin') saveEditedSkin();
+      else if (action === 'cancelSkin') {
+        page.edit = null;
+        renderCurrent();
+      }
+    });
+    panel.addEventListener('input', (event) => {
+      const edit = page.edit;
+      const t = event.target;
+      if (!edit || !t.dataset) return;
+      const field = t.dataset.skin;
+      if (field === 'name' || field === 'pattern' || field === 'theme') edit.skin[field] = t.value;
+      else if (t.dataset.zoneColour) {
+        const key = t.dataset.zoneColour;
+        edit.skin.zones[key].hex = t.value.toUpperCase();
+        delete edit.drafts['hex:' + key];
+        const hex = zoneRow(t).querySelector('[data-zone-hex]');
+        if (hex) hex.value = edit.skin.zones[key].hex;
+      } else if (t.dataset.zoneHex) edit.drafts['hex:' + t.dataset.zoneHex] = t.value;
+      else if (t.dataset.zoneGlow) edit.drafts['glow:' + t.dataset.zoneGlow] = t.value;
+    });
+    panel.addEventListener('change', (event) => {
+      const edit = page.edit;
+      const t = event.target;
+      if (!edit || !t.dataset) return;
+      const field = t.dataset.skin;
+      if (field === 'species' || field === 'texture') edit.skin[field] = t.value;
+      else if (field === 'admin') edit.skin.admin = t.checked;
+      else if (t.dataset.zoneOn) edit.skin.zones[t.dataset.zoneOn].on = t.checked;
+      else if (t.dataset.zoneHex) {
+        const key = t.dataset.zoneHex;
+        delete edit.drafts['hex:' + key];
+        const hex = normaliseHex(t.value);
+        if (hex === null) {
+          notice(TEXT.badHex, true);
+        } else {
+          edit.skin.zones[key].hex = hex;
+          const picker = zoneRow(t).querySelector('[data-zone-colour]');
+          if (picker) picker.value = hex.toLowerCase();
+        }
+        t.value = edit.skin.zones[key].hex;
+      } else if (t.dataset.zoneGlow) {
+        const key = t.dataset.zoneGlow;
+        delete edit.drafts['glow:' + key];
+        edit.skin.zones[key].glow = parseNeon(t.value);
+        t.value = String(edit.skin.zones[key].glow);
+      }
+    });
   }
 
   function renderExternal(key) {
@@ -500,7 +1201,15 @@
     notice,
     aiLoad,
     deliver: registry.deliver,
+    stateApplied(applied) {
+      stateApplied(applied);
+      settleResourceName();
+    },
   });
+
+  wireServer(panelOf('server'));
+  wireResources(panelOf('resources'));
+  wireSkins(panelOf('skins'));
 
   function onHostMessage(event) {
     route(event && event.data);

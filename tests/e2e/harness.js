@@ -150,7 +150,140 @@ const clearSent = (page) => page.evaluate(() => {
   window.__sent.length = 0;
 });
 
+/**
+ * Runs `action` and resolves with the first state message that arrives after it, once the
+ * page has handled it (needs recordTraffic: its listener runs after the page's own).
+ */
+async function nextState(page, action) {
+  const count = () => page.evaluate(() => window.__received.filter((m) => m && m.type === 'state').length);
+  const before = await count();
+  await action();
+  await page.waitForFunction((n) => window.__received.filter((m) => m && m.type === 'state').length > n, before, { timeout: 8000 });
+  return page.evaluate(() => window.__received.filter((m) => m && m.type === 'state').pop());
+}
+
+/** Asks the host for a fresh state, as the Refresh button does, and waits until it is drawn. */
+const refreshState = (page) => nextState(page, () => page.evaluate(() => window.chrome.webview.postMessage({ cmd: 'refresh' })));
+
+/**
+ * Keeps the named commands from reaching the host while still recording them (in
+ * window.__held), for buttons whose real effect would reach outside the test: opening
+ * folders, starting the runner, the folder dialog.
+ */
+async function holdCommands(page, names) {
+  await page.evaluate((held) => {
+    const webview = window.chrome.webview;
+    window.__held = [];
+    const post = webview.postMessage;
+    webview.postMessage = function (message) {
+      if (message && held.includes(message.cmd)) {
+        window.__held.push(message);
+        return undefined;
+      }
+      return post.apply(this, arguments);
+    };
+  }, names);
+}
+
+const heldCommands = (page) => page.evaluate(() => window.__held.slice());
+
+/** What the notice bar shows now. */
+async function noticeShown(page) {
+  return page.evaluate(() => {
+    const bar = document.getElementById('notice');
+    return { shown: !bar.hidden, text: bar.textContent, error: bar.classList.contains('error') };
+  });
+}
+
+/** Hides the notice bar, so the next notice is the only one there. */
+const clearNotice = (page) => page.evaluate(() => {
+  document.getElementById('notice').hidden = true;
+  document.getElementById('notice').textContent = '';
+});
+
+/**
+ * From the next page load on, times the page's handling of every message from the host:
+ * the host shim's EventSource listener is wrapped, so each entry of window.__handling covers
+ * parsing the message and every page listener (`ms`), and then the layout it causes
+ * (`layoutMs`, forced at once rather than left to the next frame). Reloads the page.
+ */
+async function timeMessageHandling(page) {
+  await page.context().addInitScript(() => {
+    window.__handling = [];
+    const add = EventSource.prototype.addEventListener;
+    EventSource.prototype.addEventListener = function (type, listener, options) {
+      if (type !== 'message' || typeof listener !== 'function') return add.call(this, type, listener, options);
+      return add.call(this, type, function (event) {
+        const start = performance.now();
+        try {
+          return listener.call(this, event);
+        } finally {
+          const handled = performance.now();
+          void document.body.offsetHeight;
+          let kind = '';
+          try {
+            kind = JSON.parse(event.data).type;
+          } catch (ignored) {
+            // Not ours to judge; the entry just has no type.
+          }
+          window.__handling.push({ type: kind, bytes: event.data.length, ms: handled - start, layoutMs: performance.now() - handled });
+        }
+      }, options);
+    };
+  });
+  await page.reload({ waitUntil: 'domcontentloaded' });
+  await waitLoaded(page);
+}
+
+/**
+ * Fills a server folder like a busy community server's: `resources` resource folders (every
+ * third without a manifest, every other one enabled), `skins` skins with all ten zones and
+ * some textures.
+ */
+function fillLargeServer(root, { resources = 500, skins = 200, textures = 20 } = {}) {
+  const zones = ['body', 'flank', 'underbelly', 'markings', 'display', 'teeth', 'mouth', 'claws', 'detail', 'eyes'];
+  const cfg = ['sv_hostname Big server', 'sv_maxplayers 100'];
+  for (let i = 0; i < resources; i++) {
+    const name = `res_${String(i).padStart(4, '0')}`;
+    const folder = path.join(root, 'resources', name);
+    fs.mkdirSync(folder, { recursive: true });
+    if (i % 3 !== 0) fs.writeFileSync(path.join(folder, 'manifest.lua'), '');
+    if (i % 2 === 0) fs.writeFileSync(path.join(folder, 'server.lua'), '');
+    if (i % 5 === 0) fs.writeFileSync(path.join(folder, 'client.lua'), '');
+    if (i % 2 === 0) cfg.push(`load ${name}`);
+  }
+  fs.writeFileSync(path.join(root, 'server.cfg'), cfg.join('\r\n') + '\r\n');
+  const skinsDir = path.join(root, 'resources', 'skins');
+  fs.mkdirSync(path.join(skinsDir, 'textures'), { recursive: true });
+  for (let t = 0; t < textures; t++) fs.writeFileSync(path.join(skinsDir, 'textures', `tex_${t}.png`), Buffer.alloc(128));
+  const list = [];
+  for (let i = 0; i < skins; i++) {
+    const z = {};
+    zones.forEach((key, k) => {
+      const v = ((i * 37 + k * 11) % 256).toString(16).padStart(2, '0').toUpperCase();
+      z[key] = { on: (i + k) % 3 !== 0, hex: `#${v}${v}40`, glow: k % 4 === 0 ? 2.5 : 1 };
+    });
+    list.push({
+      name: `skin_${i}`,
+      species: i % 2 ? 'Tyrannosaurus' : '',
+      admin: i % 7 === 0,
+      pattern: i % 4 ? String(i % 9) : '',
+      theme: '',
+      texture: i % 5 ? '' : `tex_${i % textures}.png`,
+      zones: z,
+    });
+  }
+  fs.writeFileSync(path.join(skinsDir, 'skins.json'), JSON.stringify(list));
+  fs.writeFileSync(path.join(skinsDir, 'skins.lua'), 'Skins = {\r\n}\r\n');
+}
+
+/** Timings of the state messages handled so far (see timeMessageHandling). */
+const stateHandlingTimes = (page) => page.evaluate(() => window.__handling.filter((entry) => entry.type === 'state'));
+
 module.exports = {
+  fillLargeServer,
+  timeMessageHandling,
+  stateHandlingTimes,
   REPO,
   TOOL,
   startSession,
@@ -159,4 +292,148 @@ module.exports = {
   sent,
   received,
   clearSent,
+  nextState,
+  refreshState,
+  holdCommands,
+  heldCommands,
+  noticeShown,
+  clearNotice,
 };
+
+// ---------------------------------------------------------------- sessions with more say
+
+// Software WebGL for pages that draw models: chromium's own SwiftShader through ANGLE, since
+// the test machines have no GPU and --disable-gpu would leave WebGL without a backend.
+const WEBGL_ARGS = ['--use-gl=angle', '--use-angle=swiftshader', '--enable-unsafe-swiftshader', '--ignore-gpu-blocklist'];
+
+const FAKE_ASSETS = process.env.FORGESET_FAKE_ASSETS || path.join(REPO, 'build', 'fakes', 'forgeset-assets');
+
+/**
+ * A copy of the tool in a folder of its own, with `helper` linked beside it as
+ * tools/forgeset-assets: the tool looks for its asset helper next to its own executable.
+ */
+function toolWithHelper(base, helper = FAKE_ASSETS) {
+  if (!fs.existsSync(TOOL)) throw new Error(`tool not found at ${TOOL} (set FORGESET_TOOL)`);
+  if (!fs.existsSync(helper)) throw new Error(`asset helper not found at ${helper} (set FORGESET_FAKE_ASSETS)`);
+  const bin = path.join(base, 'bin');
+  fs.mkdirSync(path.join(bin, 'tools'), { recursive: true });
+  const tool = path.join(bin, path.basename(TOOL));
+  fs.copyFileSync(TOOL, tool);
+  fs.chmodSync(tool, 0o755);
+  fs.symlinkSync(path.resolve(helper), path.join(bin, 'tools', 'forgeset-assets'));
+  return tool;
+}
+
+/** startTool for a chosen executable and extra environment. */
+function startToolAt(executable, base, root, env) {
+  const dataHome = path.join(base, 'data');
+  fs.mkdirSync(dataHome, { recursive: true });
+  const child = spawn(executable, ['--serve', '--port', '0', '--root', root], {
+    env: { ...process.env, XDG_DATA_HOME: dataHome, ...env },
+    stdio: ['ignore', 'pipe', 'pipe'],
+  });
+  let stderr = '';
+  child.stderr.on('data', (chunk) => {
+    stderr += chunk;
+  });
+  const exited = new Promise((resolve) => child.on('exit', (code, signal) => resolve({ code, signal })));
+  const url = new Promise((resolve, reject) => {
+    let out = '';
+    const timer = setTimeout(() => reject(new Error(`no URL within ${START_TIMEOUT_MS} ms; stderr: ${stderr}`)), START_TIMEOUT_MS);
+    child.stdout.on('data', (chunk) => {
+      out += chunk;
+      const newline = out.indexOf('\n');
+      if (newline >= 0) {
+        clearTimeout(timer);
+        resolve(out.slice(0, newline).trim());
+      }
+    });
+    child.on('error', (error) => {
+      clearTimeout(timer);
+      reject(error);
+    });
+    exited.then(({ code, signal }) => {
+      clearTimeout(timer);
+      reject(new Error(`tool exited (${code ?? signal}) before printing a URL; stderr: ${stderr}`));
+    });
+  });
+  return { child, exited, url, stderr: () => stderr };
+}
+
+/**
+ * startSession with choices: `helper` puts an asset helper beside a copy of the tool (true
+ * for the fake, or a path), `env` goes to the tool (and so to its helper), `webgl` gives the
+ * browser software WebGL. The session also tells where the tool keeps its app data.
+ */
+async function startSessionWith({ helper = false, env = {}, webgl = false } = {}) {
+  const base = fs.mkdtempSync(path.join(os.tmpdir(), 'forgeset-e2e-'));
+  const session = {
+    base,
+    root: makeServerRoot(base),
+    dataDir: path.join(base, 'data', 'VarraForgeset'),
+    tool: null,
+    context: null,
+    page: null,
+    url: '',
+  };
+  session.close = async () => {
+    if (session.context) await session.context.close().catch(() => {});
+    if (session.tool) await stopTool(session.tool);
+    fs.rmSync(base, { recursive: true, force: true });
+  };
+  try {
+    const executable = helper ? toolWithHelper(base, helper === true ? FAKE_ASSETS : helper) : TOOL;
+    session.tool = startToolAt(executable, base, session.root, env);
+    session.url = await session.tool.url;
+    const args = webgl ? [...CHROMIUM_ARGS.filter((a) => a !== '--disable-gpu'), ...WEBGL_ARGS] : CHROMIUM_ARGS;
+    session.context = await chromium.launchPersistentContext(path.join(base, 'profile'), {
+      executablePath: CHROMIUM,
+      headless: true,
+      args,
+      viewport: { width: 1280, height: 860 },
+    });
+    session.page = session.context.pages()[0] || (await session.context.newPage());
+    session.pageErrors = [];
+    session.page.on('pageerror', (error) => session.pageErrors.push(error.message));
+    await session.page.goto(session.url, { waitUntil: 'commit' });
+    await waitLoaded(session.page);
+    return session;
+  } catch (error) {
+    await session.close();
+    throw error;
+  }
+}
+
+/** The notice bar's text once it shows a notice starting with `prefix`, and its error flag. */
+async function waitNotice(page, prefix, timeout = 15000) {
+  const handle = await page.waitForFunction(
+    (start) => {
+      const bar = document.getElementById('notice');
+      if (!bar || bar.hidden || !bar.textContent.startsWith(start)) return false;
+      return { text: bar.textContent, error: bar.classList.contains('error') };
+    },
+    prefix,
+    { timeout }
+  );
+  return handle.jsonValue();
+}
+
+/**
+ * Waits until the host has posted (since recordTraffic) a message that `match` accepts; the
+ * test runs here in node, so it may be any function. Resolves with that message.
+ */
+async function waitReceived(page, match, timeout = 15000) {
+  const until = Date.now() + timeout;
+  for (;;) {
+    const found = (await received(page)).find(match);
+    if (found) return found;
+    if (Date.now() > until) throw new Error(`no matching message from the host within ${timeout} ms`);
+    await new Promise((resolve) => setTimeout(resolve, 100));
+  }
+}
+
+module.exports.FAKE_ASSETS = FAKE_ASSETS;
+module.exports.toolWithHelper = toolWithHelper;
+module.exports.startSessionWith = startSessionWith;
+module.exports.waitNotice = waitNotice;
+module.exports.waitReceived = waitReceived;

@@ -1,0 +1,65 @@
+// How long the page takes to handle one state message from a large server folder: 500
+// resources and 200 skins, with each of the Server, Resources and Skins pages showing (and
+// the skin editor open). Runs the real browser host through the e2e harness.
+//
+//   FORGESET_TOOL=build/forgeset-server-tool node bench/page_render.mjs [rounds]
+//
+// `handle` is the message listener's work (parsing, page state, markup, DOM); `layout` is the
+// style and layout that follows, forced at once. Figures are milliseconds.
+import { createRequire } from 'node:module';
+
+const require = createRequire(import.meta.url);
+const harness = require('../tests/e2e/harness.js');
+
+const ROUNDS = Number(process.argv[2]) || 30;
+const WARMUP = 3;
+
+function summary(values) {
+  const sorted = values.slice().sort((a, b) => a - b);
+  const pick = (q) => sorted[Math.min(sorted.length - 1, Math.floor(q * sorted.length))];
+  return { median: pick(0.5), p90: pick(0.9), max: sorted[sorted.length - 1] };
+}
+
+const fmt = (n) => n.toFixed(1).padStart(7);
+
+async function measure(page, setup) {
+  await setup();
+  const times = [];
+  for (let i = 0; i < WARMUP + ROUNDS; i++) {
+    const before = (await harness.stateHandlingTimes(page)).length;
+    await page.evaluate(() => window.chrome.webview.postMessage({ cmd: 'refresh' }));
+    await page.waitForFunction((n) => window.__handling.filter((e) => e.type === 'state').length > n, before);
+    const all = await harness.stateHandlingTimes(page);
+    if (i >= WARMUP) times.push(all[all.length - 1]);
+  }
+  return times;
+}
+
+const session = await harness.startSession();
+try {
+  harness.fillLargeServer(session.root, { resources: 500, skins: 200 });
+  const { page } = session;
+  await harness.timeMessageHandling(page);
+  const cases = [
+    ['server', () => page.click('#tab-server')],
+    ['resources', () => page.click('#tab-resources')],
+    ['skins', () => page.click('#tab-skins')],
+    ['skins + editor', async () => {
+      await page.click('#tab-skins');
+      await page.click('#panel-skins .skin-list li:nth-child(1) button:text-is("Edit")');
+    }],
+    ['ai (other page)', () => page.click('#tab-ai')],
+  ];
+  const first = (await harness.stateHandlingTimes(page))[0];
+  console.log(`state message: ${(first.bytes / 1024).toFixed(0)} KiB; ${ROUNDS} rounds per page after ${WARMUP} warm-up`);
+  console.log('page                handle median    p90    max   layout median    p90    max');
+  for (const [name, setup] of cases) {
+    const times = await measure(page, setup);
+    const h = summary(times.map((t) => t.ms));
+    const l = summary(times.map((t) => t.layoutMs));
+    console.log(`${name.padEnd(20)}${fmt(h.median)}${fmt(h.p90)}${fmt(h.max)}        ${fmt(l.median)}${fmt(l.p90)}${fmt(l.max)}`);
+  }
+  if (session.pageErrors.length) console.log('page errors:', session.pageErrors);
+} finally {
+  await session.close();
+}
