@@ -7,7 +7,7 @@ packages=(
     build-essential cmake ninja-build pkg-config
     libgtest-dev libgmock-dev nlohmann-json3-dev
     libcpp-httplib-dev libgtk-3-dev libwebkit2gtk-4.1-dev
-    clang-format xvfb xauth chromium
+    clang-format xvfb xauth libxtst6 chromium
 )
 # The page's libraries come from npm; a machine without Node.js gets Debian's.
 command -v npm >/dev/null 2>&1 || packages+=(nodejs npm)

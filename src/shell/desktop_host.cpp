@@ -1,9 +1,92 @@
 #include "shell/desktop_host.h"
 
-// Being written: the desktop window.
-bool desktopAvailable() {
-    return false;
+#include <cstdlib>
+#include <iostream>
+#include <thread>
+
+#include "bridge/app.h"
+#include "bridge/dispatcher.h"
+#include "platform/desktop.h"
+#include "server/root.h"
+#include "shell/commands.h"
+#include "shell/embedded_content.h"
+#include "shell/startup.h"
+#include "studio/asset_helper.h"
+
+namespace {
+
+// The developer tools' port, when a developer asked for them.
+std::string devtoolsPort() {
+    const char* port = std::getenv("VARRAFORGESET_DEVTOOLS_PORT");
+    return port ? port : "";
 }
-int runDesktopHost(const Options&) {
-    return 1;
+
+}  // namespace
+
+bool desktopAvailable() {
+    return platform::desktopAvailable();
+}
+
+int runDesktopHost(const Options& options) {
+    // A bad answers file ends the run before any window shows.
+    std::optional<platform::ScriptedDialogs> scripted = scriptedDialogs(options);
+    platform::DesktopSettings settings;
+    settings.title = "Varra Forgeset Server Tool";
+    settings.width = 1280;
+    settings.height = 860;
+    settings.dataFolder = appDataFolder() + "/webview-servertool";
+    settings.devtoolsPort = devtoolsPort();
+    std::string error;
+    std::unique_ptr<platform::DesktopWindow> window =
+        platform::DesktopWindow::create(settings, &error);
+    if (!window) {
+        std::cerr << "forgeset-server-tool: cannot open the window: " << error << "\n";
+        return 1;
+    }
+
+    platform::Dialogs& dialogs =
+        scripted ? static_cast<platform::Dialogs&>(*scripted) : window->dialogs();
+    Outbox outbox;
+    App app(outbox, dialogs, *window, commandTable());
+    startApp(app, options);
+
+    // Workers post from their own threads; one drain hands everything to the window's loop,
+    // which keeps the posting order.
+    std::thread drain([&] {
+        while (auto message = outbox.waitNext())
+            window->postToPage(std::move(*message));
+    });
+    drain.detach();
+
+    platform::PageHooks hooks;
+    hooks.sources.embedded = [](std::string_view uri) -> std::optional<platform::PageFile> {
+        std::optional<EmbeddedResponse> response = serveEmbeddedResource(uri);
+        if (!response) return std::nullopt;
+        return platform::PageFile{response->body, response->mimeType};
+    };
+    hooks.sources.assetsFolder = [] { return assetsFolder(); };
+    // Read on every request, so a folder chosen later is served at once. A root that becomes
+    // empty (its file deleted by hand) leaves the last folder served, as a mapping would stay.
+    std::string speciesFolder;
+    hooks.sources.speciesFolder = [&app, &speciesFolder] {
+        if (!app.serverRoot.empty()) speciesFolder = app.serverRoot + "/species";
+        return speciesFolder;
+    };
+    bool connected = false;
+    hooks.onMessage = [&app, &connected](const std::string& message) {
+        if (!connected) {
+            connected = true;
+            // One line that tells whoever started the tool that the page came up and can
+            // reach it.
+            std::cerr << "forgeset-server-tool: page connected\n";
+        }
+        dispatchCommand(app, message);
+    };
+    window->run(std::move(hooks));
+
+    // Running workers and the drain would hold up an ordinary return; the window is gone, so
+    // the process ends here, as it ends when its window closes.
+    outbox.close();
+    std::cerr.flush();
+    std::_Exit(0);
 }
