@@ -1,0 +1,98 @@
+#include "shell/page_channel.h"
+
+struct PageChannel::Stream {
+    std::string pending;
+    bool ended = false;
+};
+
+PageChannel::StreamPtr PageChannel::connect() {
+    auto stream = std::make_shared<Stream>();
+    stream->pending = "retry: 1000\n\n";
+    std::lock_guard lock(mutex_);
+    if (closed_) {
+        stream->ended = true;
+    } else {
+        streams_.insert(stream);
+    }
+    return stream;
+}
+
+void PageChannel::publish(std::string_view message) {
+    std::string event = messageEvent(message);
+    std::lock_guard lock(mutex_);
+    appendToAll(event);
+}
+
+void PageChannel::publishReload() {
+    std::lock_guard lock(mutex_);
+    appendToAll("event: reload\ndata: {}\n\n");
+}
+
+void PageChannel::appendToAll(std::string_view text) {
+    if (closed_ || streams_.empty()) return;
+    for (auto it = streams_.begin(); it != streams_.end();) {
+        Stream& stream = **it;
+        if (stream.pending.size() + text.size() > kMaxPendingBytes) {
+            stream.ended = true;
+            stream.pending.clear();
+            it = streams_.erase(it);
+            continue;
+        }
+        stream.pending.append(text);
+        ++it;
+    }
+    changed_.notify_all();
+}
+
+std::optional<std::string> PageChannel::next(const StreamPtr& stream,
+                                             std::chrono::milliseconds idle) {
+    std::unique_lock lock(mutex_);
+    changed_.wait_for(lock, idle,
+                      [&] { return stream->ended || closed_ || !stream->pending.empty(); });
+    if (!stream->pending.empty() && !stream->ended) {
+        std::string text;
+        text.swap(stream->pending);
+        return text;
+    }
+    if (stream->ended || closed_) {
+        stream->ended = true;
+        streams_.erase(stream);
+        changed_.notify_all();
+        return std::nullopt;
+    }
+    return std::string();
+}
+
+void PageChannel::disconnect(const StreamPtr& stream) {
+    std::lock_guard lock(mutex_);
+    stream->ended = true;
+    stream->pending.clear();
+    streams_.erase(stream);
+    changed_.notify_all();
+}
+
+void PageChannel::close() {
+    std::lock_guard lock(mutex_);
+    closed_ = true;
+    changed_.notify_all();
+}
+
+bool PageChannel::waitAllEnded(std::chrono::milliseconds limit) {
+    std::unique_lock lock(mutex_);
+    return changed_.wait_for(lock, limit, [&] { return streams_.empty(); });
+}
+
+std::size_t PageChannel::connectedCount() {
+    std::lock_guard lock(mutex_);
+    return streams_.size();
+}
+
+std::string PageChannel::messageEvent(std::string_view message) {
+    std::string event;
+    event.reserve(message.size() + 8);
+    event += "data: ";
+    for (char c : message)
+        event += c == '\n' || c == '\r' ? ' ' : c;
+    event += "\n\n";
+    return event;
+}

@@ -1,0 +1,63 @@
+#pragma once
+#include <chrono>
+#include <condition_variable>
+#include <cstddef>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <set>
+#include <string>
+#include <string_view>
+
+// The way from the host to the pages in the browser: one event stream per connected page.
+// Every connected page gets every message, in the order they were published; a page that
+// reloads, or a second tab, simply connects again and hears from then on. When no page is
+// connected a message is dropped, as a window drops what comes before its web view is ready;
+// the page asks for everything with init once it is there.
+class PageChannel {
+  public:
+    struct Stream;
+    using StreamPtr = std::shared_ptr<Stream>;
+
+    // A new page stream. Its first text tells the browser how soon to reconnect.
+    StreamPtr connect();
+
+    // One message to every connected page, as a "message" event.
+    void publish(std::string_view message);
+
+    // Tells every connected page to load itself again.
+    void publishReload();
+
+    // The text the stream is to write next. Waits up to `idle` for something to send and then
+    // returns an empty string (time for a keep-alive). Nothing when the stream is to end: it
+    // was disconnected, or the channel was closed and all it held has been handed out.
+    std::optional<std::string> next(const StreamPtr& stream, std::chrono::milliseconds idle);
+
+    // The page went away (or its stream ended); what it still held is dropped.
+    void disconnect(const StreamPtr& stream);
+
+    // No more messages; each stream ends after writing what it holds.
+    void close();
+
+    // Waits until every stream has ended, at most `limit`; true when they all have.
+    bool waitAllEnded(std::chrono::milliseconds limit);
+
+    std::size_t connectedCount();
+
+    // One message as an event-stream event. The message is one line: escaped strings never
+    // hold a raw line end, and outside strings a line end and a blank mean the same to JSON,
+    // while a raw line end would split the event.
+    static std::string messageEvent(std::string_view message);
+
+    // A page that stops reading must not make the host hold its messages without bound; past
+    // this many waiting bytes the page is dropped (it reconnects and asks again).
+    static constexpr std::size_t kMaxPendingBytes = std::size_t{64} << 20;
+
+  private:
+    void appendToAll(std::string_view text);
+
+    std::mutex mutex_;
+    std::condition_variable changed_;
+    std::set<StreamPtr> streams_;
+    bool closed_ = false;
+};

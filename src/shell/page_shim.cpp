@@ -1,0 +1,152 @@
+#include "shell/page_shim.h"
+
+#include <cstddef>
+
+namespace {
+
+// Commands are posted one at a time, each after the previous one was answered, so they reach
+// the host in the order the page made them even though each post is its own request. The
+// first post waits until the message stream is open (or a moment has passed), so the answer
+// to the page's first command (init) is not sent before anyone listens.
+constexpr std::string_view kShimTemplate = R"JS(
+(function () {
+  'use strict';
+  var listeners = [];
+  var opened;
+  var streamReady = new Promise(function (resolve) {
+    opened = resolve;
+    setTimeout(resolve, 3000);
+  });
+  var posts = Promise.resolve();
+  var events = new EventSource('@EVENTS@');
+  events.addEventListener('open', function () { opened(); });
+  events.addEventListener('message', function (event) {
+    var data;
+    try {
+      data = JSON.parse(event.data);
+    } catch (ignored) {
+      return;
+    }
+    listeners.slice().forEach(function (listener) {
+      try {
+        listener.call(window, { type: 'message', data: data });
+      } catch (error) {
+        // One listener's fault must not keep the message from the others; the page's error
+        // hook still hears of it.
+        setTimeout(function () { throw error; }, 0);
+      }
+    });
+  });
+  // The server folder changed: the page starts afresh and asks for everything again.
+  events.addEventListener('reload', function () { window.location.reload(); });
+  function send(text) {
+    return fetch('@COMMAND@', {
+      method: 'POST',
+      headers: { 'Content-Type': 'application/json' },
+      body: text,
+      credentials: 'same-origin',
+      cache: 'no-store'
+    });
+  }
+  window.chrome = window.chrome || {};
+  window.chrome.webview = {
+    hostUrls: {
+      assets: window.location.origin + '@ASSETS@',
+      species: window.location.origin + '@SPECIES@'
+    },
+    postMessage: function (message) {
+      var text = JSON.stringify(message);
+      posts = posts
+        .then(function () { return streamReady; })
+        .then(function () { return send(text); })
+        .then(null, function () {});
+    },
+    addEventListener: function (type, listener) {
+      if (type === 'message' && typeof listener === 'function' &&
+          listeners.indexOf(listener) < 0) {
+        listeners.push(listener);
+      }
+    },
+    removeEventListener: function (type, listener) {
+      var at = listeners.indexOf(listener);
+      if (type === 'message' && at >= 0) listeners.splice(at, 1);
+    }
+  };
+})();
+)JS";
+
+void replaceAll(std::string& text, std::string_view from, std::string_view to) {
+    for (std::size_t at = text.find(from); at != std::string::npos;
+         at = text.find(from, at + to.size()))
+        text.replace(at, from.size(), to);
+}
+
+char lowerAscii(char c) {
+    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+}
+
+// Where the tag `<name` starts at or after `from` (letter case ignored; the name must end
+// there, so "<header" is not "<head"); npos when there is none.
+std::size_t findTag(std::string_view html, std::string_view name, std::size_t from) {
+    for (std::size_t at = html.find('<', from); at != std::string_view::npos;
+         at = html.find('<', at + 1)) {
+        std::size_t end = at + 1 + name.size();
+        if (end > html.size()) return std::string_view::npos;
+        bool same = true;
+        for (std::size_t i = 0; i < name.size() && same; ++i)
+            same = lowerAscii(html[at + 1 + i]) == name[i];
+        if (!same) continue;
+        if (end == html.size()) return at;
+        char next = html[end];
+        if (next == '>' || next == '/' || next == ' ' || next == '\t' || next == '\n' ||
+            next == '\r' || next == '\f')
+            return at;
+    }
+    return std::string_view::npos;
+}
+
+}  // namespace
+
+std::string pageShimScript() {
+    std::string script(kShimTemplate);
+    replaceAll(script, "@EVENTS@", kEventsPath);
+    replaceAll(script, "@COMMAND@", kCommandPath);
+    replaceAll(script, "@ASSETS@", kAssetsPrefix);
+    replaceAll(script, "@SPECIES@", kSpeciesPrefix);
+    return script;
+}
+
+std::string injectPageShim(std::string_view html, std::string_view nonce) {
+    const std::string attribute = " nonce=\"" + std::string(nonce) + "\"";
+    std::string page;
+    page.reserve(html.size() + 4096);
+    std::size_t copied = 0;
+    for (std::size_t at = findTag(html, "script", 0); at != std::string_view::npos;
+         at = findTag(html, "script", at + 1)) {
+        std::size_t nameEnd = at + 1 + 6;
+        page.append(html.substr(copied, nameEnd - copied));
+        page += attribute;
+        copied = nameEnd;
+    }
+    page.append(html.substr(copied));
+
+    std::string shim = "<script" + attribute + ">" + pageShimScript() + "</script>";
+    std::size_t head = findTag(page, "head", 0);
+    std::size_t headEnd = head == std::string::npos ? std::string::npos : page.find('>', head);
+    if (headEnd != std::string::npos) {
+        page.insert(headEnd + 1, shim);
+    } else {
+        // A page without <head> still gets the shim ahead of all its scripts.
+        std::size_t script = findTag(page, "script", 0);
+        page.insert(script == std::string::npos ? page.size() : script, shim);
+    }
+    return page;
+}
+
+std::string pageContentSecurityPolicy(std::string_view nonce) {
+    return "default-src 'self'; script-src 'self' 'nonce-" + std::string(nonce) +
+           "'; style-src 'self' 'unsafe-inline'; img-src 'self' data: blob:; media-src 'self' "
+           "data: blob:; connect-src 'self' data: blob:; font-src 'self' data:; worker-src "
+           "'self' blob:; object-src 'none'; base-uri 'none'; form-action 'none'; "
+           "frame-ancestors 'none'";
+}

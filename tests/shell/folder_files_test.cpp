@@ -1,0 +1,144 @@
+#include "shell/folder_files.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "support/test_app.h"
+
+namespace fs = std::filesystem;
+
+TEST(ServedFolderPaths, PlainPathsAreDecodedOnce) {
+    EXPECT_EQ(folderRelativePath("models/wolf.glb"), "models/wolf.glb");
+    EXPECT_EQ(folderRelativePath("my%20model.fbx"), "my model.fbx");
+    EXPECT_EQ(folderRelativePath("%C3%A9t%C3%A9.png"), "\xC3\xA9t\xC3\xA9.png");
+    // Decoded once only: what was an escape stays text.
+    EXPECT_EQ(folderRelativePath("%252e%252e/x"), "%2e%2e/x");
+    // Names may hold dots, just not be made of one or two.
+    EXPECT_EQ(folderRelativePath("a..b/.hidden/...png"), "a..b/.hidden/...png");
+}
+
+TEST(ServedFolderPaths, DotSegmentsAreRefused) {
+    EXPECT_EQ(folderRelativePath(".."), std::nullopt);
+    EXPECT_EQ(folderRelativePath("../secret.txt"), std::nullopt);
+    EXPECT_EQ(folderRelativePath("models/../../secret.txt"), std::nullopt);
+    EXPECT_EQ(folderRelativePath("models/.."), std::nullopt);
+    EXPECT_EQ(folderRelativePath("./x.png"), std::nullopt);
+    EXPECT_EQ(folderRelativePath("models/./x.png"), std::nullopt);
+}
+
+TEST(ServedFolderPaths, EmptySegmentsAreRefused) {
+    EXPECT_EQ(folderRelativePath(""), std::nullopt);
+    EXPECT_EQ(folderRelativePath("/etc/passwd"), std::nullopt);
+    EXPECT_EQ(folderRelativePath("models//x.png"), std::nullopt);
+    EXPECT_EQ(folderRelativePath("models/"), std::nullopt);
+}
+
+TEST(ServedFolderPaths, EscapedSeparatorsAndDotsAreRefused) {
+    // Each of these would be a plain, harmless name once decoded; only the escape gives them
+    // away, and nobody but a trick escapes these characters.
+    EXPECT_EQ(folderRelativePath("models%2Fx.png"), std::nullopt);
+    EXPECT_EQ(folderRelativePath("models%2fx.png"), std::nullopt);
+    EXPECT_EQ(folderRelativePath("x%2Epng"), std::nullopt);
+    EXPECT_EQ(folderRelativePath("%2e%2e/secret.txt"), std::nullopt);
+    EXPECT_EQ(folderRelativePath("%2E%2E%2Fsecret.txt"), std::nullopt);
+}
+
+TEST(ServedFolderPaths, BackslashesInAnyFormAreRefused) {
+    EXPECT_EQ(folderRelativePath("models\\x.png"), std::nullopt);
+    EXPECT_EQ(folderRelativePath("..\\secret.txt"), std::nullopt);
+    EXPECT_EQ(folderRelativePath("..%5csecret.txt"), std::nullopt);
+    EXPECT_EQ(folderRelativePath("models%5Cx.png"), std::nullopt);
+}
+
+TEST(ServedFolderPaths, NulAndControlCharactersAreRefused) {
+    EXPECT_EQ(folderRelativePath("x.png%00.txt"), std::nullopt);
+    EXPECT_EQ(folderRelativePath(std::string("x.png\0.txt", 10)), std::nullopt);
+    EXPECT_EQ(folderRelativePath("x%0A.png"), std::nullopt);
+    EXPECT_EQ(folderRelativePath("x%0d.png"), std::nullopt);
+    EXPECT_EQ(folderRelativePath("x\t.png"), std::nullopt);
+    EXPECT_EQ(folderRelativePath("x%7F.png"), std::nullopt);
+}
+
+TEST(ServedFolderPaths, MalformedEscapesAreRefused) {
+    EXPECT_EQ(folderRelativePath("x%"), std::nullopt);
+    EXPECT_EQ(folderRelativePath("x%4"), std::nullopt);
+    EXPECT_EQ(folderRelativePath("x%zz.png"), std::nullopt);
+    EXPECT_EQ(folderRelativePath("x%4g.png"), std::nullopt);
+}
+
+class ServedFolderFiles : public ::testing::Test {
+  protected:
+    ServedFolderFiles() {
+        fs::create_directories(folder() + "/models");
+        writeText(folder() + "/models/wolf.glb", "GLB");
+        writeText(dir / "secret.txt", "SECRET");
+        fs::create_directories(dir / "outside");
+        writeText(dir / "outside/other.png", "OTHER");
+    }
+    std::string folder() const { return dir / "assets"; }
+    TempDir dir;
+};
+
+TEST_F(ServedFolderFiles, FilesInsideAreFound) {
+    auto file = fileInsideFolder(folder(), "models/wolf.glb");
+    ASSERT_TRUE(file);
+    EXPECT_EQ(readText(*file), "GLB");
+}
+
+TEST_F(ServedFolderFiles, MissingFilesAndFoldersAreNotServed) {
+    EXPECT_EQ(fileInsideFolder(folder(), "models/missing.glb"), std::nullopt);
+    EXPECT_EQ(fileInsideFolder(folder(), "models"), std::nullopt);
+    EXPECT_EQ(fileInsideFolder(dir / "no-such-folder", "x.png"), std::nullopt);
+    EXPECT_EQ(fileInsideFolder("", "x.png"), std::nullopt);
+}
+
+TEST_F(ServedFolderFiles, LinksOutOfTheFolderAreNotFollowed) {
+    fs::create_symlink(dir / "secret.txt", folder() + "/secret.png");
+    fs::create_directory_symlink(dir / "outside", folder() + "/linked");
+    fs::create_symlink("../../secret.txt", folder() + "/models/relative.png");
+    EXPECT_EQ(fileInsideFolder(folder(), "secret.png"), std::nullopt);
+    EXPECT_EQ(fileInsideFolder(folder(), "linked/other.png"), std::nullopt);
+    EXPECT_EQ(fileInsideFolder(folder(), "models/relative.png"), std::nullopt);
+    // Dot segments never get here, but should one, it is resolved before the check.
+    EXPECT_EQ(fileInsideFolder(folder(), "../secret.txt"), std::nullopt);
+}
+
+TEST_F(ServedFolderFiles, AFolderNamedLikeThePrefixOfAnotherIsOutside) {
+    fs::create_directories(dir / "assets2");
+    writeText(dir / "assets2/x.png", "X");
+    fs::create_symlink(dir / "assets2/x.png", folder() + "/x.png");
+    EXPECT_EQ(fileInsideFolder(folder(), "x.png"), std::nullopt);
+}
+
+TEST_F(ServedFolderFiles, LinksThatStayInsideAreServed) {
+    fs::create_symlink("models/wolf.glb", folder() + "/alias.glb");
+    auto file = fileInsideFolder(folder(), "alias.glb");
+    ASSERT_TRUE(file);
+    EXPECT_EQ(readText(*file), "GLB");
+}
+
+TEST_F(ServedFolderFiles, TheFolderItselfMayBeALink) {
+    fs::create_directory_symlink(folder(), dir / "assets-link");
+    auto file = fileInsideFolder(dir / "assets-link", "models/wolf.glb");
+    ASSERT_TRUE(file);
+    EXPECT_EQ(readText(*file), "GLB");
+}
+
+TEST(ServedFolderTypes, ByEndingWithoutRegardToCase) {
+    EXPECT_EQ(folderMimeType("a/b.html"), "text/html");
+    EXPECT_EQ(folderMimeType("b.css"), "text/css");
+    EXPECT_EQ(folderMimeType("b.js"), "text/javascript");
+    EXPECT_EQ(folderMimeType("b.PNG"), "image/png");
+    EXPECT_EQ(folderMimeType("b.svg"), "image/svg+xml");
+    EXPECT_EQ(folderMimeType("species.json"), "application/json");
+    EXPECT_EQ(folderMimeType("wolf.glb"), "model/gltf-binary");
+    EXPECT_EQ(folderMimeType("wolf.fbx"), "application/octet-stream");
+    EXPECT_EQ(folderMimeType("howl.wav"), "audio/wav");
+    EXPECT_EQ(folderMimeType("howl.ogg"), "audio/ogg");
+    EXPECT_EQ(folderMimeType("howl.mp3"), "audio/mpeg");
+    EXPECT_EQ(folderMimeType("skin.jpg"), "image/jpeg");
+    EXPECT_EQ(folderMimeType("skin.jpeg"), "image/jpeg");
+    EXPECT_EQ(folderMimeType("notes"), "application/octet-stream");
+    EXPECT_EQ(folderMimeType("x.glb.exe"), "application/octet-stream");
+}

@@ -1,0 +1,452 @@
+#pragma once
+// A browser as far as the browser host's tests need one: exact bytes over a loopback socket
+// (so Host, Origin and path tricks go out unchanged), a reader of the event stream, and the
+// host itself run in this process or as a child process.
+#include <arpa/inet.h>
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/socket.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cctype>
+#include <chrono>
+#include <cstdlib>
+#include <map>
+#include <memory>
+#include <optional>
+#include <span>
+#include <stdexcept>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "bridge/app.h"
+#include "bridge/outbox.h"
+#include "platform/dialogs.h"
+#include "shell/serve_host.h"
+#include "support/test_app.h"
+
+namespace serve_test {
+
+using Clock = std::chrono::steady_clock;
+
+inline std::string lower(std::string text) {
+    for (char& c : text)
+        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return text;
+}
+
+// A connected socket to `address`:`port`, or -1.
+inline int connectTo(int port, const char* address = "127.0.0.1") {
+    int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    if (fd < 0) return -1;
+    sockaddr_in to{};
+    to.sin_family = AF_INET;
+    to.sin_port = htons(static_cast<uint16_t>(port));
+    ::inet_pton(AF_INET, address, &to.sin_addr);
+    if (::connect(fd, reinterpret_cast<sockaddr*>(&to), sizeof to) != 0) {
+        ::close(fd);
+        return -1;
+    }
+    timeval limit{10, 0};
+    ::setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &limit, sizeof limit);
+    return fd;
+}
+
+inline bool sendAll(int fd, const std::string& bytes) {
+    std::size_t sent = 0;
+    while (sent < bytes.size()) {
+        ssize_t n = ::send(fd, bytes.data() + sent, bytes.size() - sent, MSG_NOSIGNAL);
+        if (n <= 0) return false;
+        sent += static_cast<std::size_t>(n);
+    }
+    return true;
+}
+
+struct Reply {
+    int status = 0;
+    std::multimap<std::string, std::string> headers;  // names in lower case
+    std::string body;
+
+    std::string header(const std::string& name) const {
+        auto it = headers.find(lower(name));
+        return it == headers.end() ? std::string() : it->second;
+    }
+    std::size_t count(const std::string& name) const { return headers.count(lower(name)); }
+};
+
+// Splits a whole response: status line, headers, and the body (chunks joined).
+inline Reply parseReply(const std::string& raw) {
+    Reply reply;
+    std::size_t end = raw.find("\r\n\r\n");
+    if (raw.compare(0, 9, "HTTP/1.1 ") != 0 || end == std::string::npos) return reply;
+    reply.status = std::atoi(raw.c_str() + 9);
+    std::size_t line = raw.find("\r\n") + 2;
+    while (line < end) {
+        std::size_t next = raw.find("\r\n", line);
+        std::string text = raw.substr(line, next - line);
+        std::size_t colon = text.find(':');
+        std::string value = text.substr(colon + 1);
+        while (!value.empty() && value.front() == ' ')
+            value.erase(0, 1);
+        reply.headers.emplace(lower(text.substr(0, colon)), value);
+        line = next + 2;
+    }
+    std::string rest = raw.substr(end + 4);
+    if (lower(reply.header("transfer-encoding")) == "chunked") {
+        std::size_t at = 0;
+        while (at < rest.size()) {
+            std::size_t size = std::strtoul(rest.c_str() + at, nullptr, 16);
+            at = rest.find("\r\n", at) + 2;
+            if (size == 0) break;
+            reply.body += rest.substr(at, size);
+            at += size + 2;
+        }
+    } else {
+        reply.body = rest;
+    }
+    return reply;
+}
+
+// Sends the bytes as they are and reads the answer to its end (the request must ask for
+// Connection: close). Status 0 when the connection failed or nothing came back.
+inline Reply roundTrip(int port, const std::string& request) {
+    int fd = connectTo(port);
+    if (fd < 0) return {};
+    sendAll(fd, request);
+    std::string raw;
+    char buffer[1 << 16];
+    while (true) {
+        ssize_t n = ::recv(fd, buffer, sizeof buffer, 0);
+        if (n <= 0) break;
+        raw.append(buffer, static_cast<std::size_t>(n));
+    }
+    ::close(fd);
+    return parseReply(raw);
+}
+
+// The text of one request. Header lines are given whole ("Name: value"); Content-Length and
+// Connection: close are added.
+inline std::string requestText(const std::string& method, const std::string& target,
+                               const std::vector<std::string>& headers,
+                               const std::string& body = std::string()) {
+    std::string text = method + " " + target + " HTTP/1.1\r\n";
+    for (const std::string& header : headers)
+        text += header + "\r\n";
+    if (method == "POST") text += "Content-Length: " + std::to_string(body.size()) + "\r\n";
+    text += "Connection: close\r\n\r\n" + body;
+    return text;
+}
+
+// One event of the event stream.
+struct Event {
+    std::string type = "message";
+    std::string data;
+};
+
+// A page's event stream, read as it arrives.
+class EventReader {
+  public:
+    EventReader(int port, const std::vector<std::string>& headers) {
+        fd_ = connectTo(port);
+        if (fd_ < 0) return;
+        sendAll(fd_, requestText("GET", "/_host/events", headers));
+        // The host answers at once with the stream's headers and its reconnect hint; once
+        // they are here the host counts this page as connected.
+        while (head_.find("\r\n\r\n") == std::string::npos) {
+            if (!fill(head_)) return;
+        }
+        std::size_t end = head_.find("\r\n\r\n");
+        reply_ = parseReply(head_.substr(0, end + 4));
+        chunked_ = head_.substr(end + 4);
+        while (decoded_.find("retry:") == std::string::npos && reply_.status == 200) {
+            if (!more()) return;
+        }
+    }
+    ~EventReader() { disconnect(); }
+    EventReader(const EventReader&) = delete;
+    EventReader& operator=(const EventReader&) = delete;
+
+    const Reply& reply() const { return reply_; }
+    bool connected() const { return fd_ >= 0 && reply_.status == 200; }
+
+    // The next event; nothing when the stream ended or `limit` passed.
+    std::optional<Event> next(std::chrono::milliseconds limit = std::chrono::seconds(20)) {
+        auto deadline = Clock::now() + limit;
+        while (true) {
+            std::size_t end = decoded_.find("\n\n");
+            while (end != std::string::npos) {
+                std::string block = decoded_.substr(0, end);
+                decoded_.erase(0, end + 2);
+                if (auto event = parseEvent(block)) return event;
+                end = decoded_.find("\n\n");
+            }
+            if (ended_ || Clock::now() > deadline || !more()) return std::nullopt;
+        }
+    }
+
+    // True when the host ended the stream (the last chunk came) within `limit`.
+    bool endsWithin(std::chrono::milliseconds limit) {
+        auto deadline = Clock::now() + limit;
+        while (!ended_ && Clock::now() < deadline) {
+            if (!more()) break;
+        }
+        return ended_;
+    }
+
+    void disconnect() {
+        if (fd_ >= 0) ::close(fd_);
+        fd_ = -1;
+    }
+
+  private:
+    static std::optional<Event> parseEvent(const std::string& block) {
+        Event event;
+        bool hasData = false;
+        std::size_t at = 0;
+        while (at <= block.size()) {
+            std::size_t end = block.find('\n', at);
+            if (end == std::string::npos) end = block.size();
+            std::string line = block.substr(at, end - at);
+            at = end + 1;
+            if (line.rfind("data: ", 0) == 0) {
+                event.data += line.substr(6);
+                hasData = true;
+            } else if (line.rfind("event: ", 0) == 0) {
+                event.type = line.substr(7);
+            }
+        }
+        if (!hasData) return std::nullopt;
+        return event;
+    }
+
+    bool fill(std::string& into) {
+        char buffer[1 << 16];
+        ssize_t n = ::recv(fd_, buffer, sizeof buffer, 0);
+        if (n <= 0) return false;
+        into.append(buffer, static_cast<std::size_t>(n));
+        return true;
+    }
+
+    // Decodes whole chunks; reads more bytes when none is complete.
+    bool more() {
+        while (true) {
+            std::size_t lineEnd = chunked_.find("\r\n");
+            if (lineEnd != std::string::npos) {
+                std::size_t size = std::strtoul(chunked_.c_str(), nullptr, 16);
+                if (size == 0) {
+                    ended_ = true;
+                    return true;
+                }
+                if (chunked_.size() >= lineEnd + 2 + size + 2) {
+                    decoded_ += chunked_.substr(lineEnd + 2, size);
+                    chunked_.erase(0, lineEnd + 2 + size + 2);
+                    return true;
+                }
+            }
+            if (fd_ < 0 || !fill(chunked_)) return false;
+        }
+    }
+
+    int fd_ = -1;
+    std::string head_, chunked_, decoded_;
+    Reply reply_;
+    bool ended_ = false;
+};
+
+// Sets an environment variable for the lifetime of the object.
+class ScopedEnv {
+  public:
+    ScopedEnv(const char* name, const std::string& value) : name_(name) {
+        if (const char* old = std::getenv(name)) old_ = old;
+        ::setenv(name, value.c_str(), 1);
+    }
+    ~ScopedEnv() {
+        if (old_) {
+            ::setenv(name_, old_->c_str(), 1);
+        } else {
+            ::unsetenv(name_);
+        }
+    }
+
+  private:
+    const char* name_;
+    std::optional<std::string> old_;
+};
+
+// The browser host in this process over a private app data folder and server folder, with
+// its command loop on a thread of its own, as the main thread runs it in the tool.
+class HostUnderTest {
+  public:
+    explicit HostUnderTest(std::span<const Command> commands,
+                           std::vector<std::string> dialogAnswers = {}, bool withRoot = true)
+        : xdg_("XDG_DATA_HOME", home.path() + "/data"), dialogs(std::move(dialogAnswers)) {
+        std::filesystem::create_directories(root());
+        std::filesystem::create_directories(assets());
+        host = std::make_unique<ServeHost>(0);
+        app = std::make_unique<App>(outbox, dialogs, host->window(), commands);
+        if (withRoot) app->serverRoot = root();
+        if (!host->start(*app)) throw std::runtime_error("the host did not start");
+        runner = std::thread([this] {
+            runnerId = std::this_thread::get_id();
+            host->run();
+        });
+    }
+    ~HostUnderTest() {
+        host->stop();
+        if (runner.joinable()) runner.join();
+        host.reset();
+        app.reset();
+    }
+
+    // Waits until run() has returned (after winClose); false when it has not within `limit`.
+    bool waitRunEnded(std::chrono::milliseconds limit) {
+        auto deadline = Clock::now() + limit;
+        while (!host->closedByPage() && Clock::now() < deadline)
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        if (!host->closedByPage()) return false;
+        runner.join();
+        return true;
+    }
+
+    int port() const { return host->port(); }
+    std::string authority() const { return "127.0.0.1:" + std::to_string(port()); }
+    std::string hostHeader() const { return "Host: " + authority(); }
+    std::string originHeader() const { return "Origin: http://" + authority(); }
+    std::string cookieHeader() const {
+        return "Cookie: forgeset_token_" + std::to_string(port()) + "=" + host->token();
+    }
+    std::vector<std::string> page() const { return {hostHeader(), cookieHeader()}; }
+
+    Reply get(const std::string& target) const {
+        return roundTrip(port(), requestText("GET", target, page()));
+    }
+    // A command as the page posts it.
+    Reply post(const std::string& body) const {
+        return roundTrip(port(), requestText("POST", "/_host/command",
+                                             {hostHeader(), cookieHeader(), originHeader(),
+                                              "Content-Type: application/json"},
+                                             body));
+    }
+
+    std::string root() const { return home.path() + "/server"; }
+    std::string appData() const { return home.path() + "/data/VarraForgeset"; }
+    std::string assets() const { return appData() + "/assets"; }
+
+    TempDir home;
+
+  private:
+    ScopedEnv xdg_;
+
+  public:
+    Outbox outbox;
+    platform::ScriptedDialogs dialogs;
+    std::unique_ptr<ServeHost> host;
+    std::unique_ptr<App> app;
+    std::thread runner;
+    std::thread::id runnerId;
+};
+
+// The tool as a child process with --serve: standard output through a pipe, standard error
+// into a file.
+class ServeProcess {
+  public:
+    ServeProcess(const std::vector<std::string>& args, const std::string& dataHome,
+                 const std::string& errFile) {
+        int out[2];
+        if (::pipe2(out, O_CLOEXEC) != 0) throw std::runtime_error("pipe failed");
+        posix_spawn_file_actions_t actions;
+        posix_spawn_file_actions_init(&actions);
+        posix_spawn_file_actions_adddup2(&actions, out[1], STDOUT_FILENO);
+        posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, errFile.c_str(),
+                                         O_WRONLY | O_CREAT | O_TRUNC, 0600);
+        posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
+        std::vector<std::string> argStore{FORGESET_TOOL_PATH};
+        argStore.insert(argStore.end(), args.begin(), args.end());
+        std::vector<std::string> envStore{"XDG_DATA_HOME=" + dataHome, "HOME=" + dataHome,
+                                          "PATH=/usr/bin:/bin"};
+        std::vector<char*> argv, envp;
+        for (auto& a : argStore)
+            argv.push_back(a.data());
+        argv.push_back(nullptr);
+        for (auto& e : envStore)
+            envp.push_back(e.data());
+        envp.push_back(nullptr);
+        int rc = ::posix_spawn(&pid_, argv[0], &actions, nullptr, argv.data(), envp.data());
+        posix_spawn_file_actions_destroy(&actions);
+        ::close(out[1]);
+        out_ = out[0];
+        if (rc != 0) throw std::runtime_error("cannot start the tool");
+    }
+    ~ServeProcess() {
+        if (pid_ > 0 && !exited_) {
+            ::kill(pid_, SIGKILL);
+            ::waitpid(pid_, nullptr, 0);
+        }
+        if (out_ >= 0) ::close(out_);
+    }
+
+    // Everything the child writes on standard output until it closes it or `limit` passes.
+    std::string readOutput(std::chrono::milliseconds limit) {
+        readUntil(Clock::now() + limit, [] { return false; });
+        return out;
+    }
+
+    // The first line of standard output (the address to open).
+    std::string firstLine(std::chrono::milliseconds limit) {
+        readUntil(Clock::now() + limit, [&] { return out.find('\n') != std::string::npos; });
+        return out.substr(0, out.find('\n'));
+    }
+
+    void signal(int number) { ::kill(pid_, number); }
+
+    // The exit code, or -1 when the child did not exit by itself within `limit` (it is then
+    // killed) or ended by a signal.
+    int waitExit(std::chrono::milliseconds limit) {
+        auto deadline = Clock::now() + limit;
+        int status = 0;
+        while (true) {
+            pid_t done = ::waitpid(pid_, &status, WNOHANG);
+            if (done == pid_) break;
+            if (Clock::now() > deadline) {
+                ::kill(pid_, SIGKILL);
+                ::waitpid(pid_, &status, 0);
+                exited_ = true;
+                return -1;
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        }
+        exited_ = true;
+        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    }
+
+    std::string out;
+
+  private:
+    template <typename Done>
+    void readUntil(Clock::time_point deadline, Done done) {
+        while (out_ >= 0 && !done() && Clock::now() < deadline) {
+            pollfd p{out_, POLLIN, 0};
+            if (::poll(&p, 1, 100) <= 0) continue;
+            char buffer[4096];
+            ssize_t n = ::read(out_, buffer, sizeof buffer);
+            if (n <= 0) {
+                ::close(out_);
+                out_ = -1;
+                break;
+            }
+            out.append(buffer, static_cast<std::size_t>(n));
+        }
+    }
+
+    pid_t pid_ = -1;
+    bool exited_ = false;
+    int out_ = -1;
+};
+
+}  // namespace serve_test
