@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "platform/dialogs.h"
+#include "platform/folder_access.h"
 #include "platform/window.h"
 
 // The desktop window: a frameless toplevel whose whole surface is a web view showing the page.
@@ -58,26 +59,6 @@ struct PageSources {
     std::function<std::string()> speciesFolder;
 };
 
-// An open file descriptor that closes itself.
-class FileHandle {
-  public:
-    FileHandle() = default;
-    explicit FileHandle(int fd) : fd_(fd) {}
-    FileHandle(FileHandle&& other) noexcept : fd_(std::exchange(other.fd_, -1)) {}
-    FileHandle& operator=(FileHandle&& other) noexcept;
-    FileHandle(const FileHandle&) = delete;
-    FileHandle& operator=(const FileHandle&) = delete;
-    ~FileHandle();
-
-    int get() const { return fd_; }
-    // Hands the descriptor over; the handle no longer closes it.
-    int release() { return std::exchange(fd_, -1); }
-    explicit operator bool() const { return fd_ >= 0; }
-
-  private:
-    int fd_ = -1;
-};
-
 // What one request of the page gets: either `body` (bytes that live as long as the program:
 // the embedded page or a fixed text, handed to the web view without a copy) or the open
 // regular file `file` of `fileSize` bytes.
@@ -96,19 +77,6 @@ struct PageAnswer {
 // readable by the page's origin only. Nothing outside a folder is ever served.
 PageAnswer answerPageRequest(const PageSources& sources, std::string_view method,
                              std::string_view uri);
-
-// The relative path inside a folder that a request path names, its segments percent-decoded
-// once; nothing when the path could leave the folder or names no file: empty, "." or ".."
-// segments, an encoded "/" or "\", a backslash, a NUL, or a broken escape.
-std::optional<std::string> confinedRelativePath(std::string_view requestPath);
-
-// Opens `relative` inside `folder` for reading when it is a regular file that really lies
-// inside the folder, symbolic links resolved. `error` gets an errno-like reason otherwise
-// (ENOENT for a missing file, EACCES for anything refused).
-FileHandle openInsideFolder(const std::string& folder, const std::string& relative, int* error);
-
-// Content-Type of a folder file, by its name's ending.
-std::string_view folderFileType(std::string_view path);
 
 // ---------------------------------------------------------------- the resize band
 

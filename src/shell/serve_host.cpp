@@ -15,9 +15,9 @@
 #include "bridge/dispatcher.h"
 #include "bridge/files.h"
 #include "bridge/random_token.h"
+#include "platform/folder_access.h"
 #include "shell/commands.h"
 #include "shell/embedded_content.h"
-#include "shell/folder_files.h"
 #include "shell/page_channel.h"
 #include "shell/page_shim.h"
 #include "shell/serve_security.h"
@@ -309,13 +309,15 @@ void ServeHost::Impl::serveEvents(Response& res) {
 
 void ServeHost::Impl::serveFolder(const std::string& folder, std::string_view rawTail,
                                   Response& res) {
-    std::optional<std::string> relative = folderRelativePath(rawTail);
+    std::optional<std::string> relative =
+        platform::confinedRelativePath("/" + std::string(rawTail));
     if (!relative) return refuse(res, 403);
-    std::optional<std::string> file = fileInsideFolder(folder, *relative);
+    platform::FileHandle file = platform::openInsideFolder(folder, *relative, nullptr);
+    // Missing, refused and outside all look the same from here: nothing to serve.
     if (!file) return refuse(res, 404);
     res.set_header("Cache-Control", "no-cache");
     res.set_header("Content-Security-Policy", std::string(kFolderFilePolicy));
-    res.set_content(readFileBytes(*file), std::string(folderMimeType(*relative)));
+    res.set_content(platform::readOpenFile(file), std::string(platform::folderFileType(*relative)));
 }
 
 void ServeHost::Impl::serveEmbedded(const Request& req, Response& res) {

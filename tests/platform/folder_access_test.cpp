@@ -1,4 +1,4 @@
-#include "shell/folder_files.h"
+#include "platform/folder_access.h"
 
 #include <gtest/gtest.h>
 
@@ -7,6 +7,22 @@
 #include "support/test_app.h"
 
 namespace fs = std::filesystem;
+
+namespace {
+
+// Requests name folder files below a prefix such as "/assets": the tail after it.
+std::optional<std::string> folderRelativePath(const std::string& tail) {
+    return platform::confinedRelativePath("/" + tail);
+}
+
+// The bytes of the file that would be served, or nothing.
+std::optional<std::string> servedBytes(const std::string& folder, const std::string& relative) {
+    platform::FileHandle file = platform::openInsideFolder(folder, relative, nullptr);
+    if (!file) return std::nullopt;
+    return platform::readOpenFile(file);
+}
+
+}  // namespace
 
 TEST(ServedFolderPaths, PlainPathsAreDecodedOnce) {
     EXPECT_EQ(folderRelativePath("models/wolf.glb"), "models/wolf.glb");
@@ -81,64 +97,58 @@ class ServedFolderFiles : public ::testing::Test {
 };
 
 TEST_F(ServedFolderFiles, FilesInsideAreFound) {
-    auto file = fileInsideFolder(folder(), "models/wolf.glb");
-    ASSERT_TRUE(file);
-    EXPECT_EQ(readText(*file), "GLB");
+    EXPECT_EQ(servedBytes(folder(), "models/wolf.glb"), "GLB");
 }
 
 TEST_F(ServedFolderFiles, MissingFilesAndFoldersAreNotServed) {
-    EXPECT_EQ(fileInsideFolder(folder(), "models/missing.glb"), std::nullopt);
-    EXPECT_EQ(fileInsideFolder(folder(), "models"), std::nullopt);
-    EXPECT_EQ(fileInsideFolder(dir / "no-such-folder", "x.png"), std::nullopt);
-    EXPECT_EQ(fileInsideFolder("", "x.png"), std::nullopt);
+    EXPECT_EQ(servedBytes(folder(), "models/missing.glb"), std::nullopt);
+    EXPECT_EQ(servedBytes(folder(), "models"), std::nullopt);
+    EXPECT_EQ(servedBytes(dir / "no-such-folder", "x.png"), std::nullopt);
+    EXPECT_EQ(servedBytes("", "x.png"), std::nullopt);
 }
 
 TEST_F(ServedFolderFiles, LinksOutOfTheFolderAreNotFollowed) {
     fs::create_symlink(dir / "secret.txt", folder() + "/secret.png");
     fs::create_directory_symlink(dir / "outside", folder() + "/linked");
     fs::create_symlink("../../secret.txt", folder() + "/models/relative.png");
-    EXPECT_EQ(fileInsideFolder(folder(), "secret.png"), std::nullopt);
-    EXPECT_EQ(fileInsideFolder(folder(), "linked/other.png"), std::nullopt);
-    EXPECT_EQ(fileInsideFolder(folder(), "models/relative.png"), std::nullopt);
+    EXPECT_EQ(servedBytes(folder(), "secret.png"), std::nullopt);
+    EXPECT_EQ(servedBytes(folder(), "linked/other.png"), std::nullopt);
+    EXPECT_EQ(servedBytes(folder(), "models/relative.png"), std::nullopt);
     // Dot segments never get here, but should one, it is resolved before the check.
-    EXPECT_EQ(fileInsideFolder(folder(), "../secret.txt"), std::nullopt);
+    EXPECT_EQ(servedBytes(folder(), "../secret.txt"), std::nullopt);
 }
 
 TEST_F(ServedFolderFiles, AFolderNamedLikeThePrefixOfAnotherIsOutside) {
     fs::create_directories(dir / "assets2");
     writeText(dir / "assets2/x.png", "X");
     fs::create_symlink(dir / "assets2/x.png", folder() + "/x.png");
-    EXPECT_EQ(fileInsideFolder(folder(), "x.png"), std::nullopt);
+    EXPECT_EQ(servedBytes(folder(), "x.png"), std::nullopt);
 }
 
 TEST_F(ServedFolderFiles, LinksThatStayInsideAreServed) {
     fs::create_symlink("models/wolf.glb", folder() + "/alias.glb");
-    auto file = fileInsideFolder(folder(), "alias.glb");
-    ASSERT_TRUE(file);
-    EXPECT_EQ(readText(*file), "GLB");
+    EXPECT_EQ(servedBytes(folder(), "alias.glb"), "GLB");
 }
 
 TEST_F(ServedFolderFiles, TheFolderItselfMayBeALink) {
     fs::create_directory_symlink(folder(), dir / "assets-link");
-    auto file = fileInsideFolder(dir / "assets-link", "models/wolf.glb");
-    ASSERT_TRUE(file);
-    EXPECT_EQ(readText(*file), "GLB");
+    EXPECT_EQ(servedBytes(dir / "assets-link", "models/wolf.glb"), "GLB");
 }
 
 TEST(ServedFolderTypes, ByEndingWithoutRegardToCase) {
-    EXPECT_EQ(folderMimeType("a/b.html"), "text/html");
-    EXPECT_EQ(folderMimeType("b.css"), "text/css");
-    EXPECT_EQ(folderMimeType("b.js"), "text/javascript");
-    EXPECT_EQ(folderMimeType("b.PNG"), "image/png");
-    EXPECT_EQ(folderMimeType("b.svg"), "image/svg+xml");
-    EXPECT_EQ(folderMimeType("species.json"), "application/json");
-    EXPECT_EQ(folderMimeType("wolf.glb"), "model/gltf-binary");
-    EXPECT_EQ(folderMimeType("wolf.fbx"), "application/octet-stream");
-    EXPECT_EQ(folderMimeType("howl.wav"), "audio/wav");
-    EXPECT_EQ(folderMimeType("howl.ogg"), "audio/ogg");
-    EXPECT_EQ(folderMimeType("howl.mp3"), "audio/mpeg");
-    EXPECT_EQ(folderMimeType("skin.jpg"), "image/jpeg");
-    EXPECT_EQ(folderMimeType("skin.jpeg"), "image/jpeg");
-    EXPECT_EQ(folderMimeType("notes"), "application/octet-stream");
-    EXPECT_EQ(folderMimeType("x.glb.exe"), "application/octet-stream");
+    EXPECT_EQ(platform::folderFileType("a/b.html"), "text/html");
+    EXPECT_EQ(platform::folderFileType("b.css"), "text/css");
+    EXPECT_EQ(platform::folderFileType("b.js"), "text/javascript");
+    EXPECT_EQ(platform::folderFileType("b.PNG"), "image/png");
+    EXPECT_EQ(platform::folderFileType("b.svg"), "image/svg+xml");
+    EXPECT_EQ(platform::folderFileType("species.json"), "application/json");
+    EXPECT_EQ(platform::folderFileType("wolf.glb"), "model/gltf-binary");
+    EXPECT_EQ(platform::folderFileType("wolf.fbx"), "application/octet-stream");
+    EXPECT_EQ(platform::folderFileType("howl.wav"), "audio/wav");
+    EXPECT_EQ(platform::folderFileType("howl.ogg"), "audio/ogg");
+    EXPECT_EQ(platform::folderFileType("howl.mp3"), "audio/mpeg");
+    EXPECT_EQ(platform::folderFileType("skin.jpg"), "image/jpeg");
+    EXPECT_EQ(platform::folderFileType("skin.jpeg"), "image/jpeg");
+    EXPECT_EQ(platform::folderFileType("notes"), "application/octet-stream");
+    EXPECT_EQ(platform::folderFileType("x.glb.exe"), "application/octet-stream");
 }

@@ -1,0 +1,49 @@
+#pragma once
+#include <optional>
+#include <string>
+#include <string_view>
+#include <utility>
+
+// Both page hosts serve two folders of the user's (the extracted assets and the server's
+// species folder) to the page. Nothing a request says may lead them to a file outside.
+namespace platform {
+
+// An open file descriptor that closes itself.
+class FileHandle {
+  public:
+    FileHandle() = default;
+    explicit FileHandle(int fd) : fd_(fd) {}
+    FileHandle(FileHandle&& other) noexcept : fd_(std::exchange(other.fd_, -1)) {}
+    FileHandle& operator=(FileHandle&& other) noexcept;
+    FileHandle(const FileHandle&) = delete;
+    FileHandle& operator=(const FileHandle&) = delete;
+    ~FileHandle();
+    int get() const { return fd_; }
+    // Hands the descriptor over; the handle no longer closes it.
+    int release() { return std::exchange(fd_, -1); }
+    explicit operator bool() const { return fd_ >= 0; }
+
+  private:
+    int fd_ = -1;
+};
+
+// The relative path inside a folder that a request path ("/a/b.png", as sent) names, each
+// "%XX" decoded once. Nothing when it could leave the folder or names no file: a path not
+// starting with "/", an empty, "." or ".." segment, a broken escape, an escape standing for
+// "/", "\", "." or NUL (browsers never encode these, so only a trick does), or a backslash or
+// control character in any form.
+std::optional<std::string> confinedRelativePath(std::string_view requestPath);
+
+// Opens `relative` inside `folder` for reading when it is a regular file that really lies
+// inside the folder, every link resolved: the open descriptor's own name is checked, so no
+// link can be swapped in between a check and the open. Links that stay inside are followed.
+// `error` gets ENOENT for a missing file and EACCES for anything refused.
+FileHandle openInsideFolder(const std::string& folder, const std::string& relative, int* error);
+
+// The rest of an open file's bytes; empty when it cannot be read.
+std::string readOpenFile(const FileHandle& file);
+
+// Content-Type of a folder file by its ending, letter case ignored.
+std::string_view folderFileType(std::string_view path);
+
+}  // namespace platform
