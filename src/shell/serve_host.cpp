@@ -146,8 +146,14 @@ bool ServeHost::Impl::start(App& theApp) {
         {"Referrer-Policy", "no-referrer"},
         {"Cross-Origin-Resource-Policy", "same-origin"},
     });
-    server.set_pre_routing_handler(
-        [this](const Request& req, Response& res) { return screen(req, res); });
+    server.set_pre_routing_handler([this](const Request& req, Response& res) {
+        // Debian builds the HTTP library with brotli, which then compresses every script on
+        // every request at its slowest setting: seconds for three.js, for a page that only
+        // ever travels over loopback. Without the header the body goes out as it is. The
+        // library hands out its own, non-const request object as const.
+        const_cast<Request&>(req).headers.erase("Accept-Encoding");
+        return screen(req, res);
+    });
     server.Get(".*", [this](const Request& req, Response& res) { serveGet(req, res); });
     server.Post(std::string(kCommandPath),
                 [this](const Request& req, Response& res) { acceptCommand(req, res); });

@@ -1,0 +1,111 @@
+// Time from starting the tool to its first state message, for each host, median of 10 runs:
+//   --stdio    until the state line answering init arrives on standard output;
+//   --serve    until the page, loaded in headless chromium, has drawn its first state;
+//   window     (under Xvfb) until the page's init reaches the host: the host reports the
+//              first message from the page on standard error, and answers it at once.
+// The browser is started once beforehand: its own start-up is not the tool's.
+// Usage: node bench/startup_bench.mjs [runs]
+import { spawn } from 'node:child_process';
+import fs from 'node:fs';
+import os from 'node:os';
+import path from 'node:path';
+import { createRequire } from 'node:module';
+import { fileURLToPath } from 'node:url';
+
+const REPO = path.resolve(path.dirname(fileURLToPath(import.meta.url)), '..');
+const { chromium } = createRequire(path.join(REPO, 'ui', 'package.json'))('playwright-core');
+const TOOL = process.env.FORGESET_TOOL || path.join(REPO, 'build', 'forgeset-server-tool');
+const RUNS = Number(process.argv[2] || 10);
+
+function scratch() {
+  const base = fs.mkdtempSync(path.join(os.tmpdir(), 'forgeset-startup-'));
+  const root = path.join(base, 'server');
+  fs.mkdirSync(path.join(root, 'resources', 'greeter'), { recursive: true });
+  fs.writeFileSync(path.join(root, 'server.cfg'), 'sv_hostname Bench\nload greeter\n');
+  return { base, root, env: { ...process.env, XDG_DATA_HOME: path.join(base, 'data'), HOME: base } };
+}
+
+// Resolves with the time at which `test` first holds for the text read from `stream`.
+function whenSeen(stream, test) {
+  return new Promise((resolve, reject) => {
+    let text = '';
+    stream.on('data', (chunk) => {
+      text += chunk;
+      if (test(text)) resolve({ at: performance.now(), text });
+    });
+    stream.on('end', () => reject(new Error(`stream ended: ${text.slice(0, 300)}`)));
+  });
+}
+
+function stop(child) {
+  return new Promise((resolve) => {
+    if (child.exitCode !== null) return resolve();
+    child.on('exit', resolve);
+    child.kill('SIGTERM');
+  });
+}
+
+async function stdioRun() {
+  const s = scratch();
+  const start = performance.now();
+  const child = spawn(TOOL, ['--stdio', '--root', s.root], { env: s.env, stdio: ['pipe', 'pipe', 'ignore'] });
+  child.stdin.write('{"cmd":"init"}\n');
+  const seen = await whenSeen(child.stdout, (t) => t.includes('{"type":"state"'));
+  child.stdin.end();
+  await stop(child);
+  fs.rmSync(s.base, { recursive: true, force: true });
+  return seen.at - start;
+}
+
+async function serveRun(browser) {
+  const s = scratch();
+  const start = performance.now();
+  const child = spawn(TOOL, ['--serve', '--port', '0', '--root', s.root], { env: s.env, stdio: ['ignore', 'pipe', 'ignore'] });
+  const { text } = await whenSeen(child.stdout, (t) => t.includes('\n'));
+  const page = await browser.newPage();
+  await page.goto(text.trim());
+  await page.waitForFunction(() => document.body.dataset.loaded === 'true');
+  const at = performance.now();
+  await page.close();
+  await stop(child);
+  fs.rmSync(s.base, { recursive: true, force: true });
+  return at - start;
+}
+
+async function windowRun(display) {
+  const s = scratch();
+  const start = performance.now();
+  const child = spawn(TOOL, ['--root', s.root], { env: { ...s.env, DISPLAY: display }, stdio: ['ignore', 'ignore', 'pipe'] });
+  const seen = await whenSeen(child.stderr, (t) => t.includes('page connected'));
+  await stop(child);
+  fs.rmSync(s.base, { recursive: true, force: true });
+  return seen.at - start;
+}
+
+async function startXvfb() {
+  const xvfb = spawn('Xvfb', ['-displayfd', '1', '-screen', '0', '1400x1000x24', '-nolisten', 'tcp'], { stdio: ['ignore', 'pipe', 'ignore'] });
+  const { text } = await whenSeen(xvfb.stdout, (t) => t.includes('\n'));
+  return { xvfb, display: `:${text.trim()}` };
+}
+
+const median = (values) => [...values].sort((a, b) => a - b)[Math.floor(values.length / 2)];
+
+async function measure(name, run) {
+  await run(); // warm the page cache and the fonts
+  const times = [];
+  for (let i = 0; i < RUNS; i += 1) times.push(await run());
+  console.log(`${name.padEnd(8)} median ${median(times).toFixed(0).padStart(6)} ms   (min ${Math.min(...times).toFixed(0)}, max ${Math.max(...times).toFixed(0)})`);
+}
+
+const browser = await chromium.launch({
+  executablePath: '/usr/bin/chromium',
+  args: ['--headless', '--no-sandbox', '--disable-gpu', '--disable-quic', '--no-first-run',
+    '--disable-background-networking', '--disable-component-update', '--disable-sync'],
+});
+console.log(`start-up to the first state message, ${RUNS} runs each`);
+await measure('stdio', stdioRun);
+await measure('serve', () => serveRun(browser));
+await browser.close();
+const { xvfb, display } = await startXvfb();
+await measure('window', () => windowRun(display));
+xvfb.kill();
