@@ -37,40 +37,8 @@ function makeServerRoot(base) {
 
 /** Starts `--serve` and resolves once it has printed the URL to open. */
 function startTool(base, root) {
-  const dataHome = path.join(base, 'data');
-  fs.mkdirSync(dataHome, { recursive: true });
   if (!fs.existsSync(TOOL)) throw new Error(`tool not found at ${TOOL} (set FORGESET_TOOL)`);
-  const child = spawn(TOOL, ['--serve', '--port', '0', '--root', root], {
-    env: { ...process.env, XDG_DATA_HOME: dataHome },
-    stdio: ['ignore', 'pipe', 'pipe'],
-  });
-  let stderr = '';
-  child.stderr.on('data', (chunk) => {
-    stderr += chunk;
-  });
-  const exited = new Promise((resolve) => child.on('exit', (code, signal) => resolve({ code, signal })));
-
-  const url = new Promise((resolve, reject) => {
-    let out = '';
-    const timer = setTimeout(() => reject(new Error(`no URL within ${START_TIMEOUT_MS} ms; stderr: ${stderr}`)), START_TIMEOUT_MS);
-    child.stdout.on('data', (chunk) => {
-      out += chunk;
-      const newline = out.indexOf('\n');
-      if (newline >= 0) {
-        clearTimeout(timer);
-        resolve(out.slice(0, newline).trim());
-      }
-    });
-    child.on('error', (error) => {
-      clearTimeout(timer);
-      reject(error);
-    });
-    exited.then(({ code, signal }) => {
-      clearTimeout(timer);
-      reject(new Error(`tool exited (${code ?? signal}) before printing a URL; stderr: ${stderr}`));
-    });
-  });
-  return { child, exited, url, stderr: () => stderr };
+  return startToolAt(TOOL, base, root, {});
 }
 
 async function stopTool(tool) {
@@ -324,7 +292,7 @@ function toolWithHelper(base, helper = FAKE_ASSETS) {
   return tool;
 }
 
-/** startTool for a chosen executable and extra environment. */
+/** Starts `--serve` of a chosen executable with extra environment; see startTool. */
 function startToolAt(executable, base, root, env) {
   const dataHome = path.join(base, 'data');
   fs.mkdirSync(dataHome, { recursive: true });
