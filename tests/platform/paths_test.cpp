@@ -5,40 +5,12 @@
 #include <cerrno>
 #include <cstdlib>
 #include <filesystem>
-#include <optional>
 #include <string>
 
+#include "support/scoped_env.h"
 #include "support/test_app.h"
 
 namespace fs = std::filesystem;
-
-namespace {
-
-// Sets or clears one environment variable for the lifetime of the object.
-class ScopedEnv {
-  public:
-    ScopedEnv(const char* name, const char* value) : name_(name) {
-        if (const char* old = std::getenv(name)) old_ = old;
-        if (value) {
-            setenv(name, value, 1);
-        } else {
-            unsetenv(name);
-        }
-    }
-    ~ScopedEnv() {
-        if (old_) {
-            setenv(name_, old_->c_str(), 1);
-        } else {
-            unsetenv(name_);
-        }
-    }
-
-  private:
-    const char* name_;
-    std::optional<std::string> old_;
-};
-
-}  // namespace
 
 TEST(AppDataFolderTest, PrefersXdgDataHomeAndCreatesIt) {
     TempDir dir;

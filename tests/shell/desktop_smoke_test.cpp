@@ -1,14 +1,9 @@
 // The tool as a person starts it on a desktop: no host option, a display present. It runs on
 // a private X server; the test looks at the screen and uses the pointer as a person would.
 #include <dlfcn.h>
-#include <fcntl.h>
 #include <gdk/gdk.h>
 #include <gtest/gtest.h>
-#include <poll.h>
 #include <signal.h>
-#include <spawn.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <chrono>
 #include <cstdint>
@@ -20,6 +15,7 @@
 #include <vector>
 
 #include "shell/virtual_display.h"
+#include "support/child_process.h"
 #include "support/test_app.h"
 
 namespace {
@@ -29,109 +25,20 @@ using Clock = std::chrono::steady_clock;
 using namespace std::chrono_literals;
 
 // One run of the tool with its standard error collected.
-class DesktopTool {
+class DesktopTool : public ChildProcess {
   public:
-    DesktopTool(const std::vector<std::string>& args,
-                const std::map<std::string, std::string>& env) {
-        int err[2];
-        if (::pipe(err) != 0) return;
-        posix_spawn_file_actions_t actions;
-        posix_spawn_file_actions_init(&actions);
-        posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
-        posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
-        posix_spawn_file_actions_adddup2(&actions, err[1], STDERR_FILENO);
-        posix_spawn_file_actions_addclose(&actions, err[0]);
-        posix_spawn_file_actions_addclose(&actions, err[1]);
-        std::vector<std::string> argStore{FORGESET_TOOL_PATH};
-        argStore.insert(argStore.end(), args.begin(), args.end());
-        std::vector<std::string> envStore;
-        for (char** e = environ; *e; ++e) {
-            std::string entry = *e;
-            if (!env.count(entry.substr(0, entry.find('=')))) envStore.push_back(entry);
-        }
-        for (const auto& [name, value] : env)
-            envStore.push_back(name + "=" + value);
-        std::vector<char*> argv, envp;
-        for (auto& a : argStore)
-            argv.push_back(a.data());
-        argv.push_back(nullptr);
-        for (auto& e : envStore)
-            envp.push_back(e.data());
-        envp.push_back(nullptr);
-        int rc = ::posix_spawn(&pid_, argv[0], &actions, nullptr, argv.data(), envp.data());
-        posix_spawn_file_actions_destroy(&actions);
-        ::close(err[1]);
-        err_ = err[0];
-        ::fcntl(err_, F_SETFL, ::fcntl(err_, F_GETFL) | O_NONBLOCK);
-        if (rc != 0) pid_ = -1;
-    }
-
-    ~DesktopTool() {
-        if (pid_ > 0 && !exited_) {
-            ::kill(pid_, SIGKILL);
-            ::waitpid(pid_, nullptr, 0);
-        }
-        if (err_ >= 0) ::close(err_);
-    }
-
-    bool started() const { return pid_ > 0; }
-
-    // True once standard error holds `text`; false when the time ran out or the tool ended.
-    bool waitForError(const std::string& text, std::chrono::seconds limit) {
-        const auto deadline = Clock::now() + limit;
-        while (err.find(text) == std::string::npos) {
-            if (Clock::now() > deadline || !readSome(100))
-                return err.find(text) != std::string::npos;
-        }
-        return true;
-    }
-
-    // The exit code, or -1 when the tool did not end in time (it is then killed).
-    int waitExit(std::chrono::seconds limit) {
-        const auto deadline = Clock::now() + limit;
-        while (Clock::now() < deadline) {
-            int status = 0;
-            if (::waitpid(pid_, &status, WNOHANG) == pid_) {
-                exited_ = true;
-                while (readSome(0)) {
-                }
-                return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-            }
-            readSome(50);
-        }
-        return -1;
-    }
-
-    void signal(int number) { ::kill(pid_, number); }
-
-    std::string err;
+    DesktopTool(const std::vector<std::string>& args, const std::map<std::string, std::string>& env)
+        : ChildProcess(options(args, env)) {}
 
   private:
-    // Reads what standard error has; false at its end.
-    bool readSome(int waitMs) {
-        if (err_ < 0) {
-            std::this_thread::sleep_for(std::chrono::milliseconds(waitMs));
-            return false;
-        }
-        pollfd p{err_, POLLIN, 0};
-        if (::poll(&p, 1, waitMs) <= 0) return true;
-        char buffer[4096];
-        ssize_t n = ::read(err_, buffer, sizeof buffer);
-        if (n > 0) {
-            err.append(buffer, static_cast<std::size_t>(n));
-            return true;
-        }
-        if (n == 0) {
-            ::close(err_);
-            err_ = -1;
-            return false;
-        }
-        return true;
+    static Options options(const std::vector<std::string>& args,
+                           const std::map<std::string, std::string>& env) {
+        Options options(FORGESET_TOOL_PATH, args, env);
+        options.in = Stream::Null;
+        options.out = Stream::Null;
+        options.throwIfNotStarted = false;
+        return options;
     }
-
-    pid_t pid_ = -1;
-    int err_ = -1;
-    bool exited_ = false;
 };
 
 // What is on the screen, pixel by pixel (0xRRGGBB).

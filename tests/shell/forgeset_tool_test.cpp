@@ -1,188 +1,22 @@
 // The executable as a script sees it: a real child process with pipes on all three standard
 // streams, its own app data folder, and nothing shared with the test process.
-#include <fcntl.h>
 #include <gtest/gtest.h>
-#include <poll.h>
-#include <signal.h>
-#include <spawn.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
-#include <cerrno>
-#include <chrono>
-#include <cstring>
+#include <cstdlib>
 #include <filesystem>
 #include <map>
-#include <optional>
 #include <set>
-#include <stdexcept>
 #include <string>
 #include <vector>
 
+#include "support/child_process.h"
 #include "support/test_app.h"
-
-extern char** environ;
 
 namespace {
 
 namespace fs = std::filesystem;
 using json = nlohmann::json;
-using Clock = std::chrono::steady_clock;
-
-constexpr auto kTimeout = std::chrono::seconds(60);
-
-// One run of the tool. Input is written while output is read, so neither side can fill a pipe
-// and wait for the other.
-class ToolProcess {
-  public:
-    ToolProcess(const std::string& program, const std::vector<std::string>& args,
-                const std::map<std::string, std::string>& env) {
-        // A child that exits early (winClose) must not kill the test with SIGPIPE.
-        ::signal(SIGPIPE, SIG_IGN);
-        int in[2], out[2], err[2];
-        if (::pipe(in) || ::pipe(out) || ::pipe(err)) throw std::runtime_error("pipe failed");
-        posix_spawn_file_actions_t actions;
-        posix_spawn_file_actions_init(&actions);
-        posix_spawn_file_actions_adddup2(&actions, in[0], STDIN_FILENO);
-        posix_spawn_file_actions_adddup2(&actions, out[1], STDOUT_FILENO);
-        posix_spawn_file_actions_adddup2(&actions, err[1], STDERR_FILENO);
-        for (int fd : {in[0], in[1], out[0], out[1], err[0], err[1]})
-            posix_spawn_file_actions_addclose(&actions, fd);
-
-        std::vector<std::string> argStore{program};
-        argStore.insert(argStore.end(), args.begin(), args.end());
-        std::vector<std::string> envStore;
-        for (char** e = environ; *e; ++e) {
-            std::string entry = *e;
-            if (!env.count(entry.substr(0, entry.find('=')))) envStore.push_back(entry);
-        }
-        for (const auto& [name, value] : env)
-            envStore.push_back(name + "=" + value);
-        std::vector<char*> argv, envp;
-        for (auto& a : argStore)
-            argv.push_back(a.data());
-        argv.push_back(nullptr);
-        for (auto& e : envStore)
-            envp.push_back(e.data());
-        envp.push_back(nullptr);
-
-        int rc = ::posix_spawn(&pid_, argv[0], &actions, nullptr, argv.data(), envp.data());
-        posix_spawn_file_actions_destroy(&actions);
-        ::close(in[0]);
-        ::close(out[1]);
-        ::close(err[1]);
-        in_ = in[1];
-        out_ = out[0];
-        err_ = err[0];
-        for (int fd : {in_, out_, err_}) {
-            ::fcntl(fd, F_SETFD, FD_CLOEXEC);
-            ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) | O_NONBLOCK);
-        }
-        if (rc != 0) {
-            throw std::runtime_error("cannot start " + argStore[0] + ": " + std::strerror(rc));
-        }
-        deadline_ = Clock::now() + kTimeout;
-    }
-
-    ~ToolProcess() {
-        if (pid_ > 0 && !exited_) {
-            ::kill(pid_, SIGKILL);
-            ::waitpid(pid_, nullptr, 0);
-        }
-        for (int fd : {in_, out_, err_})
-            if (fd >= 0) ::close(fd);
-    }
-
-    // Queues bytes for the child's standard input; they go out while output is read.
-    void write(const std::string& bytes) {
-        pending_ += bytes;
-        pump([&] { return pending_.empty(); });
-    }
-
-    // The next line of standard output (without its line feed); nothing when output ended
-    // first or the time ran out.
-    std::optional<std::string> readLine() {
-        pump([&] { return out.find('\n', taken_) != std::string::npos; });
-        std::size_t feed = out.find('\n', taken_);
-        if (feed == std::string::npos) return std::nullopt;
-        std::string line = out.substr(taken_, feed - taken_);
-        taken_ = feed + 1;
-        return line;
-    }
-
-    void closeInput() {
-        if (in_ >= 0) ::close(in_);
-        in_ = -1;
-        pending_.clear();
-    }
-
-    // Waits until both output pipes are at their end (helpers the tool started keep them open
-    // too) and the child has exited; returns its exit code, or -1 when it had to be killed.
-    int wait(bool closeInputFirst = true) {
-        if (closeInputFirst) closeInput();
-        pump([] { return false; });
-        if (out_ >= 0 || err_ >= 0) {
-            timedOut = true;
-            ::kill(pid_, SIGKILL);
-        }
-        int status = 0;
-        ::waitpid(pid_, &status, 0);
-        exited_ = true;
-        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    }
-
-    std::string out, err;
-    bool timedOut = false;
-
-  private:
-    // Moves bytes both ways until `done` holds, the output pipes end or the deadline passes.
-    template <typename Done>
-    void pump(Done done) {
-        char buffer[1 << 16];
-        while (!done() && (out_ >= 0 || err_ >= 0)) {
-            auto left =
-                std::chrono::duration_cast<std::chrono::milliseconds>(deadline_ - Clock::now());
-            if (left.count() <= 0) return;
-            std::vector<pollfd> fds;
-            if (in_ >= 0 && !pending_.empty()) fds.push_back({in_, POLLOUT, 0});
-            if (out_ >= 0) fds.push_back({out_, POLLIN, 0});
-            if (err_ >= 0) fds.push_back({err_, POLLIN, 0});
-            if (::poll(fds.data(), fds.size(), static_cast<int>(left.count())) < 0) {
-                if (errno == EINTR) continue;
-                throw std::runtime_error("poll failed");
-            }
-            for (const pollfd& p : fds) {
-                if (!p.revents) continue;
-                if (p.fd == in_) {
-                    ssize_t n = ::write(in_, pending_.data(), pending_.size());
-                    if (n > 0) {
-                        pending_.erase(0, static_cast<std::size_t>(n));
-                    } else if (n < 0 && errno == EPIPE) {
-                        closeInput();  // the child stopped reading; the rest is not needed
-                    }
-                    continue;
-                }
-                int& fd = p.fd == out_ ? out_ : err_;
-                std::string& into = p.fd == out_ ? out : err;
-                ssize_t n = ::read(fd, buffer, sizeof buffer);
-                if (n > 0) {
-                    into.append(buffer, static_cast<std::size_t>(n));
-                } else if (n == 0 || (errno != EAGAIN && errno != EINTR)) {
-                    ::close(fd);
-                    fd = -1;
-                }
-            }
-        }
-    }
-
-    pid_t pid_ = -1;
-    bool exited_ = false;
-    int in_ = -1, out_ = -1, err_ = -1;
-    std::string pending_;
-    std::size_t taken_ = 0;
-    Clock::time_point deadline_;
-};
 
 struct RunResult {
     int exitCode = -1;
@@ -206,7 +40,7 @@ class ForgesetToolTest : public ::testing::Test {
     }
 
     RunResult run(const std::vector<std::string>& args, const std::string& input = {}) {
-        ToolProcess tool(program, args, environment());
+        ChildProcess tool({program, args, environment()});
         tool.write(input);
         RunResult result;
         result.exitCode = tool.wait();
@@ -467,7 +301,7 @@ TEST_F(ForgesetToolTest, SessionAnswersEveryCommandInOrderOneLineEach) {
 // Each message leaves as soon as it is posted, not when the input ends: a script waits for the
 // answer before it sends the next command.
 TEST_F(ForgesetToolTest, EachAnswerArrivesWhileTheInputStaysOpen) {
-    ToolProcess tool(program, {"--stdio", "--root", root()}, environment());
+    ChildProcess tool({program, {"--stdio", "--root", root()}, environment()});
     for (int i = 0; i < 3; ++i) {
         tool.write(cmd("refresh") + "\n");
         auto line = tool.readLine();
@@ -506,7 +340,7 @@ TEST_F(ForgesetToolTest, WinCloseEndsTheProcessAndLaterLinesAreNotRun) {
     const std::string input = cmd("refresh") + "\n" + cmd("winClose") + "\n" + cmd("refresh") +
                               "\n" + R"({"cmd":"newResource","name":"late"})" + "\n" +
                               std::string(1024 * 1024, ' ') + "\n";
-    ToolProcess tool(program, {"--stdio", "--root", root()}, environment());
+    ChildProcess tool({program, {"--stdio", "--root", root()}, environment()});
     tool.write(input);
     // The input stays open: winClose alone must end the process.
     EXPECT_EQ(tool.wait(/*closeInputFirst=*/false), 0);

@@ -3,14 +3,10 @@
 // (so Host, Origin and path tricks go out unchanged), a reader of the event stream, and the
 // host itself run in this process or as a child process.
 #include <arpa/inet.h>
-#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <netinet/in.h>
-#include <poll.h>
 #include <signal.h>
-#include <spawn.h>
 #include <sys/socket.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cctype>
@@ -29,6 +25,8 @@
 #include "bridge/outbox.h"
 #include "platform/dialogs.h"
 #include "shell/serve_host.h"
+#include "support/child_process.h"
+#include "support/scoped_env.h"
 #include "support/test_app.h"
 
 namespace serve_test {
@@ -259,26 +257,6 @@ class EventReader {
     bool ended_ = false;
 };
 
-// Sets an environment variable for the lifetime of the object.
-class ScopedEnv {
-  public:
-    ScopedEnv(const char* name, const std::string& value) : name_(name) {
-        if (const char* old = std::getenv(name)) old_ = old;
-        ::setenv(name, value.c_str(), 1);
-    }
-    ~ScopedEnv() {
-        if (old_) {
-            ::setenv(name_, old_->c_str(), 1);
-        } else {
-            ::unsetenv(name_);
-        }
-    }
-
-  private:
-    const char* name_;
-    std::optional<std::string> old_;
-};
-
 // The browser host in this process over a private app data folder and server folder, with
 // its command loop on a thread of its own, as the main thread runs it in the tool.
 class HostUnderTest {
@@ -353,100 +331,24 @@ class HostUnderTest {
 };
 
 // The tool as a child process with --serve: standard output through a pipe, standard error
-// into a file.
-class ServeProcess {
+// into a file, and an environment of only its data folder and the system's programs.
+class ServeProcess : public ChildProcess {
   public:
     ServeProcess(const std::vector<std::string>& args, const std::string& dataHome,
-                 const std::string& errFile) {
-        int out[2];
-        if (::pipe2(out, O_CLOEXEC) != 0) throw std::runtime_error("pipe failed");
-        posix_spawn_file_actions_t actions;
-        posix_spawn_file_actions_init(&actions);
-        posix_spawn_file_actions_adddup2(&actions, out[1], STDOUT_FILENO);
-        posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, errFile.c_str(),
-                                         O_WRONLY | O_CREAT | O_TRUNC, 0600);
-        posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
-        std::vector<std::string> argStore{FORGESET_TOOL_PATH};
-        argStore.insert(argStore.end(), args.begin(), args.end());
-        std::vector<std::string> envStore{"XDG_DATA_HOME=" + dataHome, "HOME=" + dataHome,
-                                          "PATH=/usr/bin:/bin"};
-        std::vector<char*> argv, envp;
-        for (auto& a : argStore)
-            argv.push_back(a.data());
-        argv.push_back(nullptr);
-        for (auto& e : envStore)
-            envp.push_back(e.data());
-        envp.push_back(nullptr);
-        int rc = ::posix_spawn(&pid_, argv[0], &actions, nullptr, argv.data(), envp.data());
-        posix_spawn_file_actions_destroy(&actions);
-        ::close(out[1]);
-        out_ = out[0];
-        if (rc != 0) throw std::runtime_error("cannot start the tool");
-    }
-    ~ServeProcess() {
-        if (pid_ > 0 && !exited_) {
-            ::kill(pid_, SIGKILL);
-            ::waitpid(pid_, nullptr, 0);
-        }
-        if (out_ >= 0) ::close(out_);
-    }
-
-    // Everything the child writes on standard output until it closes it or `limit` passes.
-    std::string readOutput(std::chrono::milliseconds limit) {
-        readUntil(Clock::now() + limit, [] { return false; });
-        return out;
-    }
-
-    // The first line of standard output (the address to open).
-    std::string firstLine(std::chrono::milliseconds limit) {
-        readUntil(Clock::now() + limit, [&] { return out.find('\n') != std::string::npos; });
-        return out.substr(0, out.find('\n'));
-    }
-
-    void signal(int number) { ::kill(pid_, number); }
-
-    // The exit code, or -1 when the child did not exit by itself within `limit` (it is then
-    // killed) or ended by a signal.
-    int waitExit(std::chrono::milliseconds limit) {
-        auto deadline = Clock::now() + limit;
-        int status = 0;
-        while (true) {
-            pid_t done = ::waitpid(pid_, &status, WNOHANG);
-            if (done == pid_) break;
-            if (Clock::now() > deadline) {
-                ::kill(pid_, SIGKILL);
-                ::waitpid(pid_, &status, 0);
-                exited_ = true;
-                return -1;
-            }
-            std::this_thread::sleep_for(std::chrono::milliseconds(10));
-        }
-        exited_ = true;
-        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    }
-
-    std::string out;
+                 const std::string& errFile)
+        : ChildProcess(options(args, dataHome, errFile)) {}
 
   private:
-    template <typename Done>
-    void readUntil(Clock::time_point deadline, Done done) {
-        while (out_ >= 0 && !done() && Clock::now() < deadline) {
-            pollfd p{out_, POLLIN, 0};
-            if (::poll(&p, 1, 100) <= 0) continue;
-            char buffer[4096];
-            ssize_t n = ::read(out_, buffer, sizeof buffer);
-            if (n <= 0) {
-                ::close(out_);
-                out_ = -1;
-                break;
-            }
-            out.append(buffer, static_cast<std::size_t>(n));
-        }
+    static Options options(const std::vector<std::string>& args, const std::string& dataHome,
+                           const std::string& errFile) {
+        Options options(
+            FORGESET_TOOL_PATH, args,
+            {{"XDG_DATA_HOME", dataHome}, {"HOME", dataHome}, {"PATH", "/usr/bin:/bin"}});
+        options.inheritEnv = false;
+        options.in = Stream::Null;
+        options.errFile = errFile;
+        return options;
     }
-
-    pid_t pid_ = -1;
-    bool exited_ = false;
-    int out_ = -1;
 };
 
 }  // namespace serve_test

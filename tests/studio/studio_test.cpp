@@ -8,31 +8,12 @@
 #include "bridge/text.h"
 #include "studio/asset_helper.h"
 #include "studio/studio.h"
+#include "support/scoped_env.h"
 #include "support/test_app.h"
 
 namespace fs = std::filesystem;
 
 namespace {
-
-// Sets an environment variable for one test and restores the old state after it.
-class ScopedEnv {
-  public:
-    ScopedEnv(const char* name, const std::string& value) : name_(name) {
-        if (const char* old = getenv(name)) old_ = old;
-        setenv(name, value.c_str(), 1);
-    }
-    ~ScopedEnv() {
-        if (old_) {
-            setenv(name_, old_->c_str(), 1);
-        } else {
-            unsetenv(name_);
-        }
-    }
-
-  private:
-    const char* name_;
-    std::optional<std::string> old_;
-};
 
 // A TestApp whose program folder holds tools/forgeset-assets, the fake helper.
 class StudioTest : public ::testing::Test {
