@@ -1,5 +1,8 @@
 #include "studio/studio.h"
 
+#include <exception>
+#include <functional>
+
 #include "bridge/app.h"
 #include "bridge/files.h"
 #include "bridge/json_read.h"
@@ -71,6 +74,21 @@ void extractSpecies(App& app, const std::string& name) {
     sendNotice(app, "Extraction failed: " + excerpt(output, 200), true);
 }
 
+// Runs a studio command on the studio worker. The dispatcher's safety net does not reach
+// that thread, so an unexpected failure is reported here the same way instead of ending the
+// program.
+void runOnWorker(App& app, std::string name, std::function<void()> job) {
+    app.studioJobs.post([&app, name = std::move(name), job = std::move(job)] {
+        try {
+            job();
+        } catch (const std::exception& e) {
+            sendNotice(app, "Unexpected error in " + name + ": " + e.what(), true);
+        } catch (...) {
+            sendNotice(app, "Unexpected error in " + name + ".", true);
+        }
+    });
+}
+
 }  // namespace
 
 std::string speciesListSpan(const std::string& output) {
@@ -116,18 +134,19 @@ void sendStudio(App& app) {
 namespace command {
 
 void studioSpecies(App& app, const std::string&) {
-    app.studioJobs.post([&app] { listSpecies(app); });
+    runOnWorker(app, "studioSpecies", [&app] { listSpecies(app); });
 }
 
 void studioExtract(App& app, const std::string& message) {
     std::string name = jsonString(message, "species");
     // The name becomes a folder and an argument: anything but a plain name is a broken page.
     if (!isPlainName(name)) return;
-    app.studioJobs.post([&app, name = std::move(name)] { extractSpecies(app, name); });
+    runOnWorker(app, "studioExtract",
+                [&app, name = std::move(name)] { extractSpecies(app, name); });
 }
 
 void studioRefresh(App& app, const std::string&) {
-    app.studioJobs.post([&app] { sendStudio(app); });
+    runOnWorker(app, "studioRefresh", [&app] { sendStudio(app); });
 }
 
 }  // namespace command
