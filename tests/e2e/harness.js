@@ -248,7 +248,22 @@ function fillLargeServer(root, { resources = 500, skins = 200, textures = 20 } =
 /** Timings of the state messages handled so far (see timeMessageHandling). */
 const stateHandlingTimes = (page) => page.evaluate(() => window.__handling.filter((entry) => entry.type === 'state'));
 
+/**
+ * The visible text of each element matching `selector`, blanks folded. Long lists let rows out
+ * of view skip rendering, and innerText of a skipped row is empty; each row is rendered for the
+ * moment of reading.
+ */
+function rowTexts(page, selector) {
+  return page.$$eval(selector, (els) => els.map((el) => {
+    el.style.contentVisibility = 'visible';
+    const text = el.innerText.replace(/\s+/g, ' ').trim();
+    el.style.contentVisibility = '';
+    return text;
+  }));
+}
+
 module.exports = {
+  rowTexts,
   fillLargeServer,
   timeMessageHandling,
   stateHandlingTimes,

@@ -7,6 +7,7 @@ const path = require('node:path');
 const {
   startSession, recordTraffic, sent, clearSent, nextState, refreshState,
   holdCommands, heldCommands, noticeShown, clearNotice, fillLargeServer, timeMessageHandling, stateHandlingTimes,
+  rowTexts,
 } = require('./harness.js');
 
 const CFG_SAVED = 'server.cfg saved. Restart the server to apply.';
@@ -181,7 +182,7 @@ describe('Resources page', { timeout: 90000 }, () => {
   let cfgFile;
   let resources;
 
-  const rowTexts = () => page.$$eval('#panel-resources .resource-list li', (els) => els.map((el) => el.innerText.replace(/\s+/g, ' ').trim()));
+  const resourceRows = () => rowTexts(page, '#panel-resources .resource-list li');
 
   before(async () => {
     session = await startSession();
@@ -205,7 +206,7 @@ describe('Resources page', { timeout: 90000 }, () => {
   });
 
   it('lists each resource with what it holds and a switch that only works with a manifest', async () => {
-    const rows = await rowTexts();
+    const rows = await resourceRows();
     assert.deepEqual(rows.slice().sort(), ['<b id="evil">x&\' no manifest.lua', 'full server · client', 'greeter empty', 'scripts_only server · no manifest.lua'].sort());
     const switches = await page.$$eval('#panel-resources .resource-list input.switch', (els) => els.map((el) => [el.getAttribute('aria-label'), el.checked, el.disabled]));
     const byName = Object.fromEntries(switches.map(([name, on, off]) => [name, [on, off]]));
@@ -254,7 +255,7 @@ describe('Resources page', { timeout: 90000 }, () => {
     assert.deepEqual((await sent(page)).filter((m) => m.cmd === 'newResource'), [{ cmd: 'newResource', name: 'arena' }]);
     assert.ok(fs.existsSync(path.join(resources, 'arena', 'manifest.lua')));
     assert.equal(read(cfgFile), 'sv_hostname E2E server\r\nload arena\r\n');
-    assert.ok((await rowTexts()).includes('arena server · client'));
+    assert.ok((await resourceRows()).includes('arena server · client'));
     assert.equal(await page.isChecked('#panel-resources input[aria-label="arena"]'), true);
     assert.equal(await page.inputValue('#resource-name'), '', 'the name box empties once the resource is listed');
     assert.equal((await noticeShown(page)).text, 'Resource arena created and enabled.');
@@ -264,7 +265,7 @@ describe('Resources page', { timeout: 90000 }, () => {
     fs.rmSync(path.join(resources, 'scripts_only'), { recursive: true });
     await clearSent(page);
     await nextState(page, () => page.click('#panel-resources button:text-is("Refresh")'));
-    assert.ok(!(await rowTexts()).some((r) => r.startsWith('scripts_only')));
+    assert.ok(!(await resourceRows()).some((r) => r.startsWith('scripts_only')));
     await page.click('#panel-resources button:text-is("Open folder")');
     assert.deepEqual(await sent(page), [{ cmd: 'refresh' }]);
     assert.deepEqual(await heldCommands(page), [{ cmd: 'open', what: 'resources' }]);

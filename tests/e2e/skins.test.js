@@ -7,7 +7,7 @@ const fs = require('node:fs');
 const path = require('node:path');
 const {
   startSession, recordTraffic, sent, clearSent, nextState, refreshState,
-  holdCommands, heldCommands, noticeShown, clearNotice,
+  holdCommands, heldCommands, noticeShown, clearNotice, rowTexts,
 } = require('./harness.js');
 
 const HAND_WRITTEN = 'skins.lua exists but was written by hand. Saving here replaces it.';
@@ -29,7 +29,7 @@ describe('Skins page', { timeout: 120000 }, () => {
   let page;
   let skinsDir;
   const file = (name) => fs.readFileSync(path.join(skinsDir, name), 'utf8');
-  const rows = () => page.$$eval('#panel-skins .skin-list li', (els) => els.map((el) => el.innerText.replace(/\s+/g, ' ').trim()));
+  const rows = () => rowTexts(page, '#panel-skins .skin-list li');
   const zone = (key, part) => `#panel-skins .zone-row[data-zone="${key}"] [data-zone-${part}="${key}"]`;
 
   async function save() {
