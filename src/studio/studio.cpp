@@ -1,9 +1,9 @@
 #include "studio/studio.h"
 
-#include <exception>
 #include <functional>
 
 #include "bridge/app.h"
+#include "bridge/dispatcher.h"
 #include "bridge/files.h"
 #include "bridge/json_read.h"
 #include "bridge/json_write.h"
@@ -74,18 +74,11 @@ void extractSpecies(App& app, const std::string& name) {
     sendNotice(app, "Extraction failed: " + excerpt(output, 200), true);
 }
 
-// Runs a studio command on the studio worker. The dispatcher's safety net does not reach
-// that thread, so an unexpected failure is reported here the same way instead of ending the
-// program.
+// Runs a studio command on the studio worker, where the dispatcher's safety net does not
+// reach: an unexpected failure is reported the same way instead of ending the program.
 void runOnWorker(App& app, std::string name, std::function<void()> job) {
     app.studioJobs.post([&app, name = std::move(name), job = std::move(job)] {
-        try {
-            job();
-        } catch (const std::exception& e) {
-            sendNotice(app, "Unexpected error in " + name + ": " + e.what(), true);
-        } catch (...) {
-            sendNotice(app, "Unexpected error in " + name + ".", true);
-        }
+        runReportingFailures(app, name, job);
     });
 }
 
