@@ -66,7 +66,6 @@ bool copyFileBytes(const std::string& from, const std::string& to) {
 }
 
 bool wildcardMatch(const std::string& pattern, const std::string& name) {
-    auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; };
     // '?' stands for one character, as on Windows, so the name is walked by whole UTF-8
     // sequences (a stray byte counts as one character).
     auto step = [&](std::size_t i) {
@@ -81,7 +80,7 @@ bool wildcardMatch(const std::string& pattern, const std::string& name) {
         } else if (p < pattern.size() && pattern[p] == '?') {
             ++p;
             n += step(n);
-        } else if (p < pattern.size() && lower(pattern[p]) == lower(name[n])) {
+        } else if (p < pattern.size() && asciiLower(pattern[p]) == asciiLower(name[n])) {
             ++p;
             ++n;
         } else if (starP != std::string::npos) {

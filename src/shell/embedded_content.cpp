@@ -1,5 +1,6 @@
 #include "shell/embedded_content.h"
 
+#include "bridge/text.h"
 #include "shell/embedded_files.h"
 
 const ResourceRoute kResourceRoutes[] = {
@@ -23,27 +24,6 @@ const ResourceRoute kResourceRoutes[] = {
 };
 const std::size_t kResourceRouteCount = std::size(kResourceRoutes);
 
-namespace {
-
-char lowerAscii(char c) {
-    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
-}
-
-bool equalsIgnoringCase(std::string_view a, std::string_view b) {
-    if (a.size() != b.size()) return false;
-    for (std::size_t i = 0; i < a.size(); ++i) {
-        if (lowerAscii(a[i]) != lowerAscii(b[i])) return false;
-    }
-    return true;
-}
-
-bool endsWithIgnoringCase(std::string_view text, std::string_view ending) {
-    return text.size() >= ending.size() &&
-           equalsIgnoringCase(text.substr(text.size() - ending.size()), ending);
-}
-
-}  // namespace
-
 std::string uriPath(std::string_view uri) {
     std::string_view path = uri;
     std::size_t scheme = uri.find("://");
@@ -59,7 +39,7 @@ std::string uriPath(std::string_view uri) {
 
 unsigned findRoute(std::string_view path) {
     for (const ResourceRoute& route : kResourceRoutes) {
-        if (equalsIgnoringCase(route.path, path)) return route.id;
+        if (equalsIgnoringAsciiCase(route.path, path)) return route.id;
     }
     return 0;
 }
@@ -72,11 +52,11 @@ std::string_view embeddedBytes(unsigned id) {
 }
 
 std::string_view mimeTypeFor(std::string_view path) {
-    if (endsWithIgnoringCase(path, ".html")) return "text/html";
-    if (endsWithIgnoringCase(path, ".css")) return "text/css";
-    if (endsWithIgnoringCase(path, ".js")) return "text/javascript";
-    if (endsWithIgnoringCase(path, ".png")) return "image/png";
-    if (endsWithIgnoringCase(path, ".svg")) return "image/svg+xml";
+    if (endsWithIgnoringAsciiCase(path, ".html")) return "text/html";
+    if (endsWithIgnoringAsciiCase(path, ".css")) return "text/css";
+    if (endsWithIgnoringAsciiCase(path, ".js")) return "text/javascript";
+    if (endsWithIgnoringAsciiCase(path, ".png")) return "image/png";
+    if (endsWithIgnoringAsciiCase(path, ".svg")) return "image/svg+xml";
     return "application/octet-stream";
 }
 

@@ -2,6 +2,8 @@
 
 #include <cstddef>
 
+#include "bridge/text.h"
+
 namespace {
 
 // Commands are posted one at a time, each after the previous one was answered, so they reach
@@ -75,16 +77,6 @@ constexpr std::string_view kShimTemplate = R"JS(
 })();
 )JS";
 
-void replaceAll(std::string& text, std::string_view from, std::string_view to) {
-    for (std::size_t at = text.find(from); at != std::string::npos;
-         at = text.find(from, at + to.size()))
-        text.replace(at, from.size(), to);
-}
-
-char lowerAscii(char c) {
-    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
-}
-
 // Where the tag `<name` starts at or after `from` (letter case ignored; the name must end
 // there, so "<header" is not "<head"); npos when there is none.
 std::size_t findTag(std::string_view html, std::string_view name, std::size_t from) {
@@ -94,7 +86,7 @@ std::size_t findTag(std::string_view html, std::string_view name, std::size_t fr
         if (end > html.size()) return std::string_view::npos;
         bool same = true;
         for (std::size_t i = 0; i < name.size() && same; ++i)
-            same = lowerAscii(html[at + 1 + i]) == name[i];
+            same = asciiLower(html[at + 1 + i]) == name[i];
         if (!same) continue;
         if (end == html.size()) return at;
         char next = html[end];
@@ -108,12 +100,10 @@ std::size_t findTag(std::string_view html, std::string_view name, std::size_t fr
 }  // namespace
 
 std::string pageShimScript() {
-    std::string script(kShimTemplate);
-    replaceAll(script, "@EVENTS@", kEventsPath);
-    replaceAll(script, "@COMMAND@", kCommandPath);
-    replaceAll(script, "@ASSETS@", kAssetsPrefix);
-    replaceAll(script, "@SPECIES@", kSpeciesPrefix);
-    return script;
+    std::string script = replaceAll(kShimTemplate, "@EVENTS@", kEventsPath);
+    script = replaceAll(script, "@COMMAND@", kCommandPath);
+    script = replaceAll(script, "@ASSETS@", kAssetsPrefix);
+    return replaceAll(script, "@SPECIES@", kSpeciesPrefix);
 }
 
 std::string injectPageShim(std::string_view html, std::string_view nonce) {

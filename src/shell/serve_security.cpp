@@ -2,11 +2,9 @@
 
 #include <vector>
 
-namespace {
+#include "bridge/text.h"
 
-char lowerAscii(char c) {
-    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
-}
+namespace {
 
 std::string_view trimBlanks(std::string_view text) {
     while (!text.empty() && (text.front() == ' ' || text.front() == '\t'))
@@ -44,12 +42,7 @@ bool originAllowed(std::string_view origin, int port) {
 
 bool isJsonContentType(std::string_view contentType) {
     std::string_view type = trimBlanks(contentType.substr(0, contentType.find(';')));
-    constexpr std::string_view json = "application/json";
-    if (type.size() != json.size()) return false;
-    for (std::size_t i = 0; i < json.size(); ++i) {
-        if (lowerAscii(type[i]) != json[i]) return false;
-    }
-    return true;
+    return equalsIgnoringAsciiCase(type, "application/json");
 }
 
 bool tokensEqual(std::string_view given, std::string_view expected) {
