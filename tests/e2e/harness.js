@@ -36,9 +36,9 @@ function makeServerRoot(base) {
 }
 
 /** Starts `--serve` and resolves once it has printed the URL to open. */
-function startTool(base, root) {
+function startTool(base, root, env = {}) {
   if (!fs.existsSync(TOOL)) throw new Error(`tool not found at ${TOOL} (set FORGESET_TOOL)`);
-  return startToolAt(TOOL, base, root, {});
+  return startToolAt(TOOL, base, root, env);
 }
 
 async function stopTool(tool) {
@@ -56,34 +56,7 @@ async function stopTool(tool) {
  * a close() that tears everything down, also after a failed start.
  */
 async function startSession() {
-  const base = fs.mkdtempSync(path.join(os.tmpdir(), 'forgeset-e2e-'));
-  const session = { base, root: makeServerRoot(base), tool: null, context: null, page: null, url: '' };
-  session.close = async () => {
-    if (session.context) await session.context.close().catch(() => {});
-    if (session.tool) await stopTool(session.tool);
-    fs.rmSync(base, { recursive: true, force: true });
-  };
-  try {
-    session.tool = startTool(base, session.root);
-    session.url = await session.tool.url;
-    session.context = await chromium.launchPersistentContext(path.join(base, 'profile'), {
-      executablePath: CHROMIUM,
-      headless: true,
-      args: CHROMIUM_ARGS,
-      viewport: { width: 1280, height: 860 },
-    });
-    session.page = session.context.pages()[0] || (await session.context.newPage());
-    session.pageErrors = [];
-    session.page.on('pageerror', (error) => session.pageErrors.push(error.message));
-    // Only wait for the answer from the host: three.js arrives later and only the test
-    // that needs it waits for it.
-    await session.page.goto(session.url, { waitUntil: 'commit' });
-    await waitLoaded(session.page);
-    return session;
-  } catch (error) {
-    await session.close();
-    throw error;
-  }
+  return startSessionWith();
 }
 
 /** Waits for the first state message to have been drawn. */
@@ -365,8 +338,9 @@ async function startSessionWith({ helper = false, env = {}, webgl = false } = {}
     fs.rmSync(base, { recursive: true, force: true });
   };
   try {
-    const executable = helper ? toolWithHelper(base, helper === true ? FAKE_ASSETS : helper) : TOOL;
-    session.tool = startToolAt(executable, base, session.root, env);
+    session.tool = helper
+      ? startToolAt(toolWithHelper(base, helper === true ? FAKE_ASSETS : helper), base, session.root, env)
+      : startTool(base, session.root, env);
     session.url = await session.tool.url;
     const args = webgl ? [...CHROMIUM_ARGS.filter((a) => a !== '--disable-gpu'), ...WEBGL_ARGS] : CHROMIUM_ARGS;
     session.context = await chromium.launchPersistentContext(path.join(base, 'profile'), {
