@@ -8,7 +8,8 @@ const { pathToFileURL } = require('node:url');
 
 let S;
 before(async () => {
-  S = await import(pathToFileURL(path.join(__dirname, '..', '..', 'ui', 'studio.js')).href);
+  const load = (file) => import(pathToFileURL(path.join(__dirname, '..', '..', 'ui', 'pages', 'studio', file)).href);
+  S = Object.assign({}, await load('zones.js'), await load('bake.js'));
 });
 
 function rgba(pixels) {

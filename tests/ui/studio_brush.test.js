@@ -8,7 +8,8 @@ const { pathToFileURL } = require('node:url');
 
 let S;
 before(async () => {
-  S = await import(pathToFileURL(path.join(__dirname, '..', '..', 'ui', 'studio.js')).href);
+  const load = (file) => import(pathToFileURL(path.join(__dirname, '..', '..', 'ui', 'pages', 'studio', file)).href);
+  S = Object.assign({}, await load('constants.js'), await load('brush.js'), await load('throttle.js'));
 });
 
 const RED = [255, 0, 0];

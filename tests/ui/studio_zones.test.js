@@ -8,7 +8,7 @@ const { pathToFileURL } = require('node:url');
 
 let S;
 before(async () => {
-  S = await import(pathToFileURL(path.join(__dirname, '..', '..', 'ui', 'studio.js')).href);
+  S = await import(pathToFileURL(path.join(__dirname, '..', '..', 'ui', 'pages', 'studio', 'zones.js')).href);
 });
 
 function rgba(pixels) {
