@@ -217,11 +217,14 @@ describe('AI page: making, changing and saving brains', { timeout: 90000 }, () =
   });
 
   it('shares its field rules with the other pages', async () => {
-    const shared = await page.evaluate(() => [
-      window.vfFields.freeName('wolf', ['wolf']),
-      window.vfFields.readNumber('12,34', { unit: 'm' }),
-      window.vfFields.isValidName('_x', { species: true }),
-    ]);
+    const shared = await page.evaluate(async () => {
+      const f = await import('/lib/fields.js');
+      return [
+        f.freeName('wolf', ['wolf']),
+        f.readNumber('12,34', { unit: 'm' }),
+        f.isValidName('_x', { species: true }),
+      ];
+    });
     assert.deepEqual(shared, ['wolf_2', 1234, false]);
   });
 

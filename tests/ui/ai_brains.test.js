@@ -1,11 +1,19 @@
 'use strict';
 // Brains and spawners as documents: defaults, presets, loading, writing, the list summary
 // and the Lua view.
-const { describe, it } = require('node:test');
+const { describe, it, before } = require('node:test');
 const assert = require('node:assert/strict');
-const { loadAi } = require('./ai_load.js');
+const path = require('node:path');
+const { pathToFileURL } = require('node:url');
 
-const { ai } = loadAi();
+// The page's pure modules, gathered under one name the way the cases below refer to them.
+const AI_MODULES = ['documents.js', 'lua.js', 'edits.js', 'editor.js', 'views.js'];
+let ai;
+before(async () => {
+  const dir = path.join(__dirname, '..', '..', 'ui', 'pages', 'ai');
+  const modules = await Promise.all(AI_MODULES.map((file) => import(pathToFileURL(path.join(dir, file)).href)));
+  ai = Object.assign({}, ...modules);
+});
 
 describe('brain defaults and presets', () => {
   it('a blank brain is every default of every group', () => {

@@ -1,13 +1,22 @@
 'use strict';
 // Editing brains and spawners, and the AI page's traffic with the host: what it loads,
 // what it refuses to overwrite, what it checks and what it sends on save.
-const { describe, it, beforeEach } = require('node:test');
+const { describe, it, before, beforeEach } = require('node:test');
 const assert = require('node:assert/strict');
-const { loadAi } = require('./ai_load.js');
-const { loadAppCore } = require('./load_app.js');
+const path = require('node:path');
+const { pathToFileURL } = require('node:url');
 
-const { ai } = loadAi();
-const { base64Utf8 } = loadAppCore();
+// The page's pure modules, gathered under one name the way the cases below refer to them.
+const AI_MODULES = ['documents.js', 'lua.js', 'edits.js', 'editor.js', 'views.js'];
+let ai;
+let base64Utf8;
+before(async () => {
+  const ui = path.join(__dirname, '..', '..', 'ui');
+  const dir = path.join(ui, 'pages', 'ai');
+  const modules = await Promise.all(AI_MODULES.map((file) => import(pathToFileURL(path.join(dir, file)).href)));
+  ai = Object.assign({}, ...modules);
+  ({ base64Utf8 } = await import(pathToFileURL(path.join(ui, 'lib', 'base64.js')).href));
+});
 
 function model(brainNames, spawners, wild) {
   const m = ai.emptyModel();

@@ -1,10 +1,14 @@
 'use strict';
 // The field machinery the AI and Species pages share: names, units, clamping and merging.
-const { describe, it } = require('node:test');
+const { describe, it, before } = require('node:test');
 const assert = require('node:assert/strict');
-const { loadAi } = require('./ai_load.js');
+const path = require('node:path');
+const { pathToFileURL } = require('node:url');
 
-const { vfFields: f } = loadAi();
+let f;
+before(async () => {
+  f = await import(pathToFileURL(path.join(__dirname, '..', '..', 'ui', 'lib', 'fields.js')).href);
+});
 
 describe('name rule', () => {
   it('takes 1 to 32 of a-z, 0-9 and _ only', () => {
