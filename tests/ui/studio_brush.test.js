@@ -9,7 +9,7 @@ const { pathToFileURL } = require('node:url');
 let S;
 before(async () => {
   const load = (file) => import(pathToFileURL(path.join(__dirname, '..', '..', 'ui', 'pages', 'studio', file)).href);
-  S = Object.assign({}, await load('constants.js'), await load('brush.js'), await load('throttle.js'));
+  S = Object.assign({}, await load('constants.js'), await load('brush.js'), await load('throttle.js'), await load('painting.js'));
 });
 
 const RED = [255, 0, 0];
@@ -210,5 +210,107 @@ describe('preview throttle', () => {
     timers.fire();
     assert.equal(runs, 0);
     assert.equal(timers.pending.size, 0);
+  });
+});
+
+describe('painting with undo', () => {
+  const SIZE = 2048;
+  const BLACK = [0, 0, 0, 255];
+
+  // A 2D context over one texel array: enough for the painting to fill, draw, read and show.
+  function fakeCanvas() {
+    const texels = new Uint8ClampedArray(SIZE * SIZE * 4);
+    const shown = [];
+    const ctx = {
+      fillRect() {
+        for (let p = 0; p < texels.length; p += 4) texels.set(BLACK, p);
+      },
+      drawImage(source) {
+        texels.set(source.texels);
+      },
+      getImageData: () => ({ data: texels.slice() }),
+      putImageData(image, x, y, dx, dy, w, h) {
+        shown.push({ dx, dy, w, h });
+      },
+    };
+    return { getContext: () => ctx, shown };
+  }
+
+  function setup(zone = 'display') {
+    const canvas = fakeCanvas();
+    const calls = { strokes: 0, changed: 0, undo: [] };
+    const painting = S.createPainting(canvas, {
+      brush: { zone, size: 8 },
+      onStroke: () => calls.strokes++,
+      onChanged: () => calls.changed++,
+      onUndoCount: (n) => calls.undo.push(n),
+    });
+    painting.replace(null);
+    return { painting, canvas, calls };
+  }
+
+  const texel = (painting, x, y) => Array.from(painting.data().subarray((y * SIZE + x) * 4, (y * SIZE + x) * 4 + 4));
+
+  function stroke(painting, points) {
+    painting.begin();
+    points.forEach(([x, y, join], i) => painting.strokeTo(x, y, i > 0 && join !== false));
+    painting.end();
+  }
+
+  it('paints the brush zone\'s colour, or black for the eraser, and undoes the stroke', () => {
+    for (const [zone, colour] of [['display', [255, 0, 0, 255]], ['body', [0, 255, 255, 255]], ['none', BLACK]]) {
+      const { painting, canvas, calls } = setup(zone);
+      if (zone === 'none') painting.replace({ texels: new Uint8ClampedArray(SIZE * SIZE * 4).fill(255) });
+      const before = texel(painting, 100, 100);
+      stroke(painting, [[100, 100], [300, 100]]);
+      assert.deepEqual(texel(painting, 200, 100), colour, zone);
+      assert.deepEqual([calls.strokes, calls.changed, calls.undo], [2, 1, [1]], zone);
+      assert.ok(canvas.shown.length >= 2);
+      painting.undo();
+      assert.deepEqual(texel(painting, 200, 100), before, zone);
+      assert.deepEqual([calls.changed, calls.undo], [2, [1, 0]], zone);
+    }
+  });
+
+  it('leaves a gap where the stroke was broken, as across a seam', () => {
+    const { painting } = setup();
+    painting.begin();
+    painting.strokeTo(100, 100, false);
+    assert.deepEqual(painting.last(), { x: 100, y: 100 });
+    painting.breakLine();
+    painting.strokeTo(300, 100, true);
+    painting.end();
+    assert.deepEqual(texel(painting, 200, 100), BLACK);
+    assert.deepEqual(texel(painting, 300, 100), [255, 0, 0, 255]);
+    assert.equal(painting.active(), false);
+  });
+
+  it('keeps no undo step for a stroke that touched nothing, nor for dabs outside a stroke', () => {
+    const { painting, calls } = setup();
+    painting.strokeTo(50, 50, false);
+    stroke(painting, [[-500, -500], [-400, -400]]);
+    assert.deepEqual(texel(painting, 50, 50), BLACK);
+    assert.deepEqual([calls.changed, calls.undo], [0, []]);
+    painting.undo();
+    assert.deepEqual([calls.changed, calls.undo], [0, [0]]);
+  });
+
+  it('keeps the last 30 steps only, and undoes a whole replaced pattern', () => {
+    const { painting, calls } = setup();
+    for (let i = 0; i < 31; i++) stroke(painting, [[10 + i * 20, 10]]);
+    assert.equal(calls.undo.at(-1), 30);
+    for (let i = 0; i < 30; i++) painting.undo();
+    assert.deepEqual(texel(painting, 10, 10), [255, 0, 0, 255], 'the oldest stroke fell off the stack');
+    assert.deepEqual(texel(painting, 30, 10), BLACK);
+
+    const before = painting.snapshot();
+    painting.replace({ texels: new Uint8ClampedArray(SIZE * SIZE * 4).fill(255) });
+    painting.pushUndo(before);
+    assert.deepEqual(texel(painting, 30, 10), [255, 255, 255, 255]);
+    painting.undo();
+    assert.deepEqual(texel(painting, 10, 10), [255, 0, 0, 255]);
+    assert.deepEqual(texel(painting, 30, 10), BLACK);
+    painting.clearUndo();
+    assert.equal(calls.undo.at(-1), 0);
   });
 });

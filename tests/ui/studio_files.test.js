@@ -8,7 +8,8 @@ const { pathToFileURL } = require('node:url');
 
 let S;
 before(async () => {
-  S = await import(pathToFileURL(path.join(__dirname, '..', '..', 'ui', 'pages', 'studio', 'files.js')).href);
+  const load = (file) => import(pathToFileURL(path.join(__dirname, '..', '..', 'ui', 'pages', 'studio', file)).href);
+  S = Object.assign({}, await load('files.js'), await load('view.js'));
 });
 
 const pattern = (file) => ({ file, kind: 'pattern', asset: '/Game/' + file });
@@ -114,6 +115,36 @@ describe('species chips from the studio message', () => {
     assert.deepEqual(S.speciesChips({ species: { a: 1 }, extracted: 'Rex' }), []);
     assert.deepEqual(S.speciesChips(null), []);
     assert.deepEqual(S.speciesChips({ species: [1, null, '', 'Rex', { n: 2 }], extracted: [5] }), [{ name: 'Rex', extracted: false }]);
+  });
+});
+
+describe('species chips and the hint above them', () => {
+  it('marks each chip extracted, open or being extracted, and escapes the names', () => {
+    const chips = [
+      { name: 'Rex', extracted: true },
+      { name: 'Trike', extracted: false },
+      { name: '<b>"Odd"</b>', extracted: false },
+    ];
+    const html = S.chipsMarkup(chips, 'Rex', 'Trike');
+    const buttons = html.split('</button>').filter(Boolean);
+    assert.equal(buttons.length, 3);
+    assert.match(buttons[0], /class="studio-chip extracted open" data-species="Rex" data-extracted="true" title="Open">/);
+    assert.match(buttons[0], /<span aria-hidden="true">✓<\/span> Rex$/);
+    assert.match(buttons[1], /class="studio-chip working" data-species="Trike" data-extracted="false" title="Extract from the game files">Trike$/);
+    assert.match(buttons[2], /data-species="&lt;b&gt;&quot;Odd&quot;&lt;\/b&gt;"/);
+    assert.ok(!html.includes('<b>'));
+    assert.equal(S.chipsMarkup([], 'Rex', ''), '');
+  });
+
+  it('tells the owner what to do next', () => {
+    const cases = [
+      [null, 0, 'Waiting for the asset studio…'],
+      [{ helper: false, species: ['Rex'] }, 1, 'The asset helper tool forgeset-assets was not found next to the Server Tool.'],
+      [{ helper: 'yes' }, 0, 'The asset helper tool forgeset-assets was not found next to the Server Tool.'],
+      [{ helper: true }, 0, 'Read the game files to list its species, then pick one to extract it.'],
+      [{ helper: true }, 2, 'Species marked ✓ are extracted and open at once; the others are extracted first.'],
+    ];
+    for (const [latest, count, text] of cases) assert.equal(S.hintText(latest, count), text, JSON.stringify(latest));
   });
 });
 
