@@ -1,11 +1,27 @@
 'use strict';
 // The Server, Resources and Skins pages as markup built from the page state, and the
 // server.cfg values a save sends.
-const { describe, it } = require('node:test');
+const { describe, it, before } = require('node:test');
 const assert = require('node:assert/strict');
-const { loadAppCore } = require('./load_app.js');
+const path = require('node:path');
+const { pathToFileURL } = require('node:url');
 
-const core = loadAppCore();
+const UI_DIR = path.join(__dirname, '..', '..', 'ui');
+
+// The modules under test, merged into one object for the tests to reach their exports.
+let core;
+before(async () => {
+  const modules = [
+    'shell/state.js',
+    'shell/router.js',
+    'pages/server/model.js',
+    'pages/server/view.js',
+    'pages/resources/view.js',
+    'pages/skins/model.js',
+    'pages/skins/view.js',
+  ];
+  core = Object.assign({}, ...(await Promise.all(modules.map((m) => import(pathToFileURL(path.join(UI_DIR, m)).href)))));
+});
 
 function pageWith(fields) {
   return Object.assign(core.newPageState(), fields);

@@ -1,9 +1,22 @@
 'use strict';
-const { describe, it } = require('node:test');
+const { describe, it, before } = require('node:test');
 const assert = require('node:assert/strict');
-const { loadAppCore } = require('./load_app.js');
+const path = require('node:path');
+const { pathToFileURL } = require('node:url');
 
-const core = loadAppCore();
+const UI_DIR = path.join(__dirname, '..', '..', 'ui');
+
+// The modules under test, merged into one object for the tests to reach their exports.
+let core;
+before(async () => {
+  const modules = [
+    'lib/html.js',
+    'shell/tabs.js',
+    'lib/base64.js',
+    'shell/host.js',
+  ];
+  core = Object.assign({}, ...(await Promise.all(modules.map((m) => import(pathToFileURL(path.join(UI_DIR, m)).href)))));
+});
 
 function unescapeHtml(text) {
   return text
@@ -51,7 +64,10 @@ describe('esc', () => {
 });
 
 describe('tab stepping', () => {
-  const keys = core.TAB_KEYS;
+  let keys;
+  before(() => {
+    keys = core.TAB_KEYS;
+  });
 
   it('wraps from the last tab to the first going right and back going left', () => {
     assert.equal(core.stepTab(keys, 'studio', 1), 'server');

@@ -1,9 +1,22 @@
 'use strict';
-const { describe, it, beforeEach } = require('node:test');
+const { describe, it, before, beforeEach } = require('node:test');
 const assert = require('node:assert/strict');
-const { loadAppCore } = require('./load_app.js');
+const path = require('node:path');
+const { pathToFileURL } = require('node:url');
 
-const core = loadAppCore();
+const UI_DIR = path.join(__dirname, '..', '..', 'ui');
+
+// The modules under test, merged into one object for the tests to reach their exports.
+let core;
+before(async () => {
+  const modules = [
+    'shell/state.js',
+    'shell/router.js',
+    'shell/notice.js',
+    'shell/registry.js',
+  ];
+  core = Object.assign({}, ...(await Promise.all(modules.map((m) => import(pathToFileURL(path.join(UI_DIR, m)).href)))));
+});
 
 function stateMessage(fields) {
   return {

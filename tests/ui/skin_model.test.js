@@ -1,12 +1,24 @@
 'use strict';
 // The skins page's model: colours, neon factors, names, the checks before a save, and the
 // skins.json form that the page reads back on the next state message.
-const { describe, it } = require('node:test');
+const { describe, it, before } = require('node:test');
 const assert = require('node:assert/strict');
-const { loadAppCore } = require('./load_app.js');
+const path = require('node:path');
+const { pathToFileURL } = require('node:url');
 
-const core = loadAppCore();
-const { TEXT } = core;
+const UI_DIR = path.join(__dirname, '..', '..', 'ui');
+
+// The modules under test, merged into one object for the tests to reach their exports.
+let core;
+let TEXT;
+before(async () => {
+  const modules = [
+    'pages/skins/model.js',
+    'pages/skins/files.js',
+  ];
+  core = Object.assign({}, ...(await Promise.all(modules.map((m) => import(pathToFileURL(path.join(UI_DIR, m)).href)))));
+  TEXT = core.TEXT;
+});
 
 const decode = (b64) => Buffer.from(b64, 'base64').toString('utf8');
 
@@ -58,7 +70,10 @@ describe('skin names', () => {
 });
 
 describe('checks before a save', () => {
-  const list = [withZones('blood', { on: ['body'] }), withZones('gold', { on: ['flank'] })];
+  let list;
+  before(() => {
+    list = [withZones('blood', { on: ['body'] }), withZones('gold', { on: ['flank'] })];
+  });
 
   it('saves "Neon_Rex " with a zone on', () => {
     assert.equal(core.checkSkin(withZones('Neon_Rex ', { on: ['body'] }), list, -1), '');
@@ -185,7 +200,10 @@ describe('the saveSkins message', () => {
 });
 
 describe('putting an edited skin back', () => {
-  const list = ['a', 'b', 'c'].map((n) => withZones(n, { on: ['body'] }));
+  let list;
+  before(() => {
+    list = ['a', 'b', 'c'].map((n) => withZones(n, { on: ['body'] }));
+  });
 
   it('replaces the skin at its place, or appends a new one', () => {
     const x = withZones('x');

@@ -1,12 +1,23 @@
 'use strict';
 // The skins.lua text the page generates for the skins resource.
-const { describe, it } = require('node:test');
+const { describe, it, before } = require('node:test');
 const assert = require('node:assert/strict');
 const fs = require('node:fs');
 const path = require('node:path');
-const { loadAppCore } = require('./load_app.js');
+const { pathToFileURL } = require('node:url');
 
-const core = loadAppCore();
+const UI_DIR = path.join(__dirname, '..', '..', 'ui');
+
+// The modules under test, merged into one object for the tests to reach their exports.
+let core;
+before(async () => {
+  const modules = [
+    'pages/skins/model.js',
+    'pages/skins/files.js',
+  ];
+  core = Object.assign({}, ...(await Promise.all(modules.map((m) => import(pathToFileURL(path.join(UI_DIR, m)).href)))));
+});
+
 const REPO = path.join(__dirname, '..', '..');
 
 /** A skin with only the given zones switched on: { body: ['#FFFFFF', 2], ... }. */

@@ -1,0 +1,30 @@
+/* Where each message from the host goes. */
+
+import { applyState, SKINS_BROKEN } from './state.js';
+
+const SPECIES_TYPES = ['species', 'speciesLog', 'speciesRemote', 'speciesSounds'];
+
+/**
+ * Routes one message from the host by its `type`. Everything it touches comes in `deps`
+ * ({ page, send, render, notice, aiLoad, deliver, and optionally stateApplied, told what a
+ * state message changed before the redraw}), so it runs without a browser.
+ */
+export function createRouter(deps) {
+  return function route(msg) {
+    if (!msg || typeof msg !== 'object' || typeof msg.type !== 'string') return;
+    if (msg.type === 'state') {
+      const applied = applyState(deps.page, msg);
+      if (applied.rootChanged) deps.send({ cmd: 'speciesRefresh' });
+      if (applied.skinsBroke) deps.notice(SKINS_BROKEN, true);
+      if (deps.stateApplied) deps.stateApplied(applied);
+      deps.aiLoad(msg.ai);
+      deps.render();
+    } else if (msg.type === 'notice') {
+      deps.notice(typeof msg.text === 'string' ? msg.text : '', msg.error === true);
+    } else if (msg.type === 'studio') {
+      deps.deliver('studio', msg);
+    } else if (SPECIES_TYPES.includes(msg.type)) {
+      deps.deliver('species', msg);
+    }
+  };
+}
