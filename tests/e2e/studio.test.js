@@ -237,7 +237,7 @@ describe('studio page with the asset helper', { timeout: 180000 }, () => {
 
     const state = await waitReceived(page, (m) => m.type === 'state' && m.textures.includes('stripes_1-b.png'));
     assert.ok(state.textures.includes('stripes_1-b.png'));
-    await page.waitForFunction(() => window.vfShell.state.textures.includes('stripes_1-b.png'));
+    await page.waitForFunction(async () => (await import('/shell/state.js')).state.textures.includes('stripes_1-b.png'));
     assert.match(await page.textContent('#studio-textures'), /stripes_1-b\.png/);
 
     const file = path.join(session.root, 'resources', 'skins', 'textures', 'stripes_1-b.png');
