@@ -14,6 +14,19 @@ function materialsOf(object) {
   return list;
 }
 
+/** Frees what `object` holds on the GPU, all but the texture `keep`. */
+function disposeObject(object, keep) {
+  object.traverse((node) => {
+    if (node.geometry) node.geometry.dispose();
+  });
+  for (const m of materialsOf(object)) {
+    for (const value of Object.values(m)) {
+      if (value && value.isTexture && value !== keep) value.dispose();
+    }
+    m.dispose();
+  }
+}
+
 // Puts the model in view from its side, a little above and ahead of it: the flank is
 // where most of a pattern shows.
 function frameModel(object, camera, controls) {
@@ -46,6 +59,22 @@ function createScene() {
   return scene;
 }
 
+function createRenderer(win) {
+  const renderer = new THREE.WebGLRenderer({ antialias: true, preserveDrawingBuffer: true });
+  renderer.setPixelRatio(Math.min(2, win.devicePixelRatio || 1));
+  renderer.outputColorSpace = THREE.SRGBColorSpace;
+  renderer.domElement.className = 'studio-gl';
+  return renderer;
+}
+
+function createPreviewTexture(canvas, renderer) {
+  const texture = new THREE.CanvasTexture(canvas);
+  texture.flipY = false; // glTF texture coordinates start at the top left
+  texture.colorSpace = THREE.SRGBColorSpace;
+  texture.anisotropy = Math.min(8, renderer.capabilities.getMaxAnisotropy());
+  return texture;
+}
+
 /**
  * `view` is the element the renderer goes into and `empty` the line shown while there is no
  * model. `attachPainting(canvas, viewer)` hooks painting on the model to the renderer's canvas;
@@ -58,26 +87,17 @@ export function createModelView(win, { view, empty, texture: textureCanvas, atta
 
   function ensure() {
     if (viewer.renderer) return;
-    const renderer = new THREE.WebGLRenderer({ antialias: true, preserveDrawingBuffer: true });
-    renderer.setPixelRatio(Math.min(2, win.devicePixelRatio || 1));
-    renderer.outputColorSpace = THREE.SRGBColorSpace;
-    renderer.domElement.className = 'studio-gl';
+    const renderer = createRenderer(win);
     view.appendChild(renderer.domElement);
-
-    const scene = createScene();
     const camera = new THREE.PerspectiveCamera(40, 1, 0.01, 1000);
     camera.position.set(4, 2, 4);
 
     attachPainting(renderer.domElement, viewer);
     const controls = new OrbitControls(camera, renderer.domElement);
     controls.addEventListener('change', requestRender);
+    texture = createPreviewTexture(textureCanvas, renderer);
 
-    texture = new THREE.CanvasTexture(textureCanvas);
-    texture.flipY = false; // glTF texture coordinates start at the top left
-    texture.colorSpace = THREE.SRGBColorSpace;
-    texture.anisotropy = Math.min(8, renderer.capabilities.getMaxAnisotropy());
-
-    Object.assign(viewer, { renderer, scene, camera, controls });
+    Object.assign(viewer, { renderer, scene: createScene(), camera, controls });
     new win.ResizeObserver(resize).observe(view);
     resize();
   }
@@ -102,17 +122,7 @@ export function createModelView(win, { view, empty, texture: textureCanvas, atta
   }
 
   // The preview texture is shared by every model shown and outlives them all.
-  function dispose(object) {
-    object.traverse((node) => {
-      if (node.geometry) node.geometry.dispose();
-    });
-    for (const m of materialsOf(object)) {
-      for (const value of Object.values(m)) {
-        if (value && value.isTexture && value !== texture) value.dispose();
-      }
-      m.dispose();
-    }
-  }
+  const dispose = (object) => disposeObject(object, texture);
 
   /** Shows `object` (a loaded scene) in the preview texture, or no model when it is null. */
   function show(object) {

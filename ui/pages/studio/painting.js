@@ -6,6 +6,34 @@ import { PAINT_SIZE, UNDO_LIMIT } from './constants.js';
 import { PAINT_ZONES } from './zones.js';
 import { stampDisc, stampLine, unionRect, copyRect, pasteRect } from './brush.js';
 
+// The eraser ('none') paints black, which is no zone.
+function brushRgb(key) {
+  const zone = PAINT_ZONES.find((z) => z.key === key);
+  return zone ? zone.rgb : [0, 0, 0];
+}
+
+// The last UNDO_LIMIT patches; `onCount(n)` follows every change, even an empty pop, so the
+// Undo button always matches.
+function createUndoStack(onCount) {
+  const patches = [];
+  return {
+    push(patch) {
+      patches.push(patch);
+      if (patches.length > UNDO_LIMIT) patches.shift();
+      onCount(patches.length);
+    },
+    pop() {
+      const patch = patches.pop();
+      onCount(patches.length);
+      return patch;
+    },
+    clear() {
+      patches.length = 0;
+      onCount(0);
+    },
+  };
+}
+
 /**
  * `brush` is the page's { zone, size }, read at each dab. `onStroke` follows every dab (the
  * preview catches up at its own pace), `onChanged` a finished change, and `onUndoCount(n)`
@@ -16,7 +44,7 @@ export function createPainting(canvas, { brush, onStroke, onChanged, onUndoCount
   // first, so nothing has to be read back from the canvas while painting.
   const ctx = canvas.getContext('2d', { willReadFrequently: true });
   let image = null;
-  const undoStack = [];
+  const undoStack = createUndoStack(onUndoCount);
   const stroke = { before: null, rect: null, last: null };
 
   /** Starts over from black with `source` (any drawable, or null) stretched over it. */
@@ -32,25 +60,14 @@ export function createPainting(canvas, { brush, onStroke, onChanged, onUndoCount
     if (rect) ctx.putImageData(image, 0, 0, rect.x0, rect.y0, rect.x1 - rect.x0, rect.y1 - rect.y0);
   }
 
-  function brushRgb() {
-    const zone = PAINT_ZONES.find((z) => z.key === brush.zone);
-    return zone ? zone.rgb : [0, 0, 0];
-  }
-
-  function pushUndo(patch) {
-    undoStack.push(patch);
-    if (undoStack.length > UNDO_LIMIT) undoStack.shift();
-    onUndoCount(undoStack.length);
-  }
-
   // `join` false starts a new dab instead of a line from the last point, as when a stroke on
   // the model jumps across a texture seam.
   function strokeTo(x, y, join) {
     if (!stroke.before) return;
     const radius = brush.size / 2;
     const rect = join && stroke.last
-      ? stampLine(image.data, PAINT_SIZE, PAINT_SIZE, stroke.last.x, stroke.last.y, x, y, radius, brushRgb())
-      : stampDisc(image.data, PAINT_SIZE, PAINT_SIZE, x, y, radius, brushRgb());
+      ? stampLine(image.data, PAINT_SIZE, PAINT_SIZE, stroke.last.x, stroke.last.y, x, y, radius, brushRgb(brush.zone))
+      : stampDisc(image.data, PAINT_SIZE, PAINT_SIZE, x, y, radius, brushRgb(brush.zone));
     stroke.last = { x, y };
     stroke.rect = unionRect(stroke.rect, rect);
     show(rect);
@@ -75,7 +92,7 @@ export function createPainting(canvas, { brush, onStroke, onChanged, onUndoCount
     },
     end() {
       if (!stroke.before) return;
-      if (stroke.rect) pushUndo(copyRect(stroke.before, PAINT_SIZE, stroke.rect));
+      if (stroke.rect) undoStack.push(copyRect(stroke.before, PAINT_SIZE, stroke.rect));
       stroke.before = null;
       stroke.last = null;
       if (stroke.rect) onChanged();
@@ -83,14 +100,10 @@ export function createPainting(canvas, { brush, onStroke, onChanged, onUndoCount
     },
     /** A copy of the whole pattern, for undoing a change that replaces all of it. */
     snapshot: () => copyRect(image.data, PAINT_SIZE, { x0: 0, y0: 0, x1: PAINT_SIZE, y1: PAINT_SIZE }),
-    pushUndo,
-    clearUndo() {
-      undoStack.length = 0;
-      onUndoCount(0);
-    },
+    pushUndo: undoStack.push,
+    clearUndo: undoStack.clear,
     undo() {
       const patch = undoStack.pop();
-      onUndoCount(undoStack.length);
       if (!patch) return;
       pasteRect(image.data, PAINT_SIZE, patch);
       show(patch);
