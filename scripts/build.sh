@@ -1,9 +1,9 @@
 #!/usr/bin/env bash
-# Configures (once) and builds everything into build/.
+# Configures and builds everything into build/ (warnings are errors, as in CI).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/setup.sh
-if [ ! -f build/build.ninja ]; then
-    cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+if [ ! -f build/build.ninja ] || ! grep -q '^FORGESET_WERROR:BOOL=ON$' build/CMakeCache.txt; then
+    cmake --preset default >/dev/null
 fi
-cmake --build build -- -j"$(nproc)"
+cmake --build --preset default -- -j"$(nproc)"

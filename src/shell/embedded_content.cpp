@@ -1,28 +1,9 @@
 #include "shell/embedded_content.h"
 
+#include <span>
+
 #include "bridge/text.h"
 #include "shell/embedded_files.h"
-
-const ResourceRoute kResourceRoutes[] = {
-    {"/index.html", 101},
-    {"/app.css", 102},
-    {"/app.js", 103},
-    {"/studio.js", 104},
-    {"/ai.js", 105},
-    {"/species.js", 106},
-    {"/three.module.js", 110},
-    {"/three.core.js", 111},
-    {"/addons/loaders/GLTFLoader.js", 112},
-    {"/addons/controls/OrbitControls.js", 113},
-    {"/addons/utils/BufferGeometryUtils.js", 114},
-    {"/addons/utils/SkeletonUtils.js", 115},
-    {"/animpreview.js", 107},
-    {"/addons/loaders/FBXLoader.js", 116},
-    {"/addons/libs/fflate.module.js", 117},
-    {"/addons/curves/NURBSCurve.js", 118},
-    {"/addons/curves/NURBSUtils.js", 119},
-};
-const std::size_t kResourceRouteCount = std::size(kResourceRoutes);
 
 std::string uriPath(std::string_view uri) {
     std::string_view path = uri;
@@ -38,7 +19,7 @@ std::string uriPath(std::string_view uri) {
 }
 
 unsigned findRoute(std::string_view path) {
-    for (const ResourceRoute& route : kResourceRoutes) {
+    for (const ResourceRoute& route : std::span(kResourceRoutes, kResourceRouteCount)) {
         if (equalsIgnoringAsciiCase(route.path, path)) return route.id;
     }
     return 0;

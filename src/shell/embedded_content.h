@@ -9,7 +9,8 @@ struct ResourceRoute {
     unsigned id;
 };
 
-// The route table, in registration order.
+// The route table, in registration order; generated with the embedded files by
+// cmake/embed_files.cpp from what is in ui/.
 extern const ResourceRoute kResourceRoutes[];
 extern const std::size_t kResourceRouteCount;
 

@@ -1,0 +1,72 @@
+(function () {
+  // The browser host's stand-in for the web view: window.chrome.webview with postMessage, the
+  // message event and the base URLs of the two served folders. The host fills in the marked
+  // paths and puts this script first in the page's head, ahead of every other script.
+  //
+  // Commands are posted one at a time, each after the previous one was answered, so they
+  // reach the host in the order the page made them even though each post is its own request.
+  // The first post waits until the message stream is open (or a moment has passed), so the
+  // answer to the page's first command (init) is not sent before anyone listens.
+  'use strict';
+  var listeners = [];
+  var opened;
+  var streamReady = new Promise(function (resolve) {
+    opened = resolve;
+    setTimeout(resolve, 3000);
+  });
+  var posts = Promise.resolve();
+  var events = new EventSource('@EVENTS@');
+  events.addEventListener('open', function () { opened(); });
+  events.addEventListener('message', function (event) {
+    var data;
+    try {
+      data = JSON.parse(event.data);
+    } catch (ignored) {
+      return;
+    }
+    listeners.slice().forEach(function (listener) {
+      try {
+        listener.call(window, { type: 'message', data: data });
+      } catch (error) {
+        // One listener's fault must not keep the message from the others; the page's error
+        // hook still hears of it.
+        setTimeout(function () { throw error; }, 0);
+      }
+    });
+  });
+  // The server folder changed: the page starts afresh and asks for everything again.
+  events.addEventListener('reload', function () { window.location.reload(); });
+  function send(text) {
+    return fetch('@COMMAND@', {
+      method: 'POST',
+      headers: { 'Content-Type': 'application/json' },
+      body: text,
+      credentials: 'same-origin',
+      cache: 'no-store'
+    });
+  }
+  window.chrome = window.chrome || {};
+  window.chrome.webview = {
+    hostUrls: {
+      assets: window.location.origin + '@ASSETS@',
+      species: window.location.origin + '@SPECIES@'
+    },
+    postMessage: function (message) {
+      var text = JSON.stringify(message);
+      posts = posts
+        .then(function () { return streamReady; })
+        .then(function () { return send(text); })
+        .then(null, function () {});
+    },
+    addEventListener: function (type, listener) {
+      if (type === 'message' && typeof listener === 'function' &&
+          listeners.indexOf(listener) < 0) {
+        listeners.push(listener);
+      }
+    },
+    removeEventListener: function (type, listener) {
+      var at = listeners.indexOf(listener);
+      if (type === 'message' && at >= 0) listeners.splice(at, 1);
+    }
+  };
+})();
