@@ -237,7 +237,10 @@ describe('studio page with the asset helper', { timeout: 180000 }, () => {
 
     const state = await waitReceived(page, (m) => m.type === 'state' && m.textures.includes('stripes_1-b.png'));
     assert.ok(state.textures.includes('stripes_1-b.png'));
-    await page.waitForFunction(async () => (await import('/shell/state.js')).state.textures.includes('stripes_1-b.png'));
+    // waitForFunction does not wait for a promise, so the module is imported first and its
+    // live state object is what the condition polls.
+    const shellState = await page.evaluateHandle(async () => (await import('/shell/state.js')).state);
+    await page.waitForFunction((state) => state.textures.includes('stripes_1-b.png'), shellState);
     assert.match(await page.textContent('#studio-textures'), /stripes_1-b\.png/);
 
     const file = path.join(session.root, 'resources', 'skins', 'textures', 'stripes_1-b.png');
