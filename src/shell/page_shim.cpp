@@ -8,7 +8,7 @@
 namespace {
 
 // The shim itself is a file of the page (ui/host/), embedded like the rest of it.
-constexpr std::string_view kShimRoute = "/host/serve-shim.js";
+constexpr std::string_view kShimRoute = "/host/serve_shim.js";
 
 // Where the tag `<name` starts at or after `from` (letter case ignored; the name must end
 // there, so "<header" is not "<head"); npos when there is none.

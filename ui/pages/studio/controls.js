@@ -6,7 +6,7 @@ import { IMPORT_NOTICE } from './constants.js';
 import { parseGlow } from './zones.js';
 import { clampBrush } from './brush.js';
 import { dataUrlBase64, errorText, textureName } from './files.js';
-import { chipClicked, scan } from './species-panel.js';
+import { chipClicked, scan } from './species_panel.js';
 
 // Where Ctrl+Z belongs to the browser, which undoes typing there; inputs of these types take
 // no typing, so it undoes a stroke on them as anywhere else.

@@ -12,11 +12,11 @@ import { defaultColours, defaultGlows } from './zones.js';
 import { ELEMENT_IDS, studioMarkup } from './view.js';
 import { createPreview } from './preview.js';
 import { attachCanvasPainting, createPainting } from './painting.js';
-import { createModelView } from './model-view.js';
-import { attachModelPainting } from './model-paint.js';
-import { createSpeciesLoader } from './species-loader.js';
+import { createModelView } from './model_view.js';
+import { attachModelPainting } from './model_paint.js';
+import { createSpeciesLoader } from './species_loader.js';
 import { bindControls, selectBrush } from './controls.js';
-import { onStudio, update } from './species-panel.js';
+import { onStudio, update } from './species_panel.js';
 
 function createState() {
   return {

@@ -6,7 +6,7 @@
 import { GLTFLoader } from 'three/addons/loaders/GLTFLoader.js';
 import { PREVIEW_SIZE } from './constants.js';
 import { assetUrl, choosePattern, errorText, fileOfKind } from './files.js';
-import { update } from './species-panel.js';
+import { update } from './species_panel.js';
 
 async function fetchOk(win, url) {
   const response = await win.fetch(url, { cache: 'no-store' });
