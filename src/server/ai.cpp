@@ -1,10 +1,9 @@
-#include "server/ai.h"
-
 #include "bridge/app.h"
 #include "bridge/base64.h"
 #include "bridge/files.h"
 #include "bridge/json_read.h"
 #include "bridge/messages.h"
+#include "server/commands.h"
 #include "server/state.h"
 
 namespace command {

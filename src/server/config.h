@@ -4,8 +4,6 @@
 #include <string_view>
 #include <vector>
 
-struct App;
-
 // One line of server.cfg. Only `text` is ever written back; key and value serve lookups and
 // are empty for blank lines, comments and single-word lines.
 struct ConfigLine {
@@ -56,8 +54,3 @@ void setResourceLoad(ServerConfig& config, std::string_view name, bool enabled);
 // Reads server.cfg, sets the load line of one resource and writes it back. False when the
 // file could not be written.
 bool updateResourceLoad(const std::string& root, std::string_view name, bool enabled);
-
-namespace command {
-void saveCfg(App& app, const std::string& message);
-void toggleResource(App& app, const std::string& message);
-}  // namespace command

@@ -5,6 +5,7 @@
 #include "bridge/json_read.h"
 #include "bridge/messages.h"
 #include "bridge/text.h"
+#include "server/commands.h"
 #include "server/config.h"
 #include "server/state.h"
 #include "server/templates.h"

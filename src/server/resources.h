@@ -1,8 +1,6 @@
 #pragma once
 #include <string>
 
-struct App;
-
 // root + "/resources"
 std::string resourcesFolder(const std::string& root);
 
@@ -10,7 +8,3 @@ std::string resourcesFolder(const std::string& root);
 // overwriting anything that exists. Does not touch server.cfg or skins.lua. False when a
 // missing piece could not be created.
 bool ensureSkinsResource(const std::string& root);
-
-namespace command {
-void newResource(App& app, const std::string& message);
-}

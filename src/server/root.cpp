@@ -4,6 +4,7 @@
 #include "bridge/files.h"
 #include "bridge/text.h"
 #include "platform/paths.h"
+#include "server/commands.h"
 #include "server/state.h"
 
 std::string appDataFolder() {

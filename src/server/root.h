@@ -16,7 +16,3 @@ void loadServerRoot(App& app);
 // Sets the server root and remembers it in server-root.txt, as choosing it in the folder
 // dialog does. Returns whether the root changed (exact, case-sensitive comparison).
 bool chooseServerRoot(App& app, const std::string& path);
-
-namespace command {
-void pickFolder(App& app, const std::string& message);
-}

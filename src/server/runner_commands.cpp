@@ -1,5 +1,3 @@
-#include "server/shortcuts.h"
-
 #include <filesystem>
 #include <system_error>
 
@@ -8,6 +6,7 @@
 #include "bridge/json_read.h"
 #include "bridge/messages.h"
 #include "platform/shell.h"
+#include "server/commands.h"
 
 namespace {
 

@@ -1,11 +1,9 @@
-#include "server/skins.h"
-
 #include "bridge/app.h"
 #include "bridge/base64.h"
 #include "bridge/files.h"
 #include "bridge/json_read.h"
 #include "bridge/messages.h"
-#include "bridge/text.h"
+#include "server/commands.h"
 #include "server/config.h"
 #include "server/resources.h"
 #include "server/state.h"
@@ -40,31 +38,6 @@ void saveSkins(App& app, const std::string& message) {
         sendNotice(app, "Could not write server.cfg.", true);
     } else {
         sendNotice(app, "Skins saved. Restart the server to apply.", false);
-    }
-    sendState(app);
-}
-
-void studioSaveTexture(App& app, const std::string& message) {
-    if (app.serverRoot.empty()) return;
-    const std::string name = jsonString(message, "name");
-    if (!isPlainName(name)) {
-        sendNotice(app, "Texture name: letters, digits, _ and -.", true);
-        return;
-    }
-    const std::string png = base64Decode(jsonString(message, "png"));
-    if (png.size() < 100) {
-        sendNotice(app, "Empty texture.", true);
-        return;
-    }
-    ensureSkinsResource(app.serverRoot);
-    const std::string folder = resourcesFolder(app.serverRoot) + "/skins/textures";
-    makeDirs(folder);
-    // The notice keeps the tool's Windows wording, backslash included, on every platform.
-    const std::string shown = "textures\\" + name + ".png";
-    if (replaceFileBytes(folder + "/" + name + ".png", png)) {
-        sendNotice(app, "Texture saved as " + shown, false);
-    } else {
-        sendNotice(app, "Could not write " + shown + ".", true);
     }
     sendState(app);
 }

@@ -8,6 +8,7 @@
 #include "bridge/json_write.h"
 #include "bridge/messages.h"
 #include "bridge/text.h"
+#include "server/commands.h"
 #include "server/config.h"
 #include "server/resources.h"
 

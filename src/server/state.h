@@ -8,7 +8,3 @@ std::string buildStateMessage(const std::string& root);
 
 // Builds the state message and posts it.
 void sendState(App& app);
-
-namespace command {
-void refresh(App& app, const std::string& message);
-}

@@ -1,62 +1,36 @@
 #include "shell/commands.h"
 
-#include "server/ai.h"
-#include "server/config.h"
-#include "server/resources.h"
-#include "server/root.h"
-#include "server/shortcuts.h"
-#include "server/skins.h"
-#include "server/state.h"
-#include "studio/studio.h"
+#include "server/commands.h"
+#include "shell/page_commands.h"
+#include "studio/commands.h"
 
-namespace command {
 namespace {
 
-// The page sends init once it has loaded: the file, not memory, is the authority for the
-// server folder after every page load.
-void init(App& app, const std::string&) {
-    loadServerRoot(app);
-    sendState(app);
-    sendStudio(app);
-}
-
-void winMin(App& app, const std::string&) {
-    app.window.minimize();
-}
-void winMax(App& app, const std::string&) {
-    app.window.toggleMaximize();
-}
-void winClose(App& app, const std::string&) {
-    app.window.close();
-}
-void dragWindow(App& app, const std::string&) {
-    app.window.startMove();
-}
-
+// Each area defines its handlers; this is only their order, which is the order the
+// dispatcher tries the names in.
 constexpr Command kTable[] = {
-    {"init", init},
-    {"studioSpecies", studioSpecies},
-    {"studioExtract", studioExtract},
-    {"studioSaveTexture", studioSaveTexture},
-    {"studioRefresh", studioRefresh},
-    {"pickFolder", pickFolder},
-    {"saveCfg", saveCfg},
-    {"toggleResource", toggleResource},
-    {"newResource", newResource},
-    {"saveSkins", saveSkins},
-    {"saveAi", saveAi},
-    {"startRunner", startRunner},
-    {"open", open},
-    {"refresh", refresh},
-    {"winMin", winMin},
-    {"winMax", winMax},
-    {"winClose", winClose},
-    {"dragWindow", dragWindow},
+    {"init", command::init},
+    {"studioSpecies", command::studioSpecies},
+    {"studioExtract", command::studioExtract},
+    {"studioSaveTexture", command::studioSaveTexture},
+    {"studioRefresh", command::studioRefresh},
+    {"pickFolder", command::pickFolder},
+    {"saveCfg", command::saveCfg},
+    {"toggleResource", command::toggleResource},
+    {"newResource", command::newResource},
+    {"saveSkins", command::saveSkins},
+    {"saveAi", command::saveAi},
+    {"startRunner", command::startRunner},
+    {"open", command::open},
+    {"refresh", command::refresh},
+    {"winMin", command::winMin},
+    {"winMax", command::winMax},
+    {"winClose", command::winClose},
+    {"dragWindow", command::dragWindow},
 };
 
 }  // namespace
-}  // namespace command
 
 std::span<const Command> commandTable() {
-    return command::kTable;
+    return kTable;
 }

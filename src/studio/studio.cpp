@@ -11,6 +11,7 @@
 #include "bridge/text.h"
 #include "platform/process.h"
 #include "studio/asset_helper.h"
+#include "studio/commands.h"
 
 namespace {
 

@@ -13,10 +13,3 @@ void sendStudio(App& app);
 // From the helper's output for `species`: the bracketed span to store as the species list, or
 // empty when the output holds none.
 std::string speciesListSpan(const std::string& output);
-
-namespace command {
-// These run on the studio worker, one at a time, in the order received.
-void studioSpecies(App& app, const std::string& message);
-void studioExtract(App& app, const std::string& message);
-void studioRefresh(App& app, const std::string& message);
-}  // namespace command

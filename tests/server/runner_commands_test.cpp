@@ -37,7 +37,7 @@ std::vector<std::string> waitForLines(const std::string& path, std::size_t count
 }
 
 // Puts the fake opener first on PATH for the test's lifetime.
-class ShortcutsTest : public ::testing::Test {
+class RunnerCommandsTest : public ::testing::Test {
   protected:
     void SetUp() override {
         oldPath_ = std::getenv("PATH") ? std::getenv("PATH") : "";
@@ -90,7 +90,7 @@ class ShortcutsTest : public ::testing::Test {
     std::string oldPath_;
 };
 
-TEST_F(ShortcutsTest, EachTargetOpensItsFolderAndSendsNothing) {
+TEST_F(RunnerCommandsTest, EachTargetOpensItsFolderAndSendsNothing) {
     t.app.serverRoot = t.root();
     const std::string r = t.root();
     std::vector<std::string> sent;
@@ -104,7 +104,7 @@ TEST_F(ShortcutsTest, EachTargetOpensItsFolderAndSendsNothing) {
     EXPECT_TRUE(t.takeRaw().empty());
 }
 
-TEST_F(ShortcutsTest, GuideOpensFromBesideTheProgram) {
+TEST_F(RunnerCommandsTest, GuideOpensFromBesideTheProgram) {
     open("docs");
     auto lines = waitForLines(openLog(), 1);
     ASSERT_EQ(lines.size(), 1u);
@@ -113,7 +113,7 @@ TEST_F(ShortcutsTest, GuideOpensFromBesideTheProgram) {
     EXPECT_TRUE(t.takeRaw().empty());
 }
 
-TEST_F(ShortcutsTest, WithoutAServerRootOnlyTheGuideOpens) {
+TEST_F(RunnerCommandsTest, WithoutAServerRootOnlyTheGuideOpens) {
     std::vector<std::string> sent;
     for (std::string what : {"root", "resources", "skins", "mods"})
         sent.push_back(nlohmann::ordered_json{{"cmd", "open"}, {"what", what}}.dump());
@@ -121,7 +121,7 @@ TEST_F(ShortcutsTest, WithoutAServerRootOnlyTheGuideOpens) {
     EXPECT_TRUE(t.takeRaw().empty());
 }
 
-TEST_F(ShortcutsTest, RunnerStartsDetachedInTheServerFolder) {
+TEST_F(RunnerCommandsTest, RunnerStartsDetachedInTheServerFolder) {
     t.app.serverRoot = t.root();
     makeRunner(fs::perms::owner_all);
     t.send(R"({"cmd":"startRunner"})");
@@ -133,7 +133,7 @@ TEST_F(ShortcutsTest, RunnerStartsDetachedInTheServerFolder) {
     EXPECT_EQ(ran[0], fs::canonical(t.root()).string());
 }
 
-TEST_F(ShortcutsTest, RunnerUnderARelativeServerRootStarts) {
+TEST_F(RunnerCommandsTest, RunnerUnderARelativeServerRootStarts) {
     // --root and a hand-edited server-root.txt may name the folder relative to the current one.
     const fs::path previous = fs::current_path();
     fs::current_path(t.home.path());
@@ -147,7 +147,7 @@ TEST_F(ShortcutsTest, RunnerUnderARelativeServerRootStarts) {
     EXPECT_EQ(ran[0], fs::canonical(t.root()).string());
 }
 
-TEST_F(ShortcutsTest, MissingRunnerIsReported) {
+TEST_F(RunnerCommandsTest, MissingRunnerIsReported) {
     t.send(R"({"cmd":"startRunner"})");  // no server root
     t.app.serverRoot = t.root();
     t.send(R"({"cmd":"startRunner"})");  // no runner
@@ -159,7 +159,7 @@ TEST_F(ShortcutsTest, MissingRunnerIsReported) {
               (Notices{{true, kNotFound}, {true, kNotFound}, {true, kNotFound}}));
 }
 
-TEST_F(ShortcutsTest, RunnerThatCannotBeExecutedIsReported) {
+TEST_F(RunnerCommandsTest, RunnerThatCannotBeExecutedIsReported) {
     t.app.serverRoot = t.root();
     makeRunner(fs::perms::owner_read | fs::perms::owner_write);
     t.send(R"({"cmd":"startRunner"})");

@@ -12,7 +12,7 @@
 #include <set>
 
 #include "bridge/json_read.h"
-#include "server/root.h"
+#include "server/commands.h"
 #include "shell/commands.h"
 #include "shell/embedded_content.h"
 #include "shell/serve_client.h"

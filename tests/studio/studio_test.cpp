@@ -262,7 +262,3 @@ TEST_F(StudioTest, CommandsRunInTheOrderReceived) {
                                                   "Extracting Second from the game files...",
                                                   "Second extracted.", "studio", "studio"}));
 }
-
-TEST_F(StudioTest, InitSendsStateThenStudio) {
-    EXPECT_EQ(types(run(R"({"cmd":"init"})")), (std::vector<std::string>{"state", "studio"}));
-}

@@ -1,0 +1,36 @@
+#pragma once
+#include <string>
+
+struct App;
+
+// The server folder's commands, one free handler per command the page sends; the shell puts
+// them into the command table. Each is defined beside what it works on.
+namespace command {
+
+// root.cpp: the folder dialog.
+void pickFolder(App& app, const std::string& message);
+
+// config.cpp: server.cfg.
+void saveCfg(App& app, const std::string& message);
+void toggleResource(App& app, const std::string& message);
+
+// resources.cpp: a new Lua resource from its templates.
+void newResource(App& app, const std::string& message);
+
+// skins.cpp: the skin list and its Lua script.
+void saveSkins(App& app, const std::string& message);
+
+// skin_textures.cpp: a painted texture, stored in the skins resource.
+void studioSaveTexture(App& app, const std::string& message);
+
+// ai.cpp: brains and spawners.
+void saveAi(App& app, const std::string& message);
+
+// runner_commands.cpp: the server runner and the folder shortcuts.
+void startRunner(App& app, const std::string& message);
+void open(App& app, const std::string& message);
+
+// state.cpp: a fresh state snapshot.
+void refresh(App& app, const std::string& message);
+
+}  // namespace command

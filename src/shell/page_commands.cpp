@@ -1,0 +1,33 @@
+#include "shell/page_commands.h"
+
+#include "bridge/app.h"
+#include "server/root.h"
+#include "server/state.h"
+#include "studio/studio.h"
+
+namespace command {
+
+// The file, not memory, is the authority for the server folder after every page load.
+void init(App& app, const std::string&) {
+    loadServerRoot(app);
+    sendState(app);
+    sendStudio(app);
+}
+
+void winMin(App& app, const std::string&) {
+    app.window.minimize();
+}
+
+void winMax(App& app, const std::string&) {
+    app.window.toggleMaximize();
+}
+
+void winClose(App& app, const std::string&) {
+    app.window.close();
+}
+
+void dragWindow(App& app, const std::string&) {
+    app.window.startMove();
+}
+
+}  // namespace command

@@ -1,0 +1,20 @@
+#pragma once
+#include <string>
+
+struct App;
+
+// The commands of the page itself rather than of one feature: its start and its title bar.
+// They live in the shell, the one layer that may reach into both feature areas and that owns
+// the hosts whose windows they move.
+namespace command {
+
+// The page has loaded: the server root is read again, then the state and studio snapshots go
+// out, in that order.
+void init(App& app, const std::string& message);
+
+void winMin(App& app, const std::string& message);
+void winMax(App& app, const std::string& message);
+void winClose(App& app, const std::string& message);
+void dragWindow(App& app, const std::string& message);
+
+}  // namespace command
