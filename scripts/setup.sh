@@ -8,6 +8,7 @@ packages=(
     libgtest-dev libgmock-dev nlohmann-json3-dev
     libcpp-httplib-dev libgtk-3-dev libwebkit2gtk-4.1-dev
     clang-format xvfb xauth libxtst6 chromium
+    libassimp-dev libstb-dev assimp-testmodels
 )
 # The page's libraries come from npm; a machine without Node.js gets Debian's.
 command -v npm >/dev/null 2>&1 || packages+=(nodejs npm)

@@ -35,12 +35,6 @@ function makeServerRoot(base) {
   return root;
 }
 
-/** Starts `--serve` and resolves once it has printed the URL to open. */
-function startTool(base, root, env = {}) {
-  if (!fs.existsSync(TOOL)) throw new Error(`tool not found at ${TOOL} (set FORGESET_TOOL)`);
-  return startToolAt(TOOL, base, root, env);
-}
-
 async function stopTool(tool) {
   if (tool.child.exitCode !== null || tool.child.signalCode !== null) return;
   tool.child.kill('SIGTERM');
@@ -267,20 +261,22 @@ const FAKE_ASSETS = process.env.FORGESET_FAKE_ASSETS || path.join(REPO, 'build',
 /**
  * A copy of the tool in a folder of its own, with `helper` linked beside it as
  * tools/forgeset-assets: the tool looks for its asset helper next to its own executable.
+ * With `helper` null the copy has no helper at all (the build puts the real one beside the
+ * built tool).
  */
 function toolWithHelper(base, helper = FAKE_ASSETS) {
   if (!fs.existsSync(TOOL)) throw new Error(`tool not found at ${TOOL} (set FORGESET_TOOL)`);
-  if (!fs.existsSync(helper)) throw new Error(`asset helper not found at ${helper} (set FORGESET_FAKE_ASSETS)`);
+  if (helper && !fs.existsSync(helper)) throw new Error(`asset helper not found at ${helper} (set FORGESET_FAKE_ASSETS)`);
   const bin = path.join(base, 'bin');
   fs.mkdirSync(path.join(bin, 'tools'), { recursive: true });
   const tool = path.join(bin, path.basename(TOOL));
   fs.copyFileSync(TOOL, tool);
   fs.chmodSync(tool, 0o755);
-  fs.symlinkSync(path.resolve(helper), path.join(bin, 'tools', 'forgeset-assets'));
+  if (helper) fs.symlinkSync(path.resolve(helper), path.join(bin, 'tools', 'forgeset-assets'));
   return tool;
 }
 
-/** Starts `--serve` of a chosen executable with extra environment; see startTool. */
+/** Starts `--serve` of a chosen executable with extra environment; `url` resolves once it has printed the URL to open. */
 function startToolAt(executable, base, root, env) {
   const dataHome = path.join(base, 'data');
   fs.mkdirSync(dataHome, { recursive: true });
@@ -338,9 +334,8 @@ async function startSessionWith({ helper = false, env = {}, webgl = false } = {}
     fs.rmSync(base, { recursive: true, force: true });
   };
   try {
-    session.tool = helper
-      ? startToolAt(toolWithHelper(base, helper === true ? FAKE_ASSETS : helper), base, session.root, env)
-      : startTool(base, session.root, env);
+    const chosen = helper === true ? FAKE_ASSETS : helper || null;
+    session.tool = startToolAt(toolWithHelper(base, chosen), base, session.root, env);
     session.url = await session.tool.url;
     const args = webgl ? [...CHROMIUM_ARGS.filter((a) => a !== '--disable-gpu'), ...WEBGL_ARGS] : CHROMIUM_ARGS;
     session.context = await chromium.launchPersistentContext(path.join(base, 'profile'), {

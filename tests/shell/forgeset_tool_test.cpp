@@ -530,6 +530,10 @@ TEST_F(ForgesetToolTest, StudioCommandsRunTheHelperBesideTheToolAndAnswerBeforeE
 }
 
 TEST_F(ForgesetToolTest, WithoutAHelperTheStudioSaysSo) {
+    // The build puts the real helper beside the built tool, so a copy stands alone here.
+    fs::create_directories(home / "program");
+    program = home / "program/forgeset-server-tool";
+    fs::copy_file(FORGESET_TOOL_PATH, program);
     RunResult result =
         run({"--stdio", "--root", root()}, cmd("init") + "\n" + cmd("studioSpecies") + "\n");
     auto messages = messagesOf(result.out);

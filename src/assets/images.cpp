@@ -1,0 +1,64 @@
+#include "assets/images.h"
+
+#include <stb_image.h>
+#include <stb_image_resize.h>
+#include <stb_image_write.h>
+
+#include <algorithm>
+#include <cmath>
+#include <memory>
+#include <vector>
+
+namespace assets {
+
+ImageHeader readImageHeader(const fs::path& file) {
+    ImageHeader header;
+    header.ok = stbi_info(file.c_str(), &header.width, &header.height, &header.channels) != 0;
+    if (!header.ok) header = {};
+    return header;
+}
+
+ImageSize fittedSize(int width, int height, int maxSide) {
+    int longer = std::max(width, height);
+    if (longer <= maxSide || maxSide <= 0) return {width, height};
+    double scale = static_cast<double>(maxSide) / longer;
+    auto side = [&](int v) { return std::max(1, static_cast<int>(std::lround(v * scale))); };
+    return {side(width), side(height)};
+}
+
+std::string writeScaledPng(const fs::path& source, const fs::path& target, int maxSide, bool srgb,
+                           ImageSize& written) {
+    ImageHeader header = readImageHeader(source);
+    if (!header.ok) return "is not a PNG, TGA or JPEG image this helper can read";
+    if (header.width > kMaxDecodedSide || header.height > kMaxDecodedSide) {
+        return "is " + std::to_string(header.width) + " x " + std::to_string(header.height) +
+               ", larger than the " + std::to_string(kMaxDecodedSide) + " pixels this helper reads";
+    }
+    int width = 0, height = 0, channels = 0;
+    std::unique_ptr<stbi_uc, void (*)(void*)> pixels(
+        stbi_load(source.c_str(), &width, &height, &channels, 0), stbi_image_free);
+    if (!pixels) return std::string("could not be decoded (") + stbi_failure_reason() + ")";
+
+    ImageSize size = fittedSize(width, height, maxSide);
+    const unsigned char* out = pixels.get();
+    std::vector<unsigned char> scaled;
+    if (size.width != width || size.height != height) {
+        scaled.resize(static_cast<size_t>(size.width) * size.height * channels);
+        // Grey-and-alpha and RGBA images keep their alpha out of the colour conversion.
+        int alpha = channels == 2 || channels == 4 ? channels - 1 : STBIR_ALPHA_CHANNEL_NONE;
+        int ok = srgb ? stbir_resize_uint8_srgb(pixels.get(), width, height, 0, scaled.data(),
+                                                size.width, size.height, 0, channels, alpha, 0)
+                      : stbir_resize_uint8(pixels.get(), width, height, 0, scaled.data(),
+                                           size.width, size.height, 0, channels);
+        if (!ok) return "could not be scaled";
+        out = scaled.data();
+    }
+    if (stbi_write_png(target.c_str(), size.width, size.height, channels, out,
+                       size.width * channels) == 0) {
+        return "could not be written to " + target.string();
+    }
+    written = size;
+    return {};
+}
+
+}  // namespace assets

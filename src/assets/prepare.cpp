@@ -1,0 +1,175 @@
+#include "assets/prepare.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <fstream>
+#include <iterator>
+#include <set>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "assets/confined_path.h"
+#include "assets/images.h"
+#include "assets/json_reader.h"
+#include "assets/json_writer.h"
+#include "assets/parallel.h"
+#include "assets/source_files.h"
+
+namespace assets {
+
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr int kDefaultMaxSize = 2048;
+
+// One texture file as the definition names it: `source.textures[]` holds a `slot` and one
+// member per texture type naming its file.
+struct TextureJob {
+    std::string slot;
+    std::string type;
+    std::string file;  // as named, relative to the source folder
+    fs::path sourcePath;
+    std::string output;  // relative to the output folder
+    ImageSize written;
+    std::string error;
+};
+
+struct Definition {
+    std::vector<TextureJob> jobs;
+    int maxSize = kDefaultMaxSize;
+};
+
+// Types whose pixels are colours; the rest (normals, masks, roughness) hold numbers.
+bool isColourType(const std::string& type) {
+    return type == "diffuse" || type == "emissive" || type == "basecolor" || type == "albedo";
+}
+
+std::string readWhole(const fs::path& file, bool& ok) {
+    std::ifstream in(file, std::ios::binary);
+    ok = static_cast<bool>(in);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+// The definition's textures and size limit, or an error line.
+std::string readDefinition(const fs::path& speciesJson, Definition& definition) {
+    bool ok = false;
+    std::string text = readWhole(speciesJson, ok);
+    if (!ok) return "Cannot read the species definition " + speciesJson.string() + ".";
+    std::optional<JsonValue> document = parseJson(text);
+    if (!document) return "The species definition " + speciesJson.string() + " is not valid JSON.";
+    const JsonValue* source = document->find("source");
+    if (source == nullptr) return {};
+    if (const JsonValue* max = source->find("maxTextureSize");
+        max != nullptr && max->kind == JsonValue::Kind::Number && max->number >= 1) {
+        definition.maxSize = static_cast<int>(std::min<double>(max->number, kMaxDecodedSide));
+    }
+    const JsonValue* textures = source->find("textures");
+    if (textures == nullptr || textures->kind != JsonValue::Kind::Array) return {};
+    for (const JsonValue& entry : textures->items) {
+        const JsonValue* slot = entry.find("slot");
+        std::string slotName =
+            slot != nullptr && slot->kind == JsonValue::Kind::String ? slot->text : "";
+        for (const auto& [type, file] : entry.members) {
+            if (type == "slot" || file.kind != JsonValue::Kind::String || file.text.empty())
+                continue;
+            TextureJob& job = definition.jobs.emplace_back();
+            job.slot = slotName;
+            job.type = type;
+            job.file = file.text;
+        }
+    }
+    return {};
+}
+
+std::string describe(const TextureJob& job) {
+    return "Texture \"" + job.file + "\" (slot " + job.slot + ", " + job.type + ")";
+}
+
+// Checks every named file before any work, so a definition with one bad entry fails at once
+// and names that entry. Also picks each output name: the source's path with a .png extension,
+// numbered when two sources would share one ("Body.tga" and "Body.png").
+std::string locateTextures(const fs::path& source, std::vector<TextureJob>& jobs) {
+    std::set<std::string> outputs;
+    for (TextureJob& job : jobs) {
+        ConfinedPath where = confinedPath(source, job.file);
+        if (where.status == ConfinedPath::Status::Outside)
+            return describe(job) + " lies outside the source folder and was refused.";
+        std::error_code ec;
+        if (where.status == ConfinedPath::Status::Missing || !fs::is_regular_file(where.path, ec))
+            return describe(job) + " is missing from the source folder.";
+        ImageHeader header = readImageHeader(where.path);
+        if (!header.ok)
+            return describe(job) + " is not a PNG, TGA or JPEG image this helper can read.";
+        if (header.width > kMaxDecodedSide || header.height > kMaxDecodedSide) {
+            return describe(job) + " is " + std::to_string(header.width) + " x " +
+                   std::to_string(header.height) + ", larger than the " +
+                   std::to_string(kMaxDecodedSide) + " pixels this helper reads.";
+        }
+        job.sourcePath = where.path;
+        fs::path relative = where.path.lexically_relative(source);
+        std::string base = relative.replace_extension().generic_string();
+        job.output = base + ".png";
+        for (int n = 2; !outputs.insert(job.output).second; ++n)
+            job.output = base + "_" + std::to_string(n) + ".png";
+    }
+    return {};
+}
+
+std::string manifestText(const Definition& definition) {
+    JsonWriter json;
+    json.beginObject().member("maxTextureSize", definition.maxSize).key("textures").beginArray();
+    for (const TextureJob& job : definition.jobs) {
+        json.beginObject().member("slot", job.slot).member("type", job.type);
+        json.member("source", job.file).member("file", job.output);
+        json.member("width", job.written.width).member("height", job.written.height).endObject();
+    }
+    json.endArray().endObject();
+    return json.text();
+}
+
+int fail(const std::string& line) {
+    std::printf("%s\n", line.c_str());
+    return 1;
+}
+
+}  // namespace
+
+int prepareTextures(const fs::path& speciesJson, const fs::path& source,
+                    const fs::path& outFolder) {
+    // A manifest from an earlier run would pass for this run's success.
+    std::error_code ec;
+    fs::path manifest = outFolder / "manifest.json";
+    fs::remove(manifest, ec);
+    if (fs::exists(manifest, ec)) return fail("Cannot remove the old " + manifest.string() + ".");
+
+    Definition definition;
+    if (std::string error = readDefinition(speciesJson, definition); !error.empty())
+        return fail(error);
+    if (std::string error = locateTextures(source, definition.jobs); !error.empty())
+        return fail(error);
+    fs::create_directories(outFolder, ec);
+    if (!fs::is_directory(outFolder, ec)) return fail("Cannot create " + outFolder.string() + ".");
+
+    std::vector<TextureJob>& jobs = definition.jobs;
+    forEachIndex(jobs.size(), [&](size_t i) {
+        TextureJob& job = jobs[i];
+        fs::path target = outFolder / job.output;
+        std::error_code dirError;
+        fs::create_directories(target.parent_path(), dirError);
+        std::string error = writeScaledPng(job.sourcePath, target, definition.maxSize,
+                                           isColourType(job.type), job.written);
+        if (!error.empty()) job.error = describe(job) + " " + error + ".";
+    });
+    for (const TextureJob& job : jobs) {
+        if (!job.error.empty()) return fail(job.error);
+    }
+    if (std::string error = writeFileAtomically(manifest, manifestText(definition)); !error.empty())
+        return fail("Cannot write manifest.json: " + error + ".");
+    std::printf("Prepared %zu textures (at most %d pixels a side) and wrote manifest.json.\n",
+                jobs.size(), definition.maxSize);
+    return 0;
+}
+
+}  // namespace assets
