@@ -25,6 +25,7 @@ cmake_language(DEFER CALL add_dependencies forgeset-server-tool forgeset-assets)
 # instrumented like everything else (assimp and stb, as system libraries, are not).
 enable_testing()
 find_package(GTest REQUIRED)
+find_package(nlohmann_json REQUIRED)
 include(GoogleTest)
 set(assets_test_models /usr/share/assimp/models/FBX)
 if(NOT EXISTS ${assets_test_models})
@@ -33,7 +34,8 @@ endif()
 file(GLOB assets_test_sources CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/tests/assets/*.cpp)
 add_executable(assets_tests ${assets_test_sources})
 target_include_directories(assets_tests PRIVATE ${PROJECT_SOURCE_DIR}/tests)
-target_link_libraries(assets_tests PRIVATE forgeset_assets_core GTest::gtest_main)
+target_link_libraries(assets_tests PRIVATE forgeset_assets_core GTest::gtest_main
+  nlohmann_json::nlohmann_json)
 target_compile_definitions(assets_tests PRIVATE
   FORGESET_ASSETS_PATH="$<TARGET_FILE:forgeset-assets>"
   ASSIMP_TEST_MODELS="${assets_test_models}")

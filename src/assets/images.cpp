@@ -14,8 +14,16 @@ namespace assets {
 ImageHeader readImageHeader(const fs::path& file) {
     ImageHeader header;
     header.ok = stbi_info(file.c_str(), &header.width, &header.height, &header.channels) != 0;
-    if (!header.ok) header = {};
+    if (!header.ok) return {};
+    header.tooLarge = header.width > kMaxDecodedSide || header.height > kMaxDecodedSide;
     return header;
+}
+
+std::string headerProblem(const ImageHeader& header) {
+    if (!header.ok) return "cannot be read as a PNG, TGA or JPEG image (damaged, or too large)";
+    return "is " + std::to_string(header.width) + " x " + std::to_string(header.height) +
+           ", larger than the " + std::to_string(kMaxDecodedSide) +
+           " pixels a side this helper reads";
 }
 
 ImageSize fittedSize(int width, int height, int maxSide) {
@@ -29,11 +37,7 @@ ImageSize fittedSize(int width, int height, int maxSide) {
 std::string writeScaledPng(const fs::path& source, const fs::path& target, int maxSide, bool srgb,
                            ImageSize& written) {
     ImageHeader header = readImageHeader(source);
-    if (!header.ok) return "is not a PNG, TGA or JPEG image this helper can read";
-    if (header.width > kMaxDecodedSide || header.height > kMaxDecodedSide) {
-        return "is " + std::to_string(header.width) + " x " + std::to_string(header.height) +
-               ", larger than the " + std::to_string(kMaxDecodedSide) + " pixels this helper reads";
-    }
+    if (!header.ok || header.tooLarge) return headerProblem(header);
     int width = 0, height = 0, channels = 0;
     std::unique_ptr<stbi_uc, void (*)(void*)> pixels(
         stbi_load(source.c_str(), &width, &height, &channels, 0), stbi_image_free);

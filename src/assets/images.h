@@ -11,14 +11,21 @@ namespace fs = std::filesystem;
 inline constexpr int kMaxDecodedSide = 16384;
 
 // Size and channel count from an image's header (PNG, TGA, JPEG); nothing is decoded, so this
-// is cheap even for the largest files. `ok` is false when the header cannot be read.
+// is cheap even for the largest files. `ok` is false when the header cannot be read, which
+// includes headers so large that stb declines even to report their size. `tooLarge` marks an
+// image this program will not decode because a side exceeds kMaxDecodedSide.
 struct ImageHeader {
     bool ok = false;
+    bool tooLarge = false;
     int width = 0;
     int height = 0;
     int channels = 0;
 };
 ImageHeader readImageHeader(const fs::path& file);
+
+// Why an image whose header is not ok, or too large, will not be prepared: words that follow the
+// file's name in a message ("is 30000 x 30000, larger than ...").
+std::string headerProblem(const ImageHeader& header);
 
 // The size an image of `width` x `height` gets when its longer side must fit `maxSide`: scaled
 // down keeping its proportions, never up.

@@ -1,5 +1,6 @@
 #include "assets/inspect.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <set>
 #include <string>
@@ -27,13 +28,15 @@ std::string stemOf(const std::string& file) {
 }
 
 // The species' model: a skinned mesh before a static one, then the most triangles. Among equals
-// a file whose name names no motion wins ("Rex.fbx" before "Rex_Walk.fbx" when both carry the
-// mesh), then the one with fewer clips, then the first by name.
+// (animation files often carry the whole skinned mesh) a file whose name names no motion wins
+// ("Rex.fbx" before "Rex_Walk.fbx"), then one nearer the top of the folder (animations tend to
+// sit in a sub-folder), then the one with fewer clips, then the first by name.
 const ModelFile* chooseMesh(const std::vector<ModelFile>& models) {
     const ModelFile* best = nullptr;
     auto rank = [](const ModelFile& m) {
+        auto depth = std::count(m.file.begin(), m.file.end(), '/');
         return std::make_tuple(m.facts.bones > 0, m.facts.triangles,
-                               !suggestRole(stemOf(m.file)).has_value(),
+                               !suggestRole(stemOf(m.file)).has_value(), -depth,
                                -static_cast<long long>(m.facts.clips.size()));
     };
     for (const ModelFile& m : models) {

@@ -100,13 +100,7 @@ std::string locateTextures(const fs::path& source, std::vector<TextureJob>& jobs
         if (where.status == ConfinedPath::Status::Missing || !fs::is_regular_file(where.path, ec))
             return describe(job) + " is missing from the source folder.";
         ImageHeader header = readImageHeader(where.path);
-        if (!header.ok)
-            return describe(job) + " is not a PNG, TGA or JPEG image this helper can read.";
-        if (header.width > kMaxDecodedSide || header.height > kMaxDecodedSide) {
-            return describe(job) + " is " + std::to_string(header.width) + " x " +
-                   std::to_string(header.height) + ", larger than the " +
-                   std::to_string(kMaxDecodedSide) + " pixels this helper reads.";
-        }
+        if (!header.ok || header.tooLarge) return describe(job) + " " + headerProblem(header) + ".";
         job.sourcePath = where.path;
         fs::path relative = where.path.lexically_relative(source);
         std::string base = relative.replace_extension().generic_string();

@@ -65,7 +65,7 @@ TextureSurvey surveyTextures(const fs::path& source, const std::vector<std::stri
             entry.height = header.height;
             checkSize(entry, survey.warnings);
         } else {
-            survey.warnings.push_back(file + " is not an image this helper can read.");
+            survey.warnings.push_back(file + " " + headerProblem(header) + ".");
         }
         survey.textures.push_back(entry);
     }
