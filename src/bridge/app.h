@@ -35,12 +35,12 @@ struct Command {
 // The process-wide state, created once by the host. Tests build one over a temporary folder
 // with a capturing outbox.
 struct App {
-    App(Outbox& outbox, platform::Dialogs& dialogs, platform::Window& window,
-        std::span<const Command> commands)
-        : outbox(outbox),
-          dialogs(dialogs),
-          window(window),
-          commands(commands),
+    App(Outbox& hostOutbox, platform::Dialogs& hostDialogs, platform::Window& hostWindow,
+        std::span<const Command> table)
+        : outbox(hostOutbox),
+          dialogs(hostDialogs),
+          window(hostWindow),
+          commands(table),
           programFolder(platform::executableFolder()) {}
 
     Outbox& outbox;

@@ -2,15 +2,13 @@
 
 #include <cstdlib>
 #include <iostream>
-#include <thread>
 
 #include "bridge/app.h"
 #include "bridge/dispatcher.h"
 #include "platform/desktop.h"
 #include "server/root.h"
-#include "shell/commands.h"
 #include "shell/embedded_content.h"
-#include "shell/startup.h"
+#include "shell/host_session.h"
 #include "studio/asset_helper.h"
 
 namespace {
@@ -29,7 +27,7 @@ bool desktopAvailable() {
 
 int runDesktopHost(const Options& options) {
     // A bad answers file ends the run before any window shows.
-    std::optional<platform::ScriptedDialogs> scripted = scriptedDialogs(options);
+    HostSession session(options);
     platform::DesktopSettings settings;
     settings.title = "Varra Forgeset Server Tool";
     settings.width = 1280;
@@ -43,20 +41,10 @@ int runDesktopHost(const Options& options) {
         std::cerr << "forgeset-server-tool: cannot open the window: " << error << "\n";
         return 1;
     }
-
-    platform::Dialogs& dialogs =
-        scripted ? static_cast<platform::Dialogs&>(*scripted) : window->dialogs();
-    Outbox outbox;
-    App app(outbox, dialogs, *window, commandTable());
-    startApp(app, options);
-
-    // Workers post from their own threads; one drain hands everything to the window's loop,
-    // which keeps the posting order.
-    std::thread drain([&] {
-        while (auto message = outbox.waitNext())
-            window->postToPage(std::move(*message));
-    });
-    drain.detach();
+    App& app = session.start(*window, &window->dialogs());
+    // The window's loop takes the messages over from the delivery thread.
+    session.deliverOnThread(
+        [shown = window.get()](std::string message) { shown->postToPage(std::move(message)); });
 
     platform::PageHooks hooks;
     hooks.sources.embedded = [](std::string_view uri) -> std::optional<platform::PageFile> {
@@ -83,10 +71,6 @@ int runDesktopHost(const Options& options) {
         dispatchCommand(app, message);
     };
     window->run(std::move(hooks));
-
-    // Running workers and the drain would hold up an ordinary return; the window is gone, so
-    // the process ends here, as it ends when its window closes.
-    outbox.close();
-    std::cerr.flush();
-    std::_Exit(0);
+    // The window is gone: the process ends here, as it ends when its window closes.
+    session.exit(0);
 }

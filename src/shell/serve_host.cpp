@@ -16,12 +16,11 @@
 #include "bridge/files.h"
 #include "bridge/random_token.h"
 #include "platform/folder_access.h"
-#include "shell/commands.h"
 #include "shell/embedded_content.h"
+#include "shell/host_session.h"
 #include "shell/page_channel.h"
 #include "shell/page_shim.h"
 #include "shell/serve_security.h"
-#include "shell/startup.h"
 #include "studio/asset_helper.h"
 
 namespace {
@@ -80,7 +79,7 @@ struct ServeHost::Impl {
         Impl& host_;
     };
 
-    explicit Impl(int port) : requestedPort(port) {}
+    explicit Impl(int askedPort) : requestedPort(askedPort) {}
 
     bool start(App& app);
     void run();
@@ -421,12 +420,9 @@ bool ServeHost::closedByPage() const {
 int runServeHost(const Options& options) {
     std::signal(SIGTERM, endOnSignal);
     std::signal(SIGINT, endOnSignal);
-    platform::ScriptedDialogs dialogs =
-        scriptedDialogs(options).value_or(platform::ScriptedDialogs());
-    Outbox outbox;
+    HostSession session(options);
     ServeHost host(options.port);
-    App app(outbox, dialogs, host.window(), commandTable());
-    startApp(app, options);
+    App& app = session.start(host.window());
     if (!host.start(app)) {
         std::cerr << "forgeset-server-tool: cannot listen on 127.0.0.1:" << options.port << "\n";
         return 1;
@@ -434,8 +430,8 @@ int runServeHost(const Options& options) {
     // Standard output carries this one line only, so a script can read the address.
     std::cout << host.url() << "\n";
     std::cout.flush();
+    // The host delivers the messages itself, to every connected page; the run ends with
+    // winClose.
     host.run();
-    // A studio job still running after winClose ends with the process, as it would when the
-    // window closes; destructors would wait for it.
-    std::_Exit(0);
+    session.exit(0);
 }

@@ -1,11 +1,28 @@
 #include "shell/stdio_host.h"
 
+#include <iostream>
 #include <string>
-#include <thread>
 
 #include "bridge/dispatcher.h"
+#include "platform/window.h"
+#include "shell/host_session.h"
 
 namespace {
+
+// The Window of the headless host: closing ends the host, the rest means nothing without a
+// window. A changed server folder needs no reload: the script sends init again.
+class HeadlessWindow : public platform::Window {
+  public:
+    void minimize() override {}
+    void toggleMaximize() override {}
+    void close() override { closed_ = true; }
+    void startMove() override {}
+    void reloadForNewRoot() override {}
+    bool closed() const { return closed_; }
+
+  private:
+    bool closed_ = false;
+};
 
 // Messages are framed by line ends. Escaped strings never hold a raw line end; only the
 // whitespace of an embedded document (skins.json) can, and outside strings a line end and a
@@ -21,25 +38,23 @@ void writeLine(std::ostream& out, std::string message) {
 
 }  // namespace
 
-int runStdioHost(App& app, HeadlessWindow& window, std::istream& in, std::ostream& out) {
+void runStdioHost(const Options& options) {
+    HostSession session(options);
+    HeadlessWindow window;
+    App& app = session.start(window);
     // std::cin is tied to std::cout: every read would flush the output from this thread while
     // the writer fills it from its own, which loses and repeats messages. Only the writer may
     // touch the output.
-    in.tie(nullptr);
-    // Workers post from their own threads; one writer keeps the posting order on the output.
-    std::thread writer([&] {
-        while (auto message = app.outbox.waitNext())
-            writeLine(out, std::move(*message));
-    });
+    std::cin.tie(nullptr);
+    session.deliverOnThread([](std::string message) { writeLine(std::cout, std::move(message)); });
     std::string line;
-    while (!window.closed() && std::getline(in, line)) {
+    while (!window.closed() && std::getline(std::cin, line)) {
         if (!line.empty() && line.back() == '\r') line.pop_back();
         dispatchCommand(app, line);
     }
     // A script that ends its input after a long command still wants that command's answer;
     // winClose, like closing the window, does not wait.
     if (!window.closed()) app.studioJobs.waitIdle();
-    app.outbox.close();
-    writer.join();
-    return 0;
+    session.finishDelivery();
+    session.exit(0);
 }

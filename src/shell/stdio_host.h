@@ -1,25 +1,7 @@
 #pragma once
-#include <istream>
-#include <ostream>
+#include "shell/options.h"
 
-#include "bridge/app.h"
-
-// The Window of headless hosts: closing ends the host, the rest means nothing without a
-// window. A changed server folder needs no reload: the script sends init again.
-class HeadlessWindow : public platform::Window {
-  public:
-    void minimize() override {}
-    void toggleMaximize() override {}
-    void close() override { closed_ = true; }
-    void startMove() override {}
-    void reloadForNewRoot() override {}
-    bool closed() const { return closed_; }
-
-  private:
-    bool closed_ = false;
-};
-
-// The headless host: one JSON message per line in, one per line out, nothing else on the
-// output. Runs until the input ends or winClose (the app's window must be `window`);
-// returns the exit code.
-int runStdioHost(App& app, HeadlessWindow& window, std::istream& in, std::ostream& out);
+// The headless host: one JSON message per line on standard input, one per line on standard
+// output and nothing else there. Runs until the input ends or winClose, then ends the process
+// with code 0.
+[[noreturn]] void runStdioHost(const Options& options);

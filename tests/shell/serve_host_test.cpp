@@ -275,15 +275,15 @@ using ServeOrigin = ServeHostTest;
 TEST_F(ServeOrigin, CommandsMustComeFromThePageItself) {
     HostUnderTest h(kTestCommands);
     std::string port = std::to_string(h.port());
-    std::string json = "Content-Type: application/json";
+    std::string jsonType = "Content-Type: application/json";
     std::vector<std::pair<std::string, std::vector<std::string>>> refused = {
-        {"no-origin", {json}},
-        {"other-site", {"Origin: http://evil.example", json}},
-        {"localhost", {"Origin: http://localhost:" + port, json}},
-        {"null", {"Origin: null", json}},
-        {"other-port", {"Origin: http://127.0.0.1:" + std::to_string(h.port() + 1), json}},
-        {"https", {"Origin: https://127.0.0.1:" + port, json}},
-        {"two-origins", {h.originHeader(), "Origin: http://evil.example", json}},
+        {"no-origin", {jsonType}},
+        {"other-site", {"Origin: http://evil.example", jsonType}},
+        {"localhost", {"Origin: http://localhost:" + port, jsonType}},
+        {"null", {"Origin: null", jsonType}},
+        {"other-port", {"Origin: http://127.0.0.1:" + std::to_string(h.port() + 1), jsonType}},
+        {"https", {"Origin: https://127.0.0.1:" + port, jsonType}},
+        {"two-origins", {h.originHeader(), "Origin: http://evil.example", jsonType}},
         {"plain-text", {h.originHeader(), "Content-Type: text/plain"}},
         {"form", {h.originHeader(), "Content-Type: application/x-www-form-urlencoded"}},
         {"multipart", {h.originHeader(), "Content-Type: multipart/form-data; boundary=x"}},

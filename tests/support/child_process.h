@@ -19,9 +19,11 @@ class ChildProcess {
     enum class Stream { Pipe, Null };
 
     struct Options {
-        Options(std::string program, std::vector<std::string> args,
-                std::map<std::string, std::string> env = {})
-            : program(std::move(program)), args(std::move(args)), env(std::move(env)) {}
+        Options(std::string programPath, std::vector<std::string> arguments,
+                std::map<std::string, std::string> environment = {})
+            : program(std::move(programPath)),
+              args(std::move(arguments)),
+              env(std::move(environment)) {}
 
         std::string program;
         std::vector<std::string> args;
