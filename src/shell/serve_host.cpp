@@ -333,7 +333,8 @@ void ServeHost::Impl::serveEmbedded(const Request& req, Response& res) {
     std::string mimeType(mimeTypeFor(path));
     // The same header lines as every other host gives the embedded files; Content-Type goes
     // with the body.
-    std::string_view headers = embeddedResponseHeaders(mimeType);
+    const std::string headerLines = embeddedResponseHeaders(mimeType);
+    std::string_view headers = headerLines;
     std::string contentType = mimeType;
     for (std::size_t end = headers.find("\r\n"); end != std::string_view::npos;
          end = headers.find("\r\n")) {
