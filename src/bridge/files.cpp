@@ -7,18 +7,18 @@
 #include "platform/paths.h"
 
 std::string readFileBytes(const std::string& path) {
-    return platform::readWholeFile(path);
+    return platform::readWholeFile(path).value_or(std::string());
 }
 
-bool writeFileBytes(const std::string& path, const std::string& bytes) {
+platform::Result<> writeFileBytes(const std::string& path, const std::string& bytes) {
     return platform::writeWholeFile(path, bytes);
 }
 
-bool replaceFileBytes(const std::string& path, const std::string& bytes) {
+platform::Result<> replaceFileBytes(const std::string& path, const std::string& bytes) {
     return platform::replaceWholeFile(path, bytes);
 }
 
-bool moveReplacing(const std::string& from, const std::string& to) {
+platform::Result<> moveReplacing(const std::string& from, const std::string& to) {
     return platform::renameReplacing(from, to);
 }
 
@@ -59,10 +59,10 @@ bool folderExists(const std::string& path) {
     return platform::pathKind(path) == platform::PathKind::folder;
 }
 
-bool copyFileBytes(const std::string& from, const std::string& to) {
-    bool ok = false;
-    std::string bytes = platform::readWholeFile(from, &ok);
-    return ok && platform::replaceWholeFile(to, bytes);
+platform::Result<> copyFileBytes(const std::string& from, const std::string& to) {
+    platform::Result<std::string> bytes = platform::readWholeFile(from);
+    if (!bytes) return std::unexpected(bytes.error());
+    return platform::replaceWholeFile(to, *bytes);
 }
 
 bool wildcardMatch(const std::string& pattern, const std::string& name) {

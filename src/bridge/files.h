@@ -2,20 +2,24 @@
 #include <string>
 #include <vector>
 
-// Whole-file and folder helpers. None throws; failure is an empty result or false.
+#include "platform/result.h"
 
-// The file's bytes; empty when it cannot be opened (a missing and an empty file look alike).
+// Whole-file and folder helpers. None throws: a write fails with its reason, a read that
+// fails gives an empty result, a listing that fails an empty list.
+
+// The file's bytes; empty when it cannot be opened (a missing and an empty file look alike,
+// as every document the handlers read is meant to).
 std::string readFileBytes(const std::string& path);
 
-// Creates or truncates the file and writes the bytes; false on any failure.
-bool writeFileBytes(const std::string& path, const std::string& bytes);
+// Creates or truncates the file and writes the bytes.
+platform::Result<> writeFileBytes(const std::string& path, const std::string& bytes);
 
 // Replaces the file's content in one step through a temporary file beside it, so a reader
 // never sees a partly written file and a failed write leaves the old content.
-bool replaceFileBytes(const std::string& path, const std::string& bytes);
+platform::Result<> replaceFileBytes(const std::string& path, const std::string& bytes);
 
-// Moves a file over another in one step (same file system), replacing it; false on failure.
-bool moveReplacing(const std::string& from, const std::string& to);
+// Moves a file over another in one step (same file system), replacing it.
+platform::Result<> moveReplacing(const std::string& from, const std::string& to);
 
 // Creates every missing level of the path; existing levels are harmless.
 void makeDirs(const std::string& path);
@@ -33,8 +37,9 @@ bool fileExists(const std::string& path);
 // Exists and is a folder.
 bool folderExists(const std::string& path);
 
-// Copies a file's bytes over `to` (created or replaced); false on failure.
-bool copyFileBytes(const std::string& from, const std::string& to);
+// Copies a file's bytes over `to` (created or replaced); fails when `from` cannot be read,
+// so a missing file is not copied as an empty one.
+platform::Result<> copyFileBytes(const std::string& from, const std::string& to);
 
 // Wildcard match of a file name, '*' and '?' with ASCII letter case ignored.
 bool wildcardMatch(const std::string& pattern, const std::string& name);

@@ -10,6 +10,7 @@
 
 #include "platform/dialogs.h"
 #include "platform/folder_access.h"
+#include "platform/result.h"
 #include "platform/window.h"
 
 // The desktop window: a frameless toplevel whose whole surface is a web view showing the page.
@@ -132,10 +133,9 @@ bool desktopAvailable();
 
 class DesktopWindow : public Window {
   public:
-    // Creates the (still hidden) window and its web view; nothing and a reason in `error`
-    // when either cannot be made.
-    static std::unique_ptr<DesktopWindow> create(const DesktopSettings& settings,
-                                                 std::string* error);
+    // Creates the (still hidden) window and its web view; fails with the reason when either
+    // cannot be made.
+    static Result<std::unique_ptr<DesktopWindow>> create(const DesktopSettings& settings);
     ~DesktopWindow() override;
 
     // Native dialogs owned by this window.

@@ -6,10 +6,10 @@ namespace platform {
 
 ScriptedDialogs::ScriptedDialogs(std::vector<std::string> answers) : answers_(std::move(answers)) {}
 
-std::optional<ScriptedDialogs> ScriptedDialogs::fromFile(const std::string& path) {
-    bool ok = false;
-    std::string text = readWholeFile(path, &ok);
-    if (!ok) return std::nullopt;
+Result<ScriptedDialogs> ScriptedDialogs::fromFile(const std::string& path) {
+    Result<std::string> read = readWholeFile(path);
+    if (!read) return std::unexpected(read.error());
+    const std::string& text = *read;
     std::vector<std::string> lines;
     size_t start = 0;
     while (start < text.size()) {

@@ -3,6 +3,8 @@
 #include <string>
 #include <vector>
 
+#include "platform/result.h"
+
 namespace platform {
 
 // A filter of a file dialog: a label and wildcard patterns such as "*.fbx".
@@ -28,8 +30,8 @@ class ScriptedDialogs : public Dialogs {
   public:
     ScriptedDialogs() = default;
     explicit ScriptedDialogs(std::vector<std::string> answers);
-    // Reads the answers of a script file; false when the file cannot be read.
-    static std::optional<ScriptedDialogs> fromFile(const std::string& path);
+    // Reads the answers of a script file; fails when the file cannot be read.
+    static Result<ScriptedDialogs> fromFile(const std::string& path);
 
     std::optional<std::string> pickFolder(const std::string& title) override;
     std::vector<std::string> pickFiles(const std::string& title,

@@ -4,6 +4,8 @@
 #include <string_view>
 #include <utility>
 
+#include "platform/result.h"
+
 // Both page hosts serve two folders of the user's (the extracted assets and the server's
 // species folder) to the page. Nothing a request says may lead them to a file outside.
 namespace platform {
@@ -37,8 +39,8 @@ std::optional<std::string> confinedRelativePath(std::string_view requestPath);
 // Opens `relative` inside `folder` for reading when it is a regular file that really lies
 // inside the folder, every link resolved: the open descriptor's own name is checked, so no
 // link can be swapped in between a check and the open. Links that stay inside are followed.
-// `error` gets ENOENT for a missing file and EACCES for anything refused.
-FileHandle openInsideFolder(const std::string& folder, const std::string& relative, int* error);
+// Fails with the code ENOENT for a missing file or folder and EACCES for anything refused.
+Result<FileHandle> openInsideFolder(const std::string& folder, const std::string& relative);
 
 // The rest of an open file's bytes; empty when it cannot be read.
 std::string readOpenFile(const FileHandle& file);

@@ -2,6 +2,8 @@
 #include <string>
 #include <vector>
 
+#include "platform/result.h"
+
 namespace platform {
 
 // Opens a folder, document or URL with the desktop's associated program (xdg-open on PATH).
@@ -9,8 +11,9 @@ namespace platform {
 void shellOpen(const std::string& target);
 
 // Starts a program detached in its own session, with `workingFolder` as its current folder
-// and no standard input. Returns false only when the child could not be created at all; a
-// program that fails to execute is not reported (the shell's "open" does not either).
-bool startDetached(const std::vector<std::string>& argv, const std::string& workingFolder);
+// and no standard input. Fails when the child cannot be created, cannot enter the folder or
+// cannot execute the program (with that step's error number); what the program does once it
+// runs is not watched.
+Result<> startDetached(const std::vector<std::string>& argv, const std::string& workingFolder);
 
 }  // namespace platform

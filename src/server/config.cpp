@@ -81,7 +81,7 @@ ServerConfig readServerConfig(const std::string& root) {
 }
 
 bool writeServerConfig(const std::string& root, const ServerConfig& config) {
-    return replaceFileBytes(serverConfigPath(root), serializeServerConfig(config));
+    return replaceFileBytes(serverConfigPath(root), serializeServerConfig(config)).has_value();
 }
 
 std::string configValue(const ServerConfig& config, std::string_view key) {

@@ -15,14 +15,15 @@ namespace {
 // Writes a template only where no file of that name exists, so an owner's edits survive.
 bool writeIfMissing(const std::string& path, std::string_view content) {
     if (fileExists(path)) return true;
-    return writeFileBytes(path, std::string(content));
+    return writeFileBytes(path, std::string(content)).has_value();
 }
 
 bool createOrdinaryResource(const std::string& folder, const std::string& name) {
     makeDirs(folder + "/ui");
     const std::string utf8Name = toUtf8(name);
     auto fill = [&](std::string_view text) { return replaceAll(text, "%NAME%", utf8Name); };
-    bool ok = writeFileBytes(folder + "/manifest.lua", fill(templates::ordinaryManifest));
+    bool ok =
+        writeFileBytes(folder + "/manifest.lua", fill(templates::ordinaryManifest)).has_value();
     ok = writeFileBytes(folder + "/server.lua", fill(templates::ordinaryServer)) && ok;
     ok = writeFileBytes(folder + "/client.lua", fill(templates::ordinaryClient)) && ok;
     ok = writeFileBytes(folder + "/ui/index.html", fill(templates::ordinaryUiPage)) && ok;

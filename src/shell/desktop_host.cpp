@@ -34,13 +34,14 @@ int runDesktopHost(const Options& options) {
     settings.height = 860;
     settings.dataFolder = appDataFolder() + "/webview-servertool";
     settings.devtoolsPort = devtoolsPort();
-    std::string error;
-    std::unique_ptr<platform::DesktopWindow> window =
-        platform::DesktopWindow::create(settings, &error);
-    if (!window) {
-        std::cerr << "forgeset-server-tool: cannot open the window: " << error << "\n";
+    platform::Result<std::unique_ptr<platform::DesktopWindow>> created =
+        platform::DesktopWindow::create(settings);
+    if (!created) {
+        std::cerr << "forgeset-server-tool: cannot open the window: " << created.error().what
+                  << "\n";
         return 1;
     }
+    std::unique_ptr<platform::DesktopWindow> window = std::move(*created);
     App& app = session.start(*window, &window->dialogs());
     // The window's loop takes the messages over from the delivery thread.
     session.deliverOnThread(

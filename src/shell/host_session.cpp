@@ -12,13 +12,14 @@ namespace {
 
 std::optional<platform::ScriptedDialogs> readDialogAnswers(const Options& options) {
     if (!options.dialogs) return std::nullopt;
-    auto scripted = platform::ScriptedDialogs::fromFile(*options.dialogs);
+    platform::Result<platform::ScriptedDialogs> scripted =
+        platform::ScriptedDialogs::fromFile(*options.dialogs);
     if (!scripted) {
         std::cerr << "forgeset-server-tool: cannot read dialog answers from " << *options.dialogs
                   << "\n";
         std::exit(2);
     }
-    return scripted;
+    return std::move(*scripted);
 }
 
 }  // namespace

@@ -317,12 +317,13 @@ void ServeHost::Impl::serveFolder(const std::string& folder, std::string_view ra
     std::optional<std::string> relative =
         platform::confinedRelativePath("/" + std::string(rawTail));
     if (!relative) return refuse(res, 403);
-    platform::FileHandle file = platform::openInsideFolder(folder, *relative, nullptr);
+    platform::Result<platform::FileHandle> file = platform::openInsideFolder(folder, *relative);
     // Missing, refused and outside all look the same from here: nothing to serve.
     if (!file) return refuse(res, 404);
     res.set_header("Cache-Control", "no-cache");
     res.set_header("Content-Security-Policy", std::string(kFolderFilePolicy));
-    res.set_content(platform::readOpenFile(file), std::string(platform::folderFileType(*relative)));
+    res.set_content(platform::readOpenFile(*file),
+                    std::string(platform::folderFileType(*relative)));
 }
 
 void ServeHost::Impl::serveEmbedded(const Request& req, Response& res) {

@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <chrono>
 #include <filesystem>
 #include <future>
@@ -18,17 +19,28 @@
 namespace fs = std::filesystem;
 using platform::PathKind;
 
+namespace {
+
+// The bytes read, or empty; `ok` tells which.
+std::string readReporting(const std::string& path, bool* ok = nullptr) {
+    platform::Result<std::string> bytes = platform::readWholeFile(path);
+    if (ok) *ok = bytes.has_value();
+    return bytes.value_or(std::string());
+}
+
+}  // namespace
+
 TEST(ReadWholeFileTest, OkTellsEmptyFromMissing) {
     TempDir dir;
     writeText(dir / "empty", "");
     bool ok = false;
-    EXPECT_EQ(platform::readWholeFile(dir / "empty", &ok), "");
+    EXPECT_EQ(readReporting(dir / "empty", &ok), "");
     EXPECT_TRUE(ok);
-    EXPECT_EQ(platform::readWholeFile(dir / "missing", &ok), "");
+    EXPECT_EQ(readReporting(dir / "missing", &ok), "");
     EXPECT_FALSE(ok);
-    EXPECT_EQ(platform::readWholeFile(dir.path(), &ok), "");
+    EXPECT_EQ(readReporting(dir.path(), &ok), "");
     EXPECT_FALSE(ok);
-    EXPECT_EQ(platform::readWholeFile(dir / "missing"), "");  // ok may be left out
+    EXPECT_EQ(readReporting(dir / "missing"), "");  // ok may be left out
 }
 
 TEST(ReadWholeFileTest, AFifoUnderADocumentNameDoesNotHang) {
@@ -37,7 +49,7 @@ TEST(ReadWholeFileTest, AFifoUnderADocumentNameDoesNotHang) {
     ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
     auto read = std::async(std::launch::async, [&] {
         bool ok = true;
-        std::string bytes = platform::readWholeFile(fifo, &ok);
+        std::string bytes = readReporting(fifo, &ok);
         return ok || !bytes.empty();
     });
     if (read.wait_for(std::chrono::seconds(5)) != std::future_status::ready) {
@@ -52,8 +64,8 @@ TEST(ReadWholeFileTest, AFifoUnderADocumentNameDoesNotHang) {
 TEST(WriteWholeFileTest, NewFilesFollowTheUmask) {
     TempDir dir;
     mode_t old = ::umask(022);
-    bool written = platform::writeWholeFile(dir / "a", "x");
-    bool replaced = platform::replaceWholeFile(dir / "b", "x");
+    bool written = platform::writeWholeFile(dir / "a", "x").has_value();
+    bool replaced = platform::replaceWholeFile(dir / "b", "x").has_value();
     ::umask(old);
     ASSERT_TRUE(written);
     ASSERT_TRUE(replaced);
@@ -98,4 +110,29 @@ TEST(ListFolderTest, EveryEntryButDotDotDotAndDanglingLinks) {
     EXPECT_TRUE(platform::listFolder(dir / "missing").empty());
     EXPECT_TRUE(platform::listFolder(dir / "file").empty());
     EXPECT_TRUE(platform::listFolder("").empty());
+}
+
+TEST(PlatformFailureTest, FailuresCarryTheSystemsErrorNumber) {
+    TempDir dir;
+    writeText(dir / "file", "x");
+    struct Case {
+        std::string name;
+        platform::Result<> result;
+        int code;
+    };
+    const std::vector<Case> cases = {
+        {"write into a missing folder", platform::writeWholeFile(dir / "none/a", "x"), ENOENT},
+        {"replace into a missing folder", platform::replaceWholeFile(dir / "none/a", "x"), ENOENT},
+        {"rename a missing file", platform::renameReplacing(dir / "none", dir / "b"), ENOENT},
+        {"make an existing folder", platform::makeFolder(dir.path()), EEXIST},
+        {"make a folder below a file", platform::makeFolder(dir / "file/sub"), ENOTDIR},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        ASSERT_FALSE(c.result);
+        EXPECT_EQ(c.result.error().code, c.code);
+        EXPECT_FALSE(c.result.error().what.empty());
+    }
+    EXPECT_EQ(platform::readWholeFile(dir / "none").error().code, ENOENT);
+    EXPECT_EQ(platform::readWholeFile(dir.path()).error().code, EISDIR);
 }

@@ -17,9 +17,9 @@ std::optional<std::string> folderRelativePath(const std::string& tail) {
 
 // The bytes of the file that would be served, or nothing.
 std::optional<std::string> servedBytes(const std::string& folder, const std::string& relative) {
-    platform::FileHandle file = platform::openInsideFolder(folder, relative, nullptr);
+    platform::Result<platform::FileHandle> file = platform::openInsideFolder(folder, relative);
     if (!file) return std::nullopt;
-    return platform::readOpenFile(file);
+    return platform::readOpenFile(*file);
 }
 
 }  // namespace

@@ -17,6 +17,14 @@ namespace fs = std::filesystem;
 using platform::ResizeEdge;
 using platform::resizeEdgeAt;
 
+// The open file, or an empty handle; `error` gets 0 or the failure's code.
+platform::FileHandle openReporting(const std::string& folder, const std::string& relative,
+                                   int* error) {
+    platform::Result<platform::FileHandle> file = platform::openInsideFolder(folder, relative);
+    *error = file ? 0 : file.error().code;
+    return file ? std::move(*file) : platform::FileHandle();
+}
+
 const std::string kApp = "forgeset://app.varraforgeset.invalid";
 const std::string kAssets = "forgeset://assets.varraforgeset.invalid";
 const std::string kSpecies = "forgeset://species.varraforgeset.invalid";
@@ -164,7 +172,7 @@ class DesktopFolderFiles : public ::testing::Test {
     std::string folder() const { return dir.path() + "/assets"; }
 
     platform::FileHandle open(const std::string& relative, int* error) {
-        return platform::openInsideFolder(folder(), relative, error);
+        return openReporting(folder(), relative, error);
     }
 
     TempDir dir;
@@ -184,7 +192,7 @@ TEST_F(DesktopFolderFiles, MissingFilesAreNotFound) {
     EXPECT_EQ(error, ENOENT);
     EXPECT_FALSE(open("a.txt/x", &error));
     EXPECT_EQ(error, ENOENT);
-    EXPECT_FALSE(platform::openInsideFolder(dir.path() + "/nowhere", "a.txt", &error));
+    EXPECT_FALSE(openReporting(dir.path() + "/nowhere", "a.txt", &error));
     EXPECT_EQ(error, ENOENT);
 }
 
@@ -216,7 +224,7 @@ TEST_F(DesktopFolderFiles, AFolderThatIsItselfALinkServesItsOwnFiles) {
     // The species folder may be linked from elsewhere; its files are still its own.
     fs::create_directory_symlink(folder(), dir.path() + "/linked");
     int error = 0;
-    platform::FileHandle file = platform::openInsideFolder(dir.path() + "/linked", "a.txt", &error);
+    platform::FileHandle file = openReporting(dir.path() + "/linked", "a.txt", &error);
     ASSERT_TRUE(file);
     EXPECT_EQ(readAll(file.get()), "alpha");
     // A sibling whose name starts like the folder's is still outside it.

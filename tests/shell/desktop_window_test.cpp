@@ -21,6 +21,17 @@ namespace {
 namespace fs = std::filesystem;
 using json = nlohmann::json;
 
+// The window, or nothing and the reason in `error`.
+std::unique_ptr<platform::DesktopWindow> createWindow(const platform::DesktopSettings& settings,
+                                                      std::string* error) {
+    auto created = platform::DesktopWindow::create(settings);
+    if (!created) {
+        *error = created.error().what;
+        return nullptr;
+    }
+    return std::move(*created);
+}
+
 // The page probes the two folder hosts, says hello with what it found, echoes what the
 // window sends and, when asked, reports which other messages it has seen.
 constexpr char kTestPage[] = R"HTML(<!doctype html>
@@ -147,7 +158,7 @@ TEST_F(DesktopWindowTest, ThePageAndTheWindowTalkBothWaysAndReadOnlyTheirFolders
     platform::DesktopSettings settings;
     settings.title = "Test window";
     std::string error;
-    auto window = platform::DesktopWindow::create(settings, &error);
+    auto window = createWindow(settings, &error);
     ASSERT_TRUE(window) << error;
 
     // Nobody is there yet to hear this one.
@@ -235,7 +246,7 @@ TEST_F(DesktopWindowTest, ThePageAndTheWindowTalkBothWaysAndReadOnlyTheirFolders
 
 TEST_F(DesktopWindowTest, CloseFromAnotherThreadEndsTheRun) {
     std::string error;
-    auto window = platform::DesktopWindow::create(platform::DesktopSettings{}, &error);
+    auto window = createWindow(platform::DesktopSettings{}, &error);
     ASSERT_TRUE(window) << error;
     std::thread closer;
     startWatchdog(*window, 60);

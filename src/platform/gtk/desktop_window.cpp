@@ -403,13 +403,10 @@ bool desktopAvailable() {
     return gtk_init_check(nullptr, nullptr);
 }
 
-std::unique_ptr<DesktopWindow> DesktopWindow::create(const DesktopSettings& settings,
-                                                     std::string* error) {
-    auto fail = [&](const std::string& reason) {
-        if (error) *error = reason;
-        return std::unique_ptr<DesktopWindow>();
-    };
-    if (!desktopAvailable()) return fail("cannot open the display");
+Result<std::unique_ptr<DesktopWindow>> DesktopWindow::create(const DesktopSettings& settings) {
+    // The toolkit gives reasons, not error numbers.
+    auto refuse = [](const char* reason) { return fail(0, reason); };
+    if (!desktopAvailable()) return refuse("cannot open the display");
 
     // The web context reads these when it starts its processes: set them first.
     if (!settings.devtoolsPort.empty()) {
@@ -430,7 +427,7 @@ std::unique_ptr<DesktopWindow> DesktopWindow::create(const DesktopSettings& sett
                                               (settings.dataFolder + "/cache").c_str(), nullptr);
     impl->context = webkit_web_context_new_with_website_data_manager(data);
     g_object_unref(data);
-    if (!impl->context) return fail("cannot create the web view's context");
+    if (!impl->context) return refuse("cannot create the web view's context");
     // One page, never navigated away from: keep little in memory.
     webkit_web_context_set_cache_model(impl->context, WEBKIT_CACHE_MODEL_DOCUMENT_VIEWER);
     const std::string scheme(kPageScheme);
@@ -448,7 +445,7 @@ std::unique_ptr<DesktopWindow> DesktopWindow::create(const DesktopSettings& sett
                      G_CALLBACK(Impl::onScriptMessage), impl.get());
     if (!webkit_user_content_manager_register_script_message_handler(impl->content,
                                                                      kMessageHandler)) {
-        return fail("cannot open the page's message channel");
+        return refuse("cannot open the page's message channel");
     }
     const std::string shim = pageShimScript();
     WebKitUserScript* script =
@@ -465,14 +462,14 @@ std::unique_ptr<DesktopWindow> DesktopWindow::create(const DesktopSettings& sett
                                               "user-content-manager", impl->content, "settings",
                                               viewSettings, nullptr));
     g_object_unref(viewSettings);
-    if (!view) return fail("cannot create the web view");
+    if (!view) return refuse("cannot create the web view");
     impl->view = WEBKIT_WEB_VIEW(view);
     webkit_web_view_set_background_color(impl->view, &kLoadingBackground);
 
     impl->window = gtk_window_new(GTK_WINDOW_TOPLEVEL);
     if (!impl->window) {
         gtk_widget_destroy(view);
-        return fail("cannot create the window");
+        return refuse("cannot create the window");
     }
     GtkWindow* window = GTK_WINDOW(impl->window);
     gtk_window_set_title(window, settings.title.c_str());

@@ -36,11 +36,12 @@ PageAnswer answerFromFolder(const std::function<std::string()>& folderOf, const 
     if (folder.empty()) return notFound();
     std::optional<std::string> relative = confinedRelativePath(path);
     if (!relative) return plainAnswer(403, "Forbidden", "Forbidden");
-    int error = 0;
-    FileHandle file = openInsideFolder(folder, *relative, &error);
-    if (!file) {
-        return error == ENOENT ? notFound() : plainAnswer(403, "Forbidden", "Forbidden");
+    Result<FileHandle> opened = openInsideFolder(folder, *relative);
+    if (!opened) {
+        return opened.error().code == ENOENT ? notFound()
+                                             : plainAnswer(403, "Forbidden", "Forbidden");
     }
+    FileHandle file = std::move(*opened);
     struct stat info {};
     ::fstat(file.get(), &info);
 

@@ -13,19 +13,25 @@
 namespace platform {
 namespace {
 
-bool writeAll(int fd, const std::string& bytes) {
+// What a system call that returns 0 on success and sets errno otherwise came to.
+Result<> checked(int returned, const char* what) {
+    if (returned == 0) return {};
+    return fail(errno, what);
+}
+
+Result<> writeAll(int fd, const std::string& bytes) {
     const char* p = bytes.data();
     size_t left = bytes.size();
     while (left > 0) {
         ssize_t n = ::write(fd, p, left);
         if (n < 0) {
             if (errno == EINTR) continue;
-            return false;
+            return fail(errno, "write");
         }
         p += n;
         left -= static_cast<size_t>(n);
     }
-    return true;
+    return {};
 }
 
 std::string temporaryNameBeside(const std::string& path) {
@@ -46,15 +52,14 @@ std::string temporaryNameBeside(const std::string& path) {
 
 }  // namespace
 
-std::string readWholeFile(const std::string& path, bool* ok) {
-    if (ok) *ok = false;
+Result<std::string> readWholeFile(const std::string& path) {
     // O_NONBLOCK keeps a FIFO planted under a document's name from hanging the caller.
     int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-    if (fd < 0) return {};
+    if (fd < 0) return fail(errno, "open");
     struct stat st {};
     if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
         ::close(fd);
-        return {};
+        return fail(S_ISDIR(st.st_mode) ? EISDIR : EINVAL, "not a regular file");
     }
     // Read straight into the result, sized by the file; a file that grows meanwhile is
     // read on to its new end.
@@ -69,41 +74,42 @@ std::string readWholeFile(const std::string& path, bool* ok) {
     }
     bytes.resize(used);
     ::close(fd);
-    if (ok) *ok = true;
     return bytes;
 }
 
-bool writeWholeFile(const std::string& path, const std::string& bytes) {
+Result<> writeWholeFile(const std::string& path, const std::string& bytes) {
     int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
-    if (fd < 0) return false;
-    bool written = writeAll(fd, bytes);
-    return ::close(fd) == 0 && written;
+    if (fd < 0) return fail(errno, "open");
+    Result<> written = writeAll(fd, bytes);
+    Result<> closed = checked(::close(fd), "close");
+    return written ? closed : written;
 }
 
-bool replaceWholeFile(const std::string& path, const std::string& bytes) {
+Result<> replaceWholeFile(const std::string& path, const std::string& bytes) {
     std::string temporary = temporaryNameBeside(path);
     int fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-    if (fd < 0) return false;
-    bool ok = writeAll(fd, bytes);
+    if (fd < 0) return fail(errno, "create a temporary file");
+    Result<> done = writeAll(fd, bytes);
     struct stat old {};
-    if (ok && ::stat(path.c_str(), &old) == 0 && S_ISREG(old.st_mode)) {
+    if (done && ::stat(path.c_str(), &old) == 0 && S_ISREG(old.st_mode)) {
         // A server owner who locked down server.cfg keeps the same permissions after a save.
-        ok = ::fchmod(fd, old.st_mode & 07777) == 0;
+        done = checked(::fchmod(fd, old.st_mode & 07777), "keep the permissions");
     }
     // Without the flush a crash right after the rename could leave an empty file behind.
-    ok = ok && ::fsync(fd) == 0;
-    ok = (::close(fd) == 0) && ok;
-    ok = ok && ::rename(temporary.c_str(), path.c_str()) == 0;
-    if (!ok) ::unlink(temporary.c_str());
-    return ok;
+    if (done) done = checked(::fsync(fd), "flush");
+    Result<> closed = checked(::close(fd), "close");
+    if (done) done = closed;
+    if (done) done = checked(::rename(temporary.c_str(), path.c_str()), "rename");
+    if (!done) ::unlink(temporary.c_str());
+    return done;
 }
 
-bool renameReplacing(const std::string& from, const std::string& to) {
-    return ::rename(from.c_str(), to.c_str()) == 0;
+Result<> renameReplacing(const std::string& from, const std::string& to) {
+    return checked(::rename(from.c_str(), to.c_str()), "rename");
 }
 
-bool makeFolder(const std::string& path) {
-    return ::mkdir(path.c_str(), 0777) == 0;
+Result<> makeFolder(const std::string& path) {
+    return checked(::mkdir(path.c_str(), 0777), "make a folder");
 }
 
 PathKind pathKind(const std::string& path) {

@@ -12,8 +12,8 @@
 
 namespace platform {
 
-bool startDetached(const std::vector<std::string>& argv, const std::string& workingFolder) {
-    if (argv.empty()) return false;
+Result<> startDetached(const std::vector<std::string>& argv, const std::string& workingFolder) {
+    if (argv.empty()) return fail(EINVAL, "no program");
     // Everything the child needs is prepared before fork: after it, in a threaded process,
     // only async-signal-safe calls are allowed.
     std::vector<char*> args;
@@ -25,12 +25,13 @@ bool startDetached(const std::vector<std::string>& argv, const std::string& work
     // The program reports a failed chdir or exec through this pipe; a successful exec closes
     // it (close-on-exec), so an empty read means the program runs.
     int report[2];
-    if (::pipe2(report, O_CLOEXEC) != 0) return false;
+    if (::pipe2(report, O_CLOEXEC) != 0) return fail(errno, "pipe");
     pid_t child = ::fork();
     if (child < 0) {
+        const int forkError = errno;
         ::close(report[0]);
         ::close(report[1]);
-        return false;
+        return fail(forkError, "fork");
     }
     if (child == 0) {
         // The intermediate child starts a new session and forks the program, then exits at
@@ -59,8 +60,10 @@ bool startDetached(const std::vector<std::string>& argv, const std::string& work
     while ((n = ::read(report[0], &error, sizeof error)) < 0 && errno == EINTR) {
     }
     ::close(report[0]);
-    bool forked = WIFEXITED(status) && WEXITSTATUS(status) == 0;
-    return forked && n == 0;
+    // The session's own process reports no number when its fork fails.
+    if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) return fail(0, "start a session");
+    if (n != 0) return fail(n > 0 ? error : 0, "start the program");
+    return {};
 }
 
 void shellOpen(const std::string& target) {
