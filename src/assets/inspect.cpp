@@ -156,7 +156,7 @@ int inspectFbx(const fs::path& source, const fs::path& outFile) {
         return 1;
     }
     std::printf(
-        "Inspected %zu FBX files and %zu textures: model %s, %zu animations, %zu warnings.\n",
+        "Inspected %zu FBX files and %zu textures. Model: %s; animations: %zu; warnings: %zu.\n",
         models.size(), images.size(), mesh != nullptr ? mesh->file.c_str() : "(none)", clips,
         warnings.size());
     return 0;

@@ -4,8 +4,8 @@
 #include <cstdio>
 #include <fstream>
 #include <iterator>
+#include <optional>
 #include <set>
-#include <sstream>
 #include <string>
 #include <vector>
 
