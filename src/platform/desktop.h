@@ -119,6 +119,9 @@ struct DesktopSettings {
     std::string dataFolder;
     // The remote inspector's port on 127.0.0.1; empty keeps developer tools off.
     std::string devtoolsPort;
+    // The script that gives the page its window.chrome.webview, run before the page's own;
+    // the window fills in its marks @HANDLER@, @ASSETS@ and @SPECIES@.
+    std::string pageShim;
 };
 
 // What the page does to the program, once it runs.

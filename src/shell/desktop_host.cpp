@@ -34,6 +34,7 @@ int runDesktopHost(const Options& options) {
     settings.height = 860;
     settings.dataFolder = appDataFolder() + "/webview-servertool";
     settings.devtoolsPort = devtoolsPort();
+    settings.pageShim = std::string(embeddedBytes(findRoute("/host/desktop_shim.js")));
     platform::Result<std::unique_ptr<platform::DesktopWindow>> created =
         platform::DesktopWindow::create(settings);
     if (!created) {

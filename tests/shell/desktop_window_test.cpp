@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "platform/desktop.h"
+#include "shell/embedded_content.h"
 #include "shell/virtual_display.h"
 #include "support/test_app.h"
 
@@ -21,9 +22,10 @@ namespace {
 namespace fs = std::filesystem;
 using json = nlohmann::json;
 
-// The window, or nothing and the reason in `error`.
-std::unique_ptr<platform::DesktopWindow> createWindow(const platform::DesktopSettings& settings,
+// The window with the page's own bridge script, or nothing and the reason in `error`.
+std::unique_ptr<platform::DesktopWindow> createWindow(platform::DesktopSettings settings,
                                                       std::string* error) {
+    settings.pageShim = std::string(embeddedBytes(findRoute("/host/desktop_shim.js")));
     auto created = platform::DesktopWindow::create(settings);
     if (!created) {
         *error = created.error().what;

@@ -30,56 +30,9 @@ constexpr char kWindowStyle[] = "window { background-color: #0F1115; }";
 // data, never code, whatever it holds.
 constexpr char kDeliverBody[] = "if (window.__forgesetDeliver) window.__forgesetDeliver(text);";
 
-// The page talks to every host through window.chrome.webview, as it does in its Windows web
-// view: postMessage sends an object as JSON, and each message from the program arrives as
-// the data of a "message" event. hostUrls tell the page where the two folders are served.
-constexpr char kPageShim[] = R"JS((() => {
-  'use strict';
-  const handler = window.webkit.messageHandlers.@HANDLER@;
-  const listeners = [];
-  const webview = {
-    postMessage(message) {
-      handler.postMessage(JSON.stringify(message));
-    },
-    addEventListener(type, listener) {
-      if (type === 'message' && listener && !listeners.includes(listener)) listeners.push(listener);
-    },
-    removeEventListener(type, listener) {
-      const at = listeners.indexOf(listener);
-      if (type === 'message' && at >= 0) listeners.splice(at, 1);
-    },
-    hostUrls: Object.freeze({ assets: '@ASSETS@', species: '@SPECIES@' }),
-  };
-  window.chrome = window.chrome || {};
-  Object.defineProperty(window.chrome, 'webview', { value: webview, enumerable: true });
-  Object.defineProperty(window, '__forgesetDeliver', {
-    value(text) {
-      let data;
-      try {
-        data = JSON.parse(text);
-      } catch (ignored) {
-        return;
-      }
-      for (const listener of listeners.slice()) {
-        const event = new MessageEvent('message', { data });
-        try {
-          if (typeof listener === 'function') listener.call(webview, event);
-          else if (typeof listener.handleEvent === 'function') listener.handleEvent(event);
-        } catch (error) {
-          // A listener's fault still reaches the page's error hook, as it would in a real
-          // event dispatch, without stopping the other listeners.
-          setTimeout(() => {
-            throw error;
-          }, 0);
-        }
-      }
-    },
-  });
-})();
-)JS";
-
-std::string pageShimScript() {
-    std::string script = kPageShim;
+// The page's bridge to this window, with its marks filled in.
+std::string pageShimScript(const std::string& shim) {
+    std::string script = shim;
     auto fill = [&script](std::string_view mark, const std::string& value) {
         script.replace(script.find(mark), mark.size(), value);
     };
@@ -447,7 +400,7 @@ Result<std::unique_ptr<DesktopWindow>> DesktopWindow::create(const DesktopSettin
                                                                      kMessageHandler)) {
         return refuse("cannot open the page's message channel");
     }
-    const std::string shim = pageShimScript();
+    const std::string shim = pageShimScript(settings.pageShim);
     WebKitUserScript* script =
         webkit_user_script_new(shim.c_str(), WEBKIT_USER_CONTENT_INJECT_TOP_FRAME,
                                WEBKIT_USER_SCRIPT_INJECT_AT_DOCUMENT_START, nullptr, nullptr);
