@@ -6,7 +6,8 @@ set -euo pipefail
 packages=(
     build-essential cmake ninja-build pkg-config
     libgtest-dev libgmock-dev nlohmann-json3-dev
-    libcpp-httplib-dev libgtk-3-dev libwebkit2gtk-4.1-dev
+    libcpp-httplib-dev libgtk-3-dev libwebkit2gtk-4.1-dev libcurl4-openssl-dev
+    libarchive-tools
     clang-format xvfb xauth libxtst6 chromium
     libassimp-dev libstb-dev assimp-testmodels
 )
