@@ -3,6 +3,7 @@
 #include <functional>
 
 #include "bridge/app.h"
+#include "bridge/asset_helper.h"
 #include "bridge/dispatcher.h"
 #include "bridge/files.h"
 #include "bridge/json_read.h"

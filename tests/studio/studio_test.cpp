@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <thread>
 
+#include "bridge/asset_helper.h"
 #include "bridge/text.h"
 #include "studio/asset_helper.h"
 #include "studio/studio.h"
