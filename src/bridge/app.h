@@ -22,6 +22,9 @@ struct ChildTimeLimits {
     std::uint32_t prepareTextures = 900000;
     std::uint32_t packArchive = 900000;
     std::uint32_t unpackArchive = 600000;
+    // A local species build that never ends must not hold the busy flag for good; an hour is
+    // far beyond any real build.
+    std::uint32_t localBuild = 3600000;
 };
 
 // A command handler receives the whole inbound message text and reads its own fields.
@@ -55,6 +58,10 @@ struct App {
 
     // Set by buildLogin while a sign-in worker runs.
     std::atomic<bool> signInActive{false};
+
+    // Held by an import, a local build or a remote build's upload while it runs, so at most
+    // one of them runs at a time (species/busy.h claims and releases it).
+    std::atomic<bool> speciesBusy{false};
 
     // The folder of the running executable, where tools/ and docs/ are looked for.
     std::string programFolder;
