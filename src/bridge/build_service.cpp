@@ -1,0 +1,57 @@
+#include "bridge/build_service.h"
+
+#include <cstdlib>
+
+#include "bridge/json_read.h"
+#include "bridge/text.h"
+
+namespace {
+
+// A reserved name (.invalid never resolves), so a build without a configured service fails
+// at once with "Could not reach the build service." instead of talking to a stranger.
+constexpr std::string_view defaultBaseUrl = "https://build.varraforgeset.invalid/build";
+
+constexpr std::size_t maxBaseUrlCharacters = 511;
+
+bool isIdCharacter(char c) {
+    return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '-' ||
+           c == '_';
+}
+
+}  // namespace
+
+std::string buildServiceBaseUrl() {
+    std::string url(defaultBaseUrl);
+    if (const char* value = std::getenv("VARRAFORGESET_BUILD_URL")) {
+        std::string configured = fromUtf8(value);
+        if (!configured.empty() && characterCount(configured) <= maxBaseUrlCharacters) {
+            url = std::move(configured);
+        }
+    }
+    while (!url.empty() && url.back() == '/')
+        url.pop_back();
+    return url;
+}
+
+std::string bearerHeader(std::string_view token) {
+    std::string line = "Authorization: Bearer ";
+    for (char c : token) {
+        if (static_cast<unsigned char>(c) >= 0x20 && c != 0x7f) line += c;
+    }
+    return line + "\r\n";
+}
+
+bool isServiceId(std::string_view id) {
+    if (id.empty() || id.size() > 64) return false;
+    for (char c : id) {
+        if (!isIdCharacter(c)) return false;
+    }
+    return true;
+}
+
+std::string describeFailure(const BuildServiceResponse& response) {
+    if (!response.error.empty()) return response.error;
+    std::string message = jsonString(fromUtf8(response.body), "error");
+    if (!message.empty()) return message;
+    return "The build service answered with status " + std::to_string(response.status) + ".";
+}

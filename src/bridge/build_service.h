@@ -1,0 +1,35 @@
+#pragma once
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+// The remote build talks to one HTTPS service. These helpers are shared by the species
+// message (which shows the service address) and the remote build (which makes the calls).
+
+// The answer to one call. `error` is empty when the exchange completed, whatever its
+// status; otherwise it holds one of the fixed texts and `status` is 0.
+struct BuildServiceResponse {
+    std::uint32_t status = 0;
+    // The body as received (normally UTF-8 JSON), at most about 4 MiB; empty when it went
+    // to a download file.
+    std::string body;
+    std::string error;
+};
+
+// The address every endpoint path is appended to: VARRAFORGESET_BUILD_URL when it is set,
+// non-empty and at most 511 characters, else the built-in default; trailing "/" removed.
+// Read anew on every call, so a changed environment takes effect at once.
+std::string buildServiceBaseUrl();
+
+// "Authorization: Bearer " + token + CR LF, the first line of every call's header block.
+// Control characters are left out of the token, so a token can never end the line early
+// and smuggle another header into the request.
+std::string bearerHeader(std::string_view token);
+
+// Upload and job ids go verbatim into URL paths and files: 1 to 64 characters, each an ASCII
+// letter, a digit, "-" or "_".
+bool isServiceId(std::string_view id);
+
+// The words shown to the user for a call that did not succeed: the transport's error, else
+// the service's own "error" message, else the status.
+std::string describeFailure(const BuildServiceResponse& response);
