@@ -8,6 +8,7 @@
 #include "bridge/job_queue.h"
 #include "bridge/outbox.h"
 #include "platform/dialogs.h"
+#include "platform/http.h"
 #include "platform/paths.h"
 #include "platform/window.h"
 
@@ -67,6 +68,10 @@ struct App {
     std::string programFolder;
 
     ChildTimeLimits timeLimits;
+
+    // How long a build service call may wait; workers copy it when they start. Tests
+    // shorten it.
+    platform::HttpTimeouts buildServiceTimeouts;
 
     // Runs the asset studio's commands one at a time, off the dispatching thread.
     JobQueue studioJobs;

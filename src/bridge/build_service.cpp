@@ -18,6 +18,22 @@ bool isIdCharacter(char c) {
            c == '_';
 }
 
+std::string failureText(platform::HttpFailure failure) {
+    switch (failure) {
+        case platform::HttpFailure::badUrl:
+            return "The build service address is not valid.";
+        case platform::HttpFailure::cannotOpen:
+            return "Could not open a connection.";
+        case platform::HttpFailure::cannotReadUpload:
+            return "Could not read the upload file.";
+        case platform::HttpFailure::cannotReach:
+            return "Could not reach the build service.";
+        case platform::HttpFailure::noAnswer:
+            break;
+    }
+    return "The build service did not answer.";
+}
+
 }  // namespace
 
 std::string buildServiceBaseUrl() {
@@ -54,4 +70,28 @@ std::string describeFailure(const BuildServiceResponse& response) {
     std::string message = jsonString(fromUtf8(response.body), "error");
     if (!message.empty()) return message;
     return "The build service answered with status " + std::to_string(response.status) + ".";
+}
+
+BuildServiceResponse buildServiceRequest(const platform::HttpTimeouts& timeouts,
+                                         std::string_view method, std::string_view path,
+                                         std::string_view headers, const std::string& uploadFile,
+                                         std::string_view body, const std::string& downloadFile,
+                                         const platform::HttpProgress& progress) {
+    platform::HttpRequest request{.method = std::string(method),
+                                  .url = buildServiceBaseUrl() + std::string(path),
+                                  .headers = std::string(headers),
+                                  .uploadFile = uploadFile,
+                                  .body = body,
+                                  .downloadFile = downloadFile,
+                                  .progress = progress,
+                                  .timeouts = timeouts};
+    BuildServiceResponse response;
+    auto reply = platform::httpExchange(request);
+    if (!reply) {
+        response.error = failureText(reply.error());
+        return response;
+    }
+    response.status = reply->status;
+    response.body = std::move(reply->body);
+    return response;
 }

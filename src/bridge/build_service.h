@@ -3,6 +3,8 @@
 #include <string>
 #include <string_view>
 
+#include "platform/http.h"
+
 // The remote build talks to one HTTPS service. These helpers are shared by the species
 // message (which shows the service address) and the remote build (which makes the calls).
 
@@ -33,3 +35,14 @@ bool isServiceId(std::string_view id);
 // The words shown to the user for a call that did not succeed: the transport's error, else
 // the service's own "error" message, else the status.
 std::string describeFailure(const BuildServiceResponse& response);
+
+// One blocking call to the service at buildServiceBaseUrl() + path (paths begin with "/").
+// `headers` holds complete lines ending in CR LF, the bearer line first. The body comes from
+// `uploadFile` when that is set (streamed in 1 MiB blocks, `progress` after each), else from
+// `body`. With `downloadFile` set, an answer with status 200 goes to that file; any other
+// stays in `body` for describeFailure. Runs on worker threads; may take minutes.
+BuildServiceResponse buildServiceRequest(const platform::HttpTimeouts& timeouts,
+                                         std::string_view method, std::string_view path,
+                                         std::string_view headers, const std::string& uploadFile,
+                                         std::string_view body, const std::string& downloadFile,
+                                         const platform::HttpProgress& progress = {});
