@@ -1,8 +1,11 @@
 #include "shell/page_channel.h"
 
+#include <algorithm>
+
 struct PageChannel::Stream {
     std::string pending;
     bool ended = false;
+    std::uint64_t mark = 0;
 };
 
 PageChannel::StreamPtr PageChannel::connect() {
@@ -23,13 +26,35 @@ void PageChannel::publish(std::string_view message) {
     appendToAll(event);
 }
 
+std::size_t PageChannel::publishMarked(std::string_view message, std::uint64_t mark) {
+    std::string event = messageEvent(message);
+    std::lock_guard lock(mutex_);
+    return appendToAll(event, mark);
+}
+
+bool PageChannel::anyMarked(std::uint64_t mark) {
+    std::lock_guard lock(mutex_);
+    for (const StreamPtr& stream : streams_) {
+        if (stream->mark == mark) return true;
+    }
+    return false;
+}
+
+void PageChannel::unmark(std::uint64_t mark) {
+    std::lock_guard lock(mutex_);
+    for (const StreamPtr& stream : streams_) {
+        if (stream->mark == mark) stream->mark = 0;
+    }
+}
+
 void PageChannel::publishReload() {
     std::lock_guard lock(mutex_);
     appendToAll("event: reload\ndata: {}\n\n");
 }
 
-void PageChannel::appendToAll(std::string_view text) {
-    if (closed_ || streams_.empty()) return;
+std::size_t PageChannel::appendToAll(std::string_view text, std::uint64_t mark) {
+    if (closed_ || streams_.empty()) return 0;
+    std::size_t reached = 0;
     for (auto it = streams_.begin(); it != streams_.end();) {
         Stream& stream = **it;
         if (stream.pending.size() + text.size() > kMaxPendingBytes) {
@@ -39,14 +64,18 @@ void PageChannel::appendToAll(std::string_view text) {
             continue;
         }
         stream.pending.append(text);
+        if (mark != 0) stream.mark = mark;
+        ++reached;
         ++it;
     }
     changed_.notify_all();
+    return reached;
 }
 
 std::optional<std::string> PageChannel::next(const StreamPtr& stream,
                                              std::chrono::milliseconds idle) {
     std::unique_lock lock(mutex_);
+    if (stream->mark != 0) idle = std::min(idle, kMarkedKeepAlive);
     changed_.wait_for(lock, idle,
                       [&] { return stream->ended || closed_ || !stream->pending.empty(); });
     if (!stream->pending.empty() && !stream->ended) {

@@ -2,6 +2,7 @@
 #include <chrono>
 #include <condition_variable>
 #include <cstddef>
+#include <cstdint>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -24,6 +25,20 @@ class PageChannel {
 
     // One message to every connected page, as a "message" event.
     void publish(std::string_view message);
+
+    // One message to every connected page, each of which is marked with `mark` (not 0) until
+    // unmark(mark); returns how many pages it reached. A marked page's stream writes a
+    // keep-alive every kMarkedKeepAlive, so a page that has gone is noticed within about twice
+    // that: the first write to a closed connection still succeeds, the next one fails.
+    std::size_t publishMarked(std::string_view message, std::uint64_t mark);
+
+    // Whether a page marked with `mark` is still connected.
+    bool anyMarked(std::uint64_t mark);
+
+    // The pages marked with `mark` are no longer watched closely.
+    void unmark(std::uint64_t mark);
+
+    static constexpr std::chrono::milliseconds kMarkedKeepAlive{1000};
 
     // Tells every connected page to load itself again.
     void publishReload();
@@ -54,7 +69,8 @@ class PageChannel {
     static constexpr std::size_t kMaxPendingBytes = std::size_t{64} << 20;
 
   private:
-    void appendToAll(std::string_view text);
+    // Returns how many streams took the text.
+    std::size_t appendToAll(std::string_view text, std::uint64_t mark = 0);
 
     std::mutex mutex_;
     std::condition_variable changed_;

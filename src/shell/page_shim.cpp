@@ -35,6 +35,8 @@ std::size_t findTag(std::string_view html, std::string_view name, std::size_t fr
 std::string pageShimScript() {
     std::string script = replaceAll(embeddedBytes(findRoute(kShimRoute)), "@EVENTS@", kEventsPath);
     script = replaceAll(script, "@COMMAND@", kCommandPath);
+    script = replaceAll(script, "@DIALOG_LIST@", kDialogListPath);
+    script = replaceAll(script, "@DIALOG_ANSWER@", kDialogAnswerPath);
     script = replaceAll(script, "@ASSETS@", kAssetsPrefix);
     // On a line of its own after the tag it goes into.
     return "\n" + replaceAll(script, "@SPECIES@", kSpeciesPrefix);

@@ -9,6 +9,9 @@
 // Where the page posts its commands and where it listens for the host's messages.
 inline constexpr std::string_view kCommandPath = "/_host/command";
 inline constexpr std::string_view kEventsPath = "/_host/events";
+// Where the page's picker lists a folder and answers a dialog the host asked it to show.
+inline constexpr std::string_view kDialogListPath = "/_host/dialog/list";
+inline constexpr std::string_view kDialogAnswerPath = "/_host/dialog/answer";
 // The URL prefixes of the two served folders.
 inline constexpr std::string_view kAssetsPrefix = "/assets/";
 inline constexpr std::string_view kSpeciesPrefix = "/species/";

@@ -92,6 +92,8 @@ void ServeHost::Impl::run() {
 }
 
 void ServeHost::Impl::stop() {
+    // A command waiting for the page's dialog must not keep run() from seeing the stop.
+    dialogs.shutDown();
     {
         std::lock_guard lock(mutex);
         stopping = true;
@@ -128,6 +130,10 @@ platform::Window& ServeHost::window() {
     return impl_->window;
 }
 
+platform::Dialogs& ServeHost::dialogs() {
+    return impl_->dialogs;
+}
+
 bool ServeHost::start(App& app) {
     return impl_->start(app);
 }
@@ -161,7 +167,7 @@ int runServeHost(const Options& options) {
     std::signal(SIGINT, endOnSignal);
     HostSession session(options);
     ServeHost host(options.port);
-    App& app = session.start(host.window());
+    App& app = session.start(host.window(), &host.dialogs());
     if (!host.start(app)) {
         std::cerr << "forgeset-server-tool: cannot listen on 127.0.0.1:" << options.port << "\n";
         return 1;

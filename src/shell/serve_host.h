@@ -3,6 +3,7 @@
 #include <string>
 
 #include "bridge/app.h"
+#include "platform/dialogs.h"
 #include "platform/window.h"
 #include "shell/options.h"
 
@@ -33,6 +34,9 @@ class ServeHost {
     // The window to build the App with: closing ends run(), a new server folder reloads the
     // page; the other window calls mean nothing in a browser.
     platform::Window& window();
+
+    // The dialogs to build the App with: the page draws them (see PageDialogs).
+    platform::Dialogs& dialogs();
 
     // Listens on 127.0.0.1 for `app` (built with window()) and starts carrying its messages.
     // False when the port cannot be had.

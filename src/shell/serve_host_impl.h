@@ -17,6 +17,7 @@
 #include "bridge/app.h"
 #include "platform/window.h"
 #include "shell/page_channel.h"
+#include "shell/page_dialogs.h"
 #include "shell/serve_host.h"
 
 namespace serve_detail {
@@ -68,6 +69,7 @@ struct ServeHost::Impl {
 
     bool start(App& app);
     void installRoutes();
+    void installDialogRoutes();
     void run();
     void stop();
     void finish();
@@ -79,6 +81,8 @@ struct ServeHost::Impl {
     void serveFolder(const std::string& folder, std::string_view rawTail, Response& res);
     void serveEmbedded(const Request& req, Response& res);
     void acceptCommand(const Request& req, Response& res);
+    void listForDialog(const Request& req, Response& res);
+    void answerDialog(const Request& req, Response& res);
     void followRoot();
     std::string speciesFolder();
 
@@ -89,6 +93,8 @@ struct ServeHost::Impl {
     App* app = nullptr;
     PageWindow window{*this};
     PageChannel channel;
+    // Asked on the dispatching thread, where the server root may be read.
+    PageDialogs dialogs{channel, [this] { return app ? app->serverRoot : std::string(); }};
     httplib::Server server;
     std::thread listener;
     std::thread writer;

@@ -24,6 +24,7 @@ void ServeHost::Impl::installRoutes() {
     server.Get(".*", [this](const Request& req, Response& res) { serveGet(req, res); });
     server.Post(std::string(kCommandPath),
                 [this](const Request& req, Response& res) { acceptCommand(req, res); });
+    installDialogRoutes();
     server.set_exception_handler([](const Request&, Response& res, std::exception_ptr) {
         res.status = 500;
         res.set_content("Internal error\n", "text/plain");

@@ -276,11 +276,15 @@ function toolWithHelper(base, helper = FAKE_ASSETS) {
   return tool;
 }
 
-/** Starts `--serve` of a chosen executable with extra environment; `url` resolves once it has printed the URL to open. */
+/**
+ * Starts `--serve` of a chosen executable with extra environment, with `root` as --root
+ * unless it is null; `url` resolves once it has printed the URL to open.
+ */
 function startToolAt(executable, base, root, env) {
   const dataHome = path.join(base, 'data');
   fs.mkdirSync(dataHome, { recursive: true });
-  const child = spawn(executable, ['--serve', '--port', '0', '--root', root], {
+  const args = ['--serve', '--port', '0', ...(root === null ? [] : ['--root', root])];
+  const child = spawn(executable, args, {
     env: { ...process.env, XDG_DATA_HOME: dataHome, ...env },
     stdio: ['ignore', 'pipe', 'pipe'],
   });
@@ -315,9 +319,10 @@ function startToolAt(executable, base, root, env) {
 /**
  * startSession with choices: `helper` puts an asset helper beside a copy of the tool (true
  * for the fake, or a path), `env` goes to the tool (and so to its helper), `webgl` gives the
- * browser software WebGL. The session also tells where the tool keeps its app data.
+ * browser software WebGL, `withRoot` false starts the tool without --root, as a new owner
+ * does. The session also tells where the tool keeps its app data.
  */
-async function startSessionWith({ helper = false, env = {}, webgl = false } = {}) {
+async function startSessionWith({ helper = false, env = {}, webgl = false, withRoot = true } = {}) {
   const base = fs.mkdtempSync(path.join(os.tmpdir(), 'forgeset-e2e-'));
   const session = {
     base,
@@ -335,7 +340,7 @@ async function startSessionWith({ helper = false, env = {}, webgl = false } = {}
   };
   try {
     const chosen = helper === true ? FAKE_ASSETS : helper || null;
-    session.tool = startToolAt(toolWithHelper(base, chosen), base, session.root, env);
+    session.tool = startToolAt(toolWithHelper(base, chosen), base, withRoot ? session.root : null, env);
     session.url = await session.tool.url;
     const args = webgl ? [...CHROMIUM_ARGS.filter((a) => a !== '--disable-gpu'), ...WEBGL_ARGS] : CHROMIUM_ARGS;
     session.context = await chromium.launchPersistentContext(path.join(base, 'profile'), {

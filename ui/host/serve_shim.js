@@ -36,8 +36,8 @@
   });
   // The server folder changed: the page starts afresh and asks for everything again.
   events.addEventListener('reload', function () { window.location.reload(); });
-  function send(text) {
-    return fetch('@COMMAND@', {
+  function send(text, path) {
+    return fetch(path || '@COMMAND@', {
       method: 'POST',
       headers: { 'Content-Type': 'application/json' },
       body: text,
@@ -45,11 +45,28 @@
       cache: 'no-store'
     });
   }
+  // The picker's two requests while a dialog of the host's is open. Both resolve, never
+  // reject: with the answer's JSON, or with { gone: true } when the host refuses (the dialog
+  // has ended) or cannot be reached.
+  function dialogRequest(path, body) {
+    return send(JSON.stringify(body), path).then(function (response) {
+      if (response.status === 403) return { gone: true };
+      return response.json().then(function (json) {
+        json.status = response.status;
+        return json;
+      });
+    }).then(null, function () { return { gone: true }; });
+  }
   window.chrome = window.chrome || {};
   window.chrome.webview = {
     hostUrls: {
       assets: window.location.origin + '@ASSETS@',
       species: window.location.origin + '@SPECIES@'
+    },
+    // Only this host asks the page to draw its dialogs; the desktop window has its own.
+    dialogs: {
+      list: function (request) { return dialogRequest('@DIALOG_LIST@', request); },
+      answer: function (request) { return dialogRequest('@DIALOG_ANSWER@', request); }
     },
     postMessage: function (message) {
       var text = JSON.stringify(message);

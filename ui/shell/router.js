@@ -7,7 +7,8 @@ const SPECIES_TYPES = ['species', 'speciesLog', 'speciesRemote', 'speciesSounds'
 /**
  * Routes one message from the host by its `type`. Everything it touches comes in `deps`
  * ({ page, send, render, notice, aiLoad, deliver, and optionally stateApplied, told what a
- * state message changed before the redraw}), so it runs without a browser.
+ * state message changed before the redraw, and picker, which shows the host's dialogs and
+ * closes them when they end}), so it runs without a browser.
  */
 export function createRouter(deps) {
   return function route(msg) {
@@ -25,6 +26,10 @@ export function createRouter(deps) {
       deps.deliver('studio', msg);
     } else if (SPECIES_TYPES.includes(msg.type)) {
       deps.deliver('species', msg);
+    } else if (msg.type === 'dialog' && deps.picker) {
+      deps.picker.show(msg);
+    } else if (msg.type === 'dialogEnd' && deps.picker) {
+      deps.picker.end(msg);
     }
   };
 }

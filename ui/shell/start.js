@@ -9,6 +9,7 @@ import { base64Utf8 } from '../lib/base64.js';
 import { listen, resolveHostUrls, send, webview } from './host.js';
 import { createNoticeBar } from './notice.js';
 import { acceptPages } from './pages.js';
+import { createPicker } from './picker.js';
 import { createPageRegistry } from './registry.js';
 import { createRouter } from './router.js';
 import { state } from './state.js';
@@ -90,6 +91,8 @@ export function startShell(doc, { stateApplied } = {}) {
     aiLoad: ai.load,
     deliver: registry.deliver,
     stateApplied,
+    // Only the browser host asks the page to draw its dialogs, and only it has dialogs.
+    picker: createPicker(doc, webview() && webview().dialogs),
   });
   acceptPages(registry.register);
   listen((data) => {
