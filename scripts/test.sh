@@ -12,7 +12,9 @@ cmake --preset asan >/dev/null
 cmake --build --preset asan -- "$jobs"
 ctest --preset asan "$jobs"
 
-# The threads live in the outbox, the studio's worker and the hosts.
+# The threads live in the outbox, the workers and the hosts. The desktop window's tests stay
+# out: GLib and WebKit are not instrumented and synchronise in ways ThreadSanitizer cannot
+# see, so every run would report their internals rather than our code.
 cmake --preset tsan >/dev/null
-cmake --build --preset tsan --target bridge_tests studio_tests shell_tests -- "$jobs"
-ctest --preset tsan "$jobs" -R '^(bridge|studio|shell)\.'
+cmake --build --preset tsan --target threaded_tests -- "$jobs"
+ctest --preset tsan "$jobs" -R '^(bridge|studio|species|remote|shell)\.' -E '\.Desktop'
