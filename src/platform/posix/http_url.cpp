@@ -3,6 +3,7 @@
 #include <curl/curl.h>
 
 #include <memory>
+#include <string_view>
 
 namespace platform {
 namespace {
@@ -24,9 +25,18 @@ std::optional<std::string> part(CURLU* url, CURLUPart which, unsigned flags = 0)
     return value;
 }
 
+// libcurl reads "http:///x" and "http:/x" as the host "x"; an address written that way is
+// more likely a mistake than meant, so the authority must follow "://" at once.
+bool hasAuthority(const std::string& url) {
+    std::size_t mark = url.find("://");
+    return mark != std::string::npos && mark + 3 < url.size() &&
+           std::string_view("/?#").find(url[mark + 3]) == std::string_view::npos;
+}
+
 }  // namespace
 
 std::optional<std::string> sendableUrl(const std::string& url) {
+    if (!hasAuthority(url)) return std::nullopt;
     UrlHandle handle(curl_url());
     // Without a guessing flag a URL without a scheme is refused, as it should be: the tool
     // must never decide on its own whether the token travels encrypted.
