@@ -1,16 +1,19 @@
 # forgeset-assets: the asset helper for the owner's own model files. It is an outside program
 # from the tool's point of view, so it links none of the tool's libraries: its own code, assimp
-# to read FBX and stb to read, scale and write images. It is built as tools/forgeset-assets
-# beside the executable, where the tool looks for its helper.
+# to read FBX, stb to read, scale and write images and nlohmann-json to read and write its JSON
+# files. It is built as tools/forgeset-assets beside the executable, where the tool looks for
+# its helper.
 find_package(PkgConfig REQUIRED)
 pkg_check_modules(ASSIMP REQUIRED IMPORTED_TARGET assimp)
 pkg_check_modules(STB REQUIRED IMPORTED_TARGET stb)
+find_package(nlohmann_json REQUIRED)
 
 file(GLOB assets_sources CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/src/assets/*.cpp)
 list(REMOVE_ITEM assets_sources ${PROJECT_SOURCE_DIR}/src/assets/main.cpp)
 add_library(forgeset_assets_core STATIC ${assets_sources})
 target_include_directories(forgeset_assets_core PUBLIC ${PROJECT_SOURCE_DIR}/src)
-target_link_libraries(forgeset_assets_core PUBLIC PkgConfig::ASSIMP PkgConfig::STB Threads::Threads)
+target_link_libraries(forgeset_assets_core PUBLIC PkgConfig::ASSIMP PkgConfig::STB Threads::Threads
+  nlohmann_json::nlohmann_json)
 
 add_executable(forgeset-assets src/assets/main.cpp)
 target_link_libraries(forgeset-assets PRIVATE forgeset_assets_core)
@@ -25,7 +28,6 @@ cmake_language(DEFER CALL add_dependencies forgeset-server-tool forgeset-assets)
 # instrumented like everything else (assimp and stb, as system libraries, are not).
 enable_testing()
 find_package(GTest REQUIRED)
-find_package(nlohmann_json REQUIRED)
 include(GoogleTest)
 set(assets_test_models /usr/share/assimp/models/FBX)
 if(NOT EXISTS ${assets_test_models})

@@ -1,6 +1,7 @@
 #include "assets/inspect.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <set>
 #include <string>
@@ -8,7 +9,7 @@
 #include <vector>
 
 #include "assets/fbx_facts.h"
-#include "assets/json_writer.h"
+#include "assets/json_document.h"
 #include "assets/naming.h"
 #include "assets/parallel.h"
 #include "assets/source_files.h"
@@ -52,9 +53,19 @@ std::string clipShortName(const std::string& clip) {
     return bar == std::string::npos ? clip : clip.substr(bar + 1);
 }
 
-void writeAnimations(JsonWriter& json, const std::vector<ModelFile>& models, size_t& count) {
+// At most three decimals (seconds to the millisecond, lengths to the hundredth of a mm), and a
+// whole number as people write it: "2", not "2.0".
+Json rounded(double number) {
+    if (!std::isfinite(number)) return 0;
+    if (std::fabs(number) >= 1e15) return number;
+    double r = std::round(number * 1000) / 1000;
+    if (r == std::trunc(r)) return static_cast<long long>(r);
+    return r;
+}
+
+Json animationsJson(const std::vector<ModelFile>& models) {
     std::set<std::string> ids;
-    json.key("animations").beginArray();
+    Json animations = Json::array();
     for (const ModelFile& m : models) {
         bool single = m.facts.clips.size() == 1;
         for (const ClipFacts& clip : m.facts.clips) {
@@ -63,39 +74,46 @@ void writeAnimations(JsonWriter& json, const std::vector<ModelFile>& models, siz
             std::string name = single ? stemOf(m.file) : clipShortName(clip.name);
             auto suggestion = suggestRole(name);
             if (single && !suggestion) suggestion = suggestRole(clipShortName(clip.name));
-            json.beginObject().member("file", m.file).member("id", uniqueId(ruleId(name), ids));
-            json.member("seconds", clip.seconds);
+            Json& entry = animations.emplace_back(Json::object());
+            entry["file"] = m.file;
+            entry["id"] = uniqueId(ruleId(name), ids);
+            entry["seconds"] = rounded(clip.seconds);
             if (suggestion) {
-                json.key("suggest").beginObject().member("role", suggestion->role);
-                json.member("x", suggestion->x).member("y", suggestion->y).endObject();
+                Json& suggest = entry["suggest"] = Json::object();
+                suggest["role"] = suggestion->role;
+                suggest["x"] = rounded(suggestion->x);
+                suggest["y"] = rounded(suggestion->y);
             }
-            json.endObject();
-            ++count;
         }
     }
-    json.endArray();
+    return animations;
 }
 
-void writeMesh(JsonWriter& json, const ModelFile* mesh) {
-    json.key("mesh").beginObject().member("file", mesh != nullptr ? mesh->file : std::string());
-    json.member("triangles", mesh != nullptr ? mesh->facts.triangles : 0LL);
-    json.member("bones", mesh != nullptr ? mesh->facts.bones : 0);
-    json.member("lengthCm", mesh != nullptr ? mesh->facts.lengthCm : 0.0);
-    json.key("materials").beginArray();
+Json meshJson(const ModelFile* mesh) {
+    Json json = Json::object();
+    json["file"] = mesh != nullptr ? mesh->file : std::string();
+    json["triangles"] = mesh != nullptr ? mesh->facts.triangles : 0LL;
+    json["bones"] = mesh != nullptr ? mesh->facts.bones : 0;
+    json["lengthCm"] = rounded(mesh != nullptr ? mesh->facts.lengthCm : 0.0);
+    Json& materials = json["materials"] = Json::array();
     if (mesh != nullptr) {
         for (const MaterialFacts& m : mesh->facts.materials)
-            json.value(m.name);
+            materials.push_back(m.name);
     }
-    json.endArray().endObject();
+    return json;
 }
 
-void writeTextures(JsonWriter& json, const std::vector<TextureEntry>& textures) {
-    json.key("textures").beginArray();
+Json texturesJson(const std::vector<TextureEntry>& textures) {
+    Json json = Json::array();
     for (const TextureEntry& t : textures) {
-        json.beginObject().member("slot", t.slot).member("type", t.type).member("file", t.file);
-        json.member("width", t.width).member("height", t.height).endObject();
+        Json& entry = json.emplace_back(Json::object());
+        entry["slot"] = t.slot;
+        entry["type"] = t.type;
+        entry["file"] = t.file;
+        entry["width"] = t.width;
+        entry["height"] = t.height;
     }
-    json.endArray();
+    return json;
 }
 
 std::vector<std::string> modelWarnings(const std::vector<ModelFile>& models,
@@ -140,18 +158,14 @@ int inspectFbx(const fs::path& source, const fs::path& outFile) {
     for (const std::string& link : listing.links)
         warnings.push_back(link + " is a link and was not followed.");
 
-    JsonWriter json;
-    size_t clips = 0;
-    json.beginObject();
-    writeMesh(json, mesh);
-    writeAnimations(json, models, clips);
-    writeTextures(json, survey.textures);
-    json.key("warnings").beginArray();
-    for (const std::string& w : warnings)
-        json.value(w);
-    json.endArray().endObject();
+    Json json = Json::object();
+    json["mesh"] = meshJson(mesh);
+    json["animations"] = animationsJson(models);
+    json["textures"] = texturesJson(survey.textures);
+    json["warnings"] = warnings;
+    size_t clips = json["animations"].size();
 
-    if (std::string error = writeFileAtomically(outFile, json.text()); !error.empty()) {
+    if (std::string error = writeFileAtomically(outFile, jsonText(json)); !error.empty()) {
         std::printf("inspect-fbx: %s\n", error.c_str());
         return 1;
     }

@@ -7,12 +7,12 @@
 #include <optional>
 #include <set>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "assets/confined_path.h"
 #include "assets/images.h"
-#include "assets/json_reader.h"
-#include "assets/json_writer.h"
+#include "assets/json_document.h"
 #include "assets/parallel.h"
 #include "assets/source_files.h"
 
@@ -57,27 +57,32 @@ std::string readDefinition(const fs::path& speciesJson, Definition& definition) 
     bool ok = false;
     std::string text = readWhole(speciesJson, ok);
     if (!ok) return "Cannot read the species definition " + speciesJson.string() + ".";
-    std::optional<JsonValue> document = parseJson(text);
+    std::optional<Json> document = parseJson(text);
     if (!document) return "The species definition " + speciesJson.string() + " is not valid JSON.";
-    const JsonValue* source = document->find("source");
-    if (source == nullptr) return {};
-    if (const JsonValue* max = source->find("maxTextureSize");
-        max != nullptr && max->kind == JsonValue::Kind::Number && max->number >= 1) {
-        definition.maxSize = static_cast<int>(std::min<double>(max->number, kMaxDecodedSide));
+    if (!document->is_object()) return {};
+    auto source = document->find("source");
+    if (source == document->end() || !source->is_object()) return {};
+    if (auto max = source->find("maxTextureSize");
+        max != source->end() && max->is_number() && max->get<double>() >= 1) {
+        definition.maxSize =
+            static_cast<int>(std::min<double>(max->get<double>(), kMaxDecodedSide));
     }
-    const JsonValue* textures = source->find("textures");
-    if (textures == nullptr || textures->kind != JsonValue::Kind::Array) return {};
-    for (const JsonValue& entry : textures->items) {
-        const JsonValue* slot = entry.find("slot");
+    auto textures = source->find("textures");
+    if (textures == source->end() || !textures->is_array()) return {};
+    for (const Json& entry : *textures) {
+        if (!entry.is_object()) continue;
+        auto slot = entry.find("slot");
         std::string slotName =
-            slot != nullptr && slot->kind == JsonValue::Kind::String ? slot->text : "";
-        for (const auto& [type, file] : entry.members) {
-            if (type == "slot" || file.kind != JsonValue::Kind::String || file.text.empty())
+            slot != entry.end() && slot->is_string() ? slot->get<std::string>() : "";
+        for (const auto& member : entry.items()) {
+            const Json& file = member.value();
+            if (member.key() == "slot" || !file.is_string() ||
+                file.get_ref<const std::string&>().empty())
                 continue;
             TextureJob& job = definition.jobs.emplace_back();
             job.slot = slotName;
-            job.type = type;
-            job.file = file.text;
+            job.type = member.key();
+            job.file = file.get<std::string>();
         }
     }
     return {};
@@ -112,15 +117,20 @@ std::string locateTextures(const fs::path& source, std::vector<TextureJob>& jobs
 }
 
 std::string manifestText(const Definition& definition) {
-    JsonWriter json;
-    json.beginObject().member("maxTextureSize", definition.maxSize).key("textures").beginArray();
+    Json textures = Json::array();
     for (const TextureJob& job : definition.jobs) {
-        json.beginObject().member("slot", job.slot).member("type", job.type);
-        json.member("source", job.file).member("file", job.output);
-        json.member("width", job.written.width).member("height", job.written.height).endObject();
+        Json& entry = textures.emplace_back(Json::object());
+        entry["slot"] = job.slot;
+        entry["type"] = job.type;
+        entry["source"] = job.file;
+        entry["file"] = job.output;
+        entry["width"] = job.written.width;
+        entry["height"] = job.written.height;
     }
-    json.endArray().endObject();
-    return json.text();
+    Json manifest = Json::object();
+    manifest["maxTextureSize"] = definition.maxSize;
+    manifest["textures"] = std::move(textures);
+    return jsonText(manifest);
 }
 
 int fail(const std::string& line) {
