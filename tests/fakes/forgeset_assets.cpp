@@ -12,8 +12,8 @@
 //   FAKE_ASSETS_INSPECT    ok | fail
 //   FAKE_ASSETS_PREPARE    ok | fail
 //
-// Only the standard library and POSIX are used, so the images are written with uncompressed
-// deflate blocks and the checksums are computed here.
+// Only the standard library, POSIX and nlohmann-json are used, so the images are written with
+// uncompressed deflate blocks and the checksums are computed here.
 
 #include <signal.h>
 #include <sys/types.h>
@@ -34,11 +34,14 @@
 #include <map>
 #include <optional>
 #include <set>
+#include <sstream>
 #include <string>
 #include <string_view>
 #include <thread>
 #include <tuple>
 #include <vector>
+
+#include <nlohmann/json.hpp>
 
 namespace fs = std::filesystem;
 
@@ -242,188 +245,20 @@ class JsonWriter {
 
 // ---------------------------------------------------------------------------------------------
 // JSON reading, just enough to find the top-level "name" of a species document. Anything that
-// is not well-formed simply yields no name.
+// is not well-formed simply yields no name; what follows the document is not looked at.
 
-class JsonScanner {
-  public:
-    explicit JsonScanner(std::string_view text) : text_(text) {
-        if (text_.substr(0, 3) == "\xEF\xBB\xBF") pos_ = 3;
-    }
-
-    std::optional<std::string> topLevelString(std::string_view wanted) {
-        std::optional<std::string> found;
-        skipBlanks();
-        if (!take('{')) return std::nullopt;
-        skipBlanks();
-        if (take('}')) return std::nullopt;
-        for (;;) {
-            skipBlanks();
-            auto name = readString();
-            if (!name) return std::nullopt;
-            skipBlanks();
-            if (!take(':')) return std::nullopt;
-            skipBlanks();
-            if (*name == wanted && peek() == '"') {
-                found = readString();
-                if (!found) return std::nullopt;
-            } else if (!skipValue(0)) {
-                return std::nullopt;
-            }
-            skipBlanks();
-            if (take('}')) return found;
-            if (!take(',')) return std::nullopt;
-        }
-    }
-
-  private:
-    char peek() const { return pos_ < text_.size() ? text_[pos_] : '\0'; }
-    bool take(char c) {
-        if (peek() != c) return false;
-        ++pos_;
-        return true;
-    }
-    void skipBlanks() {
-        while (pos_ < text_.size() && (text_[pos_] == ' ' || text_[pos_] == '\t' ||
-                                       text_[pos_] == '\n' || text_[pos_] == '\r')) {
-            ++pos_;
-        }
-    }
-
-    static void appendUtf8(std::string& out, uint32_t cp) {
-        if (cp < 0x80) {
-            out += static_cast<char>(cp);
-        } else if (cp < 0x800) {
-            out += static_cast<char>(0xC0 | (cp >> 6));
-            out += static_cast<char>(0x80 | (cp & 0x3F));
-        } else if (cp < 0x10000) {
-            out += static_cast<char>(0xE0 | (cp >> 12));
-            out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-            out += static_cast<char>(0x80 | (cp & 0x3F));
-        } else {
-            out += static_cast<char>(0xF0 | (cp >> 18));
-            out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
-            out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-            out += static_cast<char>(0x80 | (cp & 0x3F));
-        }
-    }
-
-    std::optional<uint32_t> readHex4() {
-        if (pos_ + 4 > text_.size()) return std::nullopt;
-        uint32_t cp = 0;
-        for (int i = 0; i < 4; ++i) {
-            char c = text_[pos_++];
-            cp <<= 4;
-            if (c >= '0' && c <= '9') {
-                cp |= static_cast<uint32_t>(c - '0');
-            } else if (c >= 'a' && c <= 'f') {
-                cp |= static_cast<uint32_t>(c - 'a' + 10);
-            } else if (c >= 'A' && c <= 'F') {
-                cp |= static_cast<uint32_t>(c - 'A' + 10);
-            } else {
-                return std::nullopt;
-            }
-        }
-        return cp;
-    }
-
-    std::optional<std::string> readString() {
-        if (!take('"')) return std::nullopt;
-        std::string result;
-        while (pos_ < text_.size()) {
-            char c = text_[pos_++];
-            if (c == '"') return result;
-            if (static_cast<unsigned char>(c) < 0x20) return std::nullopt;
-            if (c != '\\') {
-                result += c;
-                continue;
-            }
-            if (pos_ >= text_.size()) return std::nullopt;
-            char e = text_[pos_++];
-            switch (e) {
-                case '"':
-                    result += '"';
-                    break;
-                case '\\':
-                    result += '\\';
-                    break;
-                case '/':
-                    result += '/';
-                    break;
-                case 'b':
-                    result += '\b';
-                    break;
-                case 'f':
-                    result += '\f';
-                    break;
-                case 'n':
-                    result += '\n';
-                    break;
-                case 'r':
-                    result += '\r';
-                    break;
-                case 't':
-                    result += '\t';
-                    break;
-                case 'u': {
-                    auto cp = readHex4();
-                    if (!cp) return std::nullopt;
-                    if (*cp >= 0xD800 && *cp < 0xDC00 && text_.substr(pos_, 2) == "\\u") {
-                        size_t save = pos_;
-                        pos_ += 2;
-                        auto low = readHex4();
-                        if (low && *low >= 0xDC00 && *low < 0xE000) {
-                            *cp = 0x10000 + ((*cp - 0xD800) << 10) + (*low - 0xDC00);
-                        } else {
-                            pos_ = save;
-                            *cp = 0xFFFD;
-                        }
-                    } else if (*cp >= 0xD800 && *cp < 0xE000) {
-                        *cp = 0xFFFD;
-                    }
-                    appendUtf8(result, *cp);
-                    break;
-                }
-                default:
-                    return std::nullopt;
-            }
-        }
+std::optional<std::string> speciesName(const std::string& text) {
+    std::istringstream in(text);
+    nlohmann::json document;
+    try {
+        in >> document;
+    } catch (const nlohmann::json::exception&) {
         return std::nullopt;
     }
-
-    bool skipValue(int depth) {
-        if (depth > 200) return false;
-        char c = peek();
-        if (c == '"') return readString().has_value();
-        if (c == '{' || c == '[') {
-            char closing = c == '{' ? '}' : ']';
-            ++pos_;
-            skipBlanks();
-            if (take(closing)) return true;
-            for (;;) {
-                skipBlanks();
-                if (c == '{') {
-                    if (!readString()) return false;
-                    skipBlanks();
-                    if (!take(':')) return false;
-                    skipBlanks();
-                }
-                if (!skipValue(depth + 1)) return false;
-                skipBlanks();
-                if (take(closing)) return true;
-                if (!take(',')) return false;
-            }
-        }
-        // Numbers and the literals: a run of the characters they are made of.
-        size_t start = pos_;
-        while (pos_ < text_.size() && std::strchr("0123456789+-.eEtruefalsn", text_[pos_])) {
-            ++pos_;
-        }
-        return pos_ > start;
-    }
-
-    std::string_view text_;
-    size_t pos_ = 0;
-};
+    auto name = document.is_object() ? document.find("name") : document.end();
+    if (name == document.end() || !name->is_string()) return std::nullopt;
+    return name->get<std::string>();
+}
 
 // ---------------------------------------------------------------------------------------------
 // PNG writing with stored deflate blocks.
@@ -1373,7 +1208,7 @@ int prepareCommand(const fs::path& speciesJson, const fs::path& sourceFolder,
         return 1;
     }
     std::optional<std::string> name;
-    if (auto text = readFile(speciesJson)) name = JsonScanner(*text).topLevelString("name");
+    if (auto text = readFile(speciesJson)) name = speciesName(*text);
     out("preparing textures" + (name ? " for " + *name : std::string()) + "\n");
     if (!name) err("warning: no species name in " + speciesJson.string() + "\n");
 
