@@ -88,7 +88,7 @@ std::string WireRequest::header(const std::string& name) const {
     return {};
 }
 
-bool readRequest(int fd, WireRequest& request, std::uint64_t keepLimit) {
+bool readRequest(int fd, WireRequest& request, KeepLimit keepLimit) {
     std::string data;
     char buffer[64 << 10];
     std::size_t headEnd;
@@ -106,8 +106,9 @@ bool readRequest(int fd, WireRequest& request, std::uint64_t keepLimit) {
         sendText(fd, "HTTP/1.1 100 Continue\r\n\r\n");
     }
     std::string_view early = std::string_view(data).substr(headEnd + 4);
+    std::uint64_t keep = keepLimit(request);
     auto take = [&](std::string_view bytes) {
-        std::uint64_t room = keepLimit > request.body.size() ? keepLimit - request.body.size() : 0;
+        std::uint64_t room = keep > request.body.size() ? keep - request.body.size() : 0;
         request.body.append(
             bytes.substr(0, static_cast<std::size_t>(std::min<std::uint64_t>(room, bytes.size()))));
         request.bodySize += bytes.size();

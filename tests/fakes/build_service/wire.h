@@ -21,10 +21,12 @@ struct WireRequest {
     std::string header(const std::string& name) const;
 };
 
-// Reads one request. Bodies come with Content-Length (a 100-continue is answered first);
-// more than `keepLimit` bytes are counted but dropped. False when the peer sent nothing
-// usable or went away.
-bool readRequest(int fd, WireRequest& request, std::uint64_t keepLimit);
+// How many body bytes to keep for a request whose head has been read; the rest is counted.
+using KeepLimit = std::uint64_t (*)(const WireRequest& request);
+
+// Reads one request. Bodies come with Content-Length (a 100-continue is answered first).
+// False when the peer sent nothing usable or went away.
+bool readRequest(int fd, WireRequest& request, KeepLimit keepLimit);
 
 struct WireAnswer {
     int status = 200;
