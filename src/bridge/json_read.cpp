@@ -9,18 +9,34 @@ namespace {
 
 constexpr std::size_t npos = std::string_view::npos;
 
-// Position just after the first `"key"` in the text; npos when there is none or when the
-// pattern ends the text.
+// Position of the quote that closes the string whose body starts at `from`: the first quote
+// not escaped by an odd run of backslashes; npos when the text ends first.
+std::size_t closingQuote(std::string_view text, std::size_t from) {
+    for (std::size_t quote = text.find('"', from); quote != npos;
+         quote = text.find('"', quote + 1)) {
+        std::size_t backslashes = 0;
+        while (quote - backslashes > from && text[quote - backslashes - 1] == '\\')
+            ++backslashes;
+        if (backslashes % 2 == 0) return quote;
+    }
+    return npos;
+}
+
+// Position just after the first `"key"` whose quotes are a string's own quotes; npos when
+// there is none or when it ends the text. Only whole strings are compared, so text inside a
+// string, such as the value "\"sv_map", never poses as a key. Which strings are keys is not
+// judged (a value equal to the key still counts, and keys of nested objects too), as the page
+// and the service replies rely on.
 std::size_t afterKey(std::string_view text, std::string_view key) {
-    std::string pattern;
-    pattern.reserve(key.size() + 2);
-    pattern += '"';
-    pattern += key;
-    pattern += '"';
-    std::size_t hit = text.find(pattern);
-    if (hit == npos) return npos;
-    std::size_t end = hit + pattern.size();
-    return end >= text.size() ? npos : end;
+    for (std::size_t open = text.find('"'); open != npos; open = text.find('"', open + 1)) {
+        std::size_t close = closingQuote(text, open + 1);
+        if (close == npos) return npos;
+        if (text.substr(open + 1, close - open - 1) == key) {
+            return close + 1 >= text.size() ? npos : close + 1;
+        }
+        open = close;
+    }
+    return npos;
 }
 
 // Position just after the first colon following the key; npos when not found.
@@ -67,7 +83,54 @@ char16_t hexUnit(std::string_view four) {
     return static_cast<char16_t>(std::strtol(buffer, nullptr, 16));
 }
 
+// The character a one-letter escape stands for; any other letter stands for itself.
+char escapedCharacter(char letter) {
+    switch (letter) {
+        case 'n':
+            return '\n';
+        case 't':
+            return '\t';
+        case 'r':
+            return '\r';
+        case 'b':
+            return '\b';
+        case 'f':
+            return '\f';
+        default:
+            return letter;
+    }
+}
+
+// Decodes a string body from `i` (just after its opening quote) up to the next unescaped
+// quote or the end of the text, with JSON's escapes; returns where it stopped. A backslash
+// that ends the text is kept.
+std::size_t readStringBody(std::string_view text, std::size_t i, std::string& out) {
+    Utf16Joiner joiner;
+    for (; i < text.size() && text[i] != '"'; ++i) {
+        char c = text[i];
+        if (c != '\\' || i + 1 >= text.size()) {
+            joiner.flush(out);
+            out += c;
+            continue;
+        }
+        char escaped = text[++i];
+        if (escaped == 'u' && i + 4 < text.size()) {
+            joiner.unit(out, hexUnit(text.substr(i + 1, 4)));
+            i += 4;
+            continue;
+        }
+        joiner.flush(out);
+        out += escapedCharacter(escaped);
+    }
+    joiner.flush(out);
+    return i;
+}
+
 }  // namespace
+
+bool jsonHasKey(std::string_view text, std::string_view key) {
+    return afterKey(text, key) != npos;
+}
 
 std::string jsonString(std::string_view text, std::string_view key) {
     std::size_t pos = afterColon(text, key);
@@ -75,12 +138,7 @@ std::string jsonString(std::string_view text, std::string_view key) {
     std::size_t quote = text.find('"', pos);
     if (quote == npos) return {};
     std::string value;
-    for (std::size_t i = quote + 1; i < text.size(); ++i) {
-        char c = text[i];
-        if (c == '"') break;
-        if (c == '\\' && i + 1 < text.size()) c = text[++i];
-        value += c;
-    }
+    readStringBody(text, quote + 1, value);
     return value;
 }
 
@@ -114,24 +172,7 @@ std::vector<std::string> jsonStringArray(std::string_view text, std::string_view
         if (text[i] == ']') break;
         if (text[i] != '"') continue;
         std::string item;
-        Utf16Joiner joiner;
-        for (++i; i < text.size() && text[i] != '"'; ++i) {
-            char c = text[i];
-            if (c != '\\' || i + 1 >= text.size()) {
-                joiner.flush(item);
-                item += c;
-                continue;
-            }
-            char escaped = text[++i];
-            if (escaped == 'u' && i + 4 < text.size()) {
-                joiner.unit(item, hexUnit(text.substr(i + 1, 4)));
-                i += 4;
-                continue;
-            }
-            joiner.flush(item);
-            item += escaped == 'n' ? '\n' : escaped == 't' ? '\t' : escaped == 'r' ? '\r' : escaped;
-        }
-        joiner.flush(item);
+        i = readStringBody(text, i + 1, item);
         items.push_back(fromUtf8(item));
     }
     return items;

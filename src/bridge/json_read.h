@@ -4,12 +4,15 @@
 #include <vector>
 
 // Field readers for inbound messages and service replies. They are not a JSON parser: each
-// finds the first `"key"` anywhere in the text (nesting and string boundaries are not
-// considered) and reads the value after it. The page and the build service are written
-// against exactly these rules.
+// finds the first string that equals `key` (keys of nested objects and values count alike)
+// and reads the value after it; text inside a string is never taken for a key. Strings are
+// decoded with JSON's escapes (\n, \t, \r, \b, \f, \/, \uXXXX with surrogate pairs; a lone
+// surrogate becomes U+FFFD). The page and the build service are written against these rules.
 
-// The first quoted text after the colon that follows the key. A backslash takes the next
-// character literally (no escape translation). Empty when not found.
+// Whether a string equal to the key stands in the text.
+bool jsonHasKey(std::string_view text, std::string_view key);
+
+// The first quoted text after the colon that follows the key, decoded. Empty when not found.
 std::string jsonString(std::string_view text, std::string_view key);
 
 // True only when the colon is followed directly by the four letters `true`.
@@ -19,6 +22,5 @@ bool jsonBool(std::string_view text, std::string_view key);
 // there is none.
 double jsonNumber(std::string_view text, std::string_view key, double fallback);
 
-// The strings between the first `[` after the key and the first `]`, with \n, \t, \r and
-// \uXXXX decoded (a surrogate pair becomes one character, a lone surrogate U+FFFD).
+// The strings between the first `[` after the key and the first `]` outside them, decoded.
 std::vector<std::string> jsonStringArray(std::string_view text, std::string_view key);

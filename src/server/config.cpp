@@ -131,7 +131,8 @@ void saveCfg(App& app, const std::string& message) {
     ServerConfig config = readServerConfig(app.serverRoot);
     std::vector<std::pair<std::string_view, std::string>> edits;
     for (std::string_view key : configKeys) {
-        if (message.find("\"" + std::string(key) + "\"") == std::string::npos) continue;
+        // Only a real key counts: a value that quotes a key's name must not empty that setting.
+        if (!jsonHasKey(message, key)) continue;
         std::string value = jsonString(message, key);
         // A raw line break would split the line and smuggle in settings of its own.
         if (hasControlCharacter(value)) {

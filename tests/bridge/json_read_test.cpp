@@ -8,14 +8,57 @@
 
 using Strings = std::vector<std::string>;
 
-// The readers find the first `"key"` anywhere, so these cases pin down exactly which value
-// each one lands on; the page and the build service replies depend on it.
-TEST(JsonStringTest, TakesEscapedCharactersLiterally) {
+// The readers find the first string equal to the key, at any depth, so these cases pin down
+// exactly which value each one lands on; the page and the build service replies depend on it.
+TEST(JsonStringTest, QuotesAndBackslashesAreEscaped) {
     EXPECT_EQ(jsonString(R"({"cmd":"a","name":"x\"y"})", "name"), "x\"y");
-    EXPECT_EQ(jsonString(R"({"t":"a\nb"})", "t"), "anb");
-    EXPECT_EQ(jsonString(R"({"t":"a\\b\/c\u00e9"})", "t"), "a\\b/cu00e9");
     // A backslash that ends the text is kept.
     EXPECT_EQ(jsonString(R"({"t":"ab\)", "t"), "ab\\");
+}
+
+// Scripts escape what they send (Python's json.dumps escapes every non-ASCII letter), so a
+// reader that took `\n` for the letter n saved `a\u000ab` as au000ab and let a tab pass the
+// control-character checks as the letter t.
+TEST(JsonStringTest, DecodesEscapesAsJsonDefinesThem) {
+    const std::vector<std::pair<std::string, std::string>> cases = {
+        {R"(a\nb)", "a\nb"},
+        {R"(a\u000ab)", "a\nb"},
+        {R"(a\tb\rc\bd\fe)", "a\tb\rc\bd\fe"},
+        {R"(a\\b\/c\u00e9)", "a\\b/c\u00e9"},
+        {R"(\u65e5\u672C)", "日本"},
+        {R"(\ud83d\ude00!)", "😀!"},
+        {R"(\ud83dx\ude00)", "\uFFFDx\uFFFD"},
+        {R"(a\u0000b)", std::string("a\0b", 3)},
+    };
+    for (const auto& [escaped, decoded] : cases) {
+        SCOPED_TRACE(escaped);
+        EXPECT_EQ(jsonString(R"({"t":")" + escaped + R"("})", "t"), decoded);
+    }
+    EXPECT_EQ(jsonStringArray(R"({"f":["a\bb\fc"]})", "f"), (Strings{"a\bb\fc"}));
+}
+
+// A value that looks like a key once its own quotes are forgotten must never be taken for one.
+TEST(JsonKeyTest, NeverFoundInsideAStringValue) {
+    const std::string cfg =
+        R"({"cmd":"saveCfg","sv_hostname":"\"sv_map","sv_maxplayers":"8","sv_map":"Gateway"})";
+    EXPECT_EQ(jsonString(cfg, "sv_map"), "Gateway");
+    EXPECT_EQ(jsonString(cfg, "sv_hostname"), "\"sv_map");
+    EXPECT_FALSE(jsonHasKey(R"({"sv_hostname":"\"sv_map"})", "sv_map"));
+    EXPECT_FALSE(jsonBool(R"({"t":"\"enabled\":true"})", "enabled"));
+    EXPECT_DOUBLE_EQ(jsonNumber(R"({"t":"x\"n\":5","n":7})", "n", 0), 7);
+    EXPECT_EQ(jsonStringArray(R"({"t":"\"f\":[\"evil\"]","f":["good"]})", "f"), (Strings{"good"}));
+    // Nor is the text between two strings, and an escaped backslash does close a string.
+    EXPECT_FALSE(jsonHasKey(R"({"a":"x","y":1})", ","));
+    EXPECT_EQ(jsonString(R"({"a":"x\\","name":"n"})", "name"), "n");
+}
+
+TEST(JsonKeyTest, KeysOfNestedObjectsStillCount) {
+    EXPECT_EQ(jsonString(R"({"job":{"state":"done"}})", "state"), "done");
+    EXPECT_EQ(jsonString(R"({"jobs":[{"id":"a1"},{"id":"b2"}]})", "id"), "a1");
+    EXPECT_TRUE(jsonBool(R"({"a":[1,{"b":{"ok":true}}]})", "ok"));
+    EXPECT_TRUE(jsonHasKey(R"({"x" "y", "z":1})", "x"));
+    // Unbalanced text is still searched.
+    EXPECT_EQ(jsonString(R"(]]}"name":"n")", "name"), "n");
 }
 
 TEST(JsonStringTest, FollowsTheFirstMatchAndTheNextQuote) {

@@ -153,6 +153,32 @@ TEST_F(ConfigTest, ValuesWithLineBreaksOrControlCharactersAreRefused) {
     EXPECT_EQ(notices(t.take())[0], std::make_pair(false, kSaved));
 }
 
+// Found by a fuzzer posing as the page: a value that begins with an escaped quote and a key's
+// name was taken for that key, so sv_map got sv_maxplayers' value.
+TEST_F(ConfigTest, AKeysNameInsideAValueIsNotThatKey) {
+    t.send(R"({"cmd":"saveCfg","sv_hostname":"\"sv_map","sv_maxplayers":"8","sv_map":"Gateway"})");
+    EXPECT_EQ(readText(cfg()), "sv_hostname \"sv_map\r\nsv_maxplayers 8\r\nsv_map Gateway\r\n");
+    writeText(cfg(), "sv_map Old\n");
+    t.send(R"({"cmd":"saveCfg","sv_hostname":"\"sv_map"})");
+    EXPECT_EQ(readText(cfg()), "sv_map Old\r\nsv_hostname \"sv_map\r\n");
+}
+
+// Scripts escape control characters the JSON way; decoded, they meet the same check as raw
+// ones, and an escaped tab is a tab, not the letter t.
+TEST_F(ConfigTest, EscapedControlCharactersAreDecodedBeforeTheCheck) {
+    writeText(cfg(), "sv_port 1\n");
+    for (std::string bad : {R"(a\u000aload evil)", R"(a\nb)", R"(a\rb)", R"(a\u0000b)"}) {
+        SCOPED_TRACE(bad);
+        t.send(R"({"cmd":"saveCfg","sv_hostname":")" + bad + "\"}");
+        EXPECT_EQ(notices(t.take()),
+                  (std::vector<std::pair<bool, std::string>>{
+                      {true, "Settings cannot hold line breaks or control characters."}}));
+        EXPECT_EQ(readText(cfg()), "sv_port 1\n");
+    }
+    t.send(R"({"cmd":"saveCfg","sv_hostname":"a\tb \u00fc"})");
+    EXPECT_EQ(readText(cfg()), "sv_port 1\r\nsv_hostname a\tb \u00fc\r\n");
+}
+
 TEST_F(ConfigTest, WriteFailureIsReportedAndFollowedByState) {
     // A folder in the file's place cannot be replaced by a file.
     fs::create_directory(cfg());

@@ -76,6 +76,17 @@ TEST_F(ResourcesTest, NameRuleCountsCharactersAndAcceptsLettersOfAnyScript) {
     EXPECT_FALSE(exists(in("resources/Skins/skins.lua")));  // only "skins" is special
 }
 
+// Python's json.dumps escapes every non-ASCII letter; the folder must still be named 日本.
+TEST_F(ResourcesTest, EscapedLettersNameTheFolderAsTheyRead) {
+    t.send(R"({"cmd":"newResource","name":"\u65e5\u672c"})");
+    EXPECT_TRUE(fs::is_regular_file(in("resources/日本/manifest.lua")));
+    EXPECT_FALSE(exists(in("resources/u65e5u672c")));
+    // A decoded control character meets the name rule like a raw one.
+    t.send(R"({"cmd":"newResource","name":"a\u0009b"})");
+    auto messages = t.take();
+    EXPECT_EQ(notices(messages).back(), std::make_pair(true, kBadName));
+}
+
 TEST_F(ResourcesTest, BadNamesAreRefusedBeforeAnythingIsWritten) {
     for (const std::string& name :
          {""s, repeat("a", 41), repeat("é", 41), " "s, "a b"s, "a.b"s, "."s, ".."s, "a/b"s, "../x"s,
