@@ -27,6 +27,8 @@ TEST(PageShim, OffersTheWebViewFaceThePageUses) {
     EXPECT_NE(shim.find("fetch('/_host/command'"), std::string::npos);
     EXPECT_NE(shim.find("'Content-Type': 'application/json'"), std::string::npos);
     EXPECT_NE(shim.find("'reload'"), std::string::npos);
+    EXPECT_NE(shim.find("dialogRequest('/_host/dialog/list'"), std::string::npos);
+    EXPECT_NE(shim.find("dialogRequest('/_host/dialog/answer'"), std::string::npos);
     EXPECT_EQ(shim.find('@'), std::string::npos) << "a placeholder was left";
     // It ends up inside a <script> element.
     EXPECT_EQ(shim.find("</"), std::string::npos);

@@ -258,16 +258,20 @@ class EventReader {
 };
 
 // The browser host in this process over a private app data folder and server folder, with
-// its command loop on a thread of its own, as the main thread runs it in the tool.
+// its command loop on a thread of its own, as the main thread runs it in the tool. Dialogs
+// are answered by `dialogAnswers`, or with `pageDialogs` by the page, as in the tool
+// without --dialogs.
 class HostUnderTest {
   public:
     explicit HostUnderTest(std::span<const Command> commands,
-                           std::vector<std::string> dialogAnswers = {}, bool withRoot = true)
+                           std::vector<std::string> dialogAnswers = {}, bool withRoot = true,
+                           bool pageDialogs = false)
         : xdg_("XDG_DATA_HOME", home.path() + "/data"), dialogs(std::move(dialogAnswers)) {
         std::filesystem::create_directories(root());
         std::filesystem::create_directories(assets());
         host = std::make_unique<ServeHost>(0);
-        app = std::make_unique<App>(outbox, dialogs, host->window(), commands);
+        platform::Dialogs& chosen = pageDialogs ? host->dialogs() : dialogs;
+        app = std::make_unique<App>(outbox, chosen, host->window(), commands);
         if (withRoot) app->serverRoot = root();
         if (!host->start(*app)) throw std::runtime_error("the host did not start");
         runner = std::thread([this] {

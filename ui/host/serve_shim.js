@@ -36,8 +36,8 @@
   });
   // The server folder changed: the page starts afresh and asks for everything again.
   events.addEventListener('reload', function () { window.location.reload(); });
-  function send(text, path) {
-    return fetch(path || '@COMMAND@', {
+  function send(text) {
+    return fetch('@COMMAND@', {
       method: 'POST',
       headers: { 'Content-Type': 'application/json' },
       body: text,
@@ -49,7 +49,13 @@
   // reject: with the answer's JSON, or with { gone: true } when the host refuses (the dialog
   // has ended) or cannot be reached.
   function dialogRequest(path, body) {
-    return send(JSON.stringify(body), path).then(function (response) {
+    return fetch(path, {
+      method: 'POST',
+      headers: { 'Content-Type': 'application/json' },
+      body: JSON.stringify(body),
+      credentials: 'same-origin',
+      cache: 'no-store'
+    }).then(function (response) {
       if (response.status === 403) return { gone: true };
       return response.json().then(function (json) {
         json.status = response.status;
