@@ -16,8 +16,11 @@ Result<std::string> readWholeFile(const std::string& path);
 Result<> writeWholeFile(const std::string& path, const std::string& bytes);
 
 // Writes the bytes to a fresh temporary file beside `path`, flushes it and renames it over
-// `path`, so readers see the old or the new content, never a part. Keeps the permission bits
-// of an existing target. On failure the target is untouched and the temporary file removed.
+// `path`, so readers see the old or the new content, never a part. The temporary has the
+// permission bits of an existing target from its creation on. A `path` that is a symbolic
+// link is replaced at the file the link names, and the link stays. Temporaries of the same
+// file left by an earlier save that died are removed. On failure the target is untouched and
+// the temporary file removed.
 Result<> replaceWholeFile(const std::string& path, const std::string& bytes);
 
 // rename(2): moves `from` over `to`, replacing it, in one step on the same file system.

@@ -8,9 +8,11 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
 #include <filesystem>
 #include <initializer_list>
 #include <string>
+#include <thread>
 #include <utility>
 #include <vector>
 
@@ -85,6 +87,81 @@ TEST(ReplaceFileBytesTest, KeepsThePermissionsOfTheOldFile) {
         ASSERT_TRUE(replaceFileBytes(path, "new"));
         EXPECT_EQ(permissionBits(path), mode);
     }
+}
+
+// Another user read a server.cfg being saved 2,040 times in one test: its temporary was 0644
+// until all of it, RCON password included, had been written.
+TEST(ReplaceFileBytesTest, TheTemporaryHasTheFinalPermissionsFromItsCreation) {
+    TempDir dir;
+    const std::string path = dir / "server.cfg";
+    writeText(path, "old");
+    ASSERT_EQ(::chmod(path.c_str(), 0600), 0);
+    const std::string big(16 << 20, 'p');
+    std::atomic<bool> saving = true;
+    std::atomic<int> seen = 0, wrong = 0;
+    std::thread watcher([&] {
+        while (saving) {
+            for (const auto& entry : fs::directory_iterator(dir.path())) {
+                struct stat st {};
+                if (!entry.path().filename().string().ends_with(".tmp")) continue;
+                if (::stat(entry.path().c_str(), &st) != 0) continue;
+                ++seen;
+                if ((st.st_mode & 07777) != 0600) ++wrong;
+            }
+        }
+    });
+    for (int round = 0; round < 50 && seen == 0; ++round)
+        ASSERT_TRUE(replaceFileBytes(path, big));
+    saving = false;
+    watcher.join();
+    ASSERT_GT(seen, 0) << "the temporary was never caught; the test proves nothing";
+    EXPECT_EQ(wrong, 0);
+    EXPECT_EQ(permissionBits(path), 0600u);
+}
+
+// A server.cfg kept elsewhere and linked into the server folder stays linked after a save.
+TEST(ReplaceFileBytesTest, ALinkIsReplacedAtItsTargetAndStays) {
+    TempDir dir;
+    writeText(dir / "real/server.cfg", "old");
+    ASSERT_EQ(::chmod((dir / "real/server.cfg").c_str(), 0640), 0);
+    fs::create_directory(dir / "root");
+    fs::create_symlink("../real/server.cfg", dir / "root/server.cfg");      // relative
+    fs::create_symlink(dir / "root/server.cfg", dir / "root/chained.cfg");  // to a link
+    fs::create_symlink(dir / "real/new.cfg", dir / "root/dangling.cfg");
+    struct Case {
+        std::string link, target, bytes;
+    };
+    for (const Case& c : {Case{"root/server.cfg", "real/server.cfg", "new"},
+                          Case{"root/chained.cfg", "real/server.cfg", "newer"},
+                          Case{"root/dangling.cfg", "real/new.cfg", "made"}}) {
+        SCOPED_TRACE(c.link);
+        ASSERT_TRUE(replaceFileBytes(dir / c.link, c.bytes));
+        EXPECT_TRUE(fs::is_symlink(dir / c.link));
+        EXPECT_EQ(readText(dir / c.target), c.bytes);
+    }
+    EXPECT_EQ(permissionBits(dir / "real/server.cfg"), 0640u);
+    EXPECT_EQ(everything(dir / "real"), (Names{"new.cfg", "server.cfg"}));
+    fs::create_symlink("loop.cfg", dir / "root/loop.cfg");
+    EXPECT_FALSE(replaceFileBytes(dir / "root/loop.cfg", "x"));
+    EXPECT_TRUE(fs::is_symlink(dir / "root/loop.cfg"));
+}
+
+// A save killed before its rename leaves a copy of the file in its temporary; the next save
+// of that file clears it, and nothing that is not ours.
+TEST(ReplaceFileBytesTest, LeftoverTemporariesOfTheSameFileAreRemoved) {
+    TempDir dir;
+    const Names kept = {".other.cfg.0123456789ab.tmp", ".server.cfg.0123456789ab",
+                        ".server.cfg.0123456789AB.tmp", ".server.cfg.mine.tmp",
+                        ".server.cfg.0123456789abc.tmp"};
+    for (const std::string& name : kept)
+        writeText(dir / name, "keep");
+    writeText(dir / ".server.cfg.0123456789ab.tmp", "sv_rconpassword secret");
+    writeText(dir / ".server.cfg.fedcba987654.tmp", "sv_rconpassword secret");
+    ASSERT_TRUE(replaceFileBytes(dir / "server.cfg", "new"));
+    Names expected = kept;
+    expected.push_back("server.cfg");
+    std::sort(expected.begin(), expected.end());
+    EXPECT_EQ(everything(dir.path()), expected);
 }
 
 TEST(ReplaceFileBytesTest, FailureOverAFolderLeavesItAsItWas) {

@@ -5,8 +5,14 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <climits>
 #include <cstdio>
+#include <mutex>
+#include <set>
+#include <string_view>
+#include <utility>
 
 #include "platform/random.h"
 
@@ -34,8 +40,17 @@ Result<> writeAll(int fd, const std::string& bytes) {
     return {};
 }
 
+constexpr std::size_t kNoiseDigits = 12;
+
+// Splits a path into its folder (with the trailing slash, or empty) and its last name.
+std::pair<std::string, std::string> folderAndName(const std::string& path) {
+    size_t slash = path.rfind('/');
+    if (slash == std::string::npos) return {std::string(), path};
+    return {path.substr(0, slash + 1), path.substr(slash + 1)};
+}
+
 std::string temporaryNameBeside(const std::string& path) {
-    unsigned char noise[6];
+    unsigned char noise[kNoiseDigits / 2];
     randomBytes(noise, sizeof noise);
     static const char hex[] = "0123456789abcdef";
     std::string suffix = ".";
@@ -43,11 +58,89 @@ std::string temporaryNameBeside(const std::string& path) {
         suffix += hex[b >> 4];
         suffix += hex[b & 15];
     }
-    size_t slash = path.rfind('/');
-    std::string folder = slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
-    std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
+    auto [folder, name] = folderAndName(path);
     // Hidden, so a folder listing taken meanwhile does not show it as a resource or texture.
     return folder + "." + name + suffix + ".tmp";
+}
+
+// The temporaries this process is writing right now, so that a save of the same file on
+// another thread never takes one of them for a crash's leftover.
+std::mutex inFlightLock;
+std::set<std::string> inFlight;
+
+struct InFlight {
+    explicit InFlight(std::string path) : path_(std::move(path)) {
+        std::lock_guard lock(inFlightLock);
+        inFlight.insert(path_);
+    }
+    ~InFlight() {
+        std::lock_guard lock(inFlightLock);
+        inFlight.erase(path_);
+    }
+    InFlight(const InFlight&) = delete;
+    InFlight& operator=(const InFlight&) = delete;
+
+  private:
+    std::string path_;
+};
+
+// Whether a folder entry has the form of our temporaries for `name`: "." name "." twelve
+// lowercase hex digits ".tmp".
+bool isTemporaryOf(std::string_view entry, std::string_view name) {
+    const size_t prefix = 1 + name.size() + 1;
+    if (entry.size() != prefix + kNoiseDigits + 4 || entry.front() != '.') return false;
+    if (entry.substr(1, name.size()) != name || entry[prefix - 1] != '.') return false;
+    if (!entry.ends_with(".tmp")) return false;
+    return std::all_of(entry.begin() + prefix, entry.end() - 4,
+                       [](char c) { return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f'); });
+}
+
+// A save killed between creating its temporary and the rename leaves the temporary behind,
+// holding whatever the file held (an RCON password, say); the next save of the same file
+// clears them away.
+void removeStaleTemporaries(const std::string& path) {
+    auto [folder, name] = folderAndName(path);
+    for (const FolderEntry& entry : listFolder(folder.empty() ? "." : folder)) {
+        if (entry.isFolder || !isTemporaryOf(entry.name, name)) continue;
+        const std::string stale = folder + entry.name;
+        std::lock_guard lock(inFlightLock);
+        if (!inFlight.contains(stale)) ::unlink(stale.c_str());
+    }
+}
+
+// The file a save of `path` must replace: a symbolic link is followed to the file it names,
+// so the link itself stays and keeps pointing there. A path that is no link is itself.
+Result<std::string> followLinks(std::string path) {
+    constexpr int kMostHops = 40;  // as the kernel allows before ELOOP
+    for (int hop = 0; hop < kMostHops; ++hop) {
+        char target[PATH_MAX];
+        ssize_t n = ::readlink(path.c_str(), target, sizeof target);
+        if (n < 0) return path;
+        if (static_cast<size_t>(n) == sizeof target) return fail(ENAMETOOLONG, "read a link");
+        std::string next(target, static_cast<size_t>(n));
+        // A relative link is read from the link's own folder.
+        if (next.front() != '/') next = folderAndName(path).first + next;
+        path = std::move(next);
+    }
+    return fail(ELOOP, "follow links");
+}
+
+// Creates the temporary with the permissions the file will have, before any byte is written:
+// a locked-down server.cfg never sits readable to others while its content is written.
+Result<int> createTemporary(const std::string& temporary, const std::string& target) {
+    struct stat old {};
+    bool replacing = ::stat(target.c_str(), &old) == 0 && S_ISREG(old.st_mode);
+    mode_t mode = replacing ? (old.st_mode & 07777) : 0666;
+    int fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode);
+    if (fd < 0) return fail(errno, "create a temporary file");
+    // open() applied the umask; an owner who granted more on the old file keeps it.
+    if (replacing && ::fchmod(fd, mode) != 0) {
+        int error = errno;
+        ::close(fd);
+        ::unlink(temporary.c_str());
+        return fail(error, "keep the permissions");
+    }
+    return fd;
 }
 
 }  // namespace
@@ -86,20 +179,19 @@ Result<> writeWholeFile(const std::string& path, const std::string& bytes) {
 }
 
 Result<> replaceWholeFile(const std::string& path, const std::string& bytes) {
-    std::string temporary = temporaryNameBeside(path);
-    int fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-    if (fd < 0) return fail(errno, "create a temporary file");
-    Result<> done = writeAll(fd, bytes);
-    struct stat old {};
-    if (done && ::stat(path.c_str(), &old) == 0 && S_ISREG(old.st_mode)) {
-        // A server owner who locked down server.cfg keeps the same permissions after a save.
-        done = checked(::fchmod(fd, old.st_mode & 07777), "keep the permissions");
-    }
+    Result<std::string> target = followLinks(path);
+    if (!target) return std::unexpected(target.error());
+    removeStaleTemporaries(*target);
+    std::string temporary = temporaryNameBeside(*target);
+    InFlight writing(temporary);
+    Result<int> fd = createTemporary(temporary, *target);
+    if (!fd) return std::unexpected(fd.error());
+    Result<> done = writeAll(*fd, bytes);
     // Without the flush a crash right after the rename could leave an empty file behind.
-    if (done) done = checked(::fsync(fd), "flush");
-    Result<> closed = checked(::close(fd), "close");
+    if (done) done = checked(::fsync(*fd), "flush");
+    Result<> closed = checked(::close(*fd), "close");
     if (done) done = closed;
-    if (done) done = checked(::rename(temporary.c_str(), path.c_str()), "rename");
+    if (done) done = checked(::rename(temporary.c_str(), target->c_str()), "rename");
     if (!done) ::unlink(temporary.c_str());
     return done;
 }
