@@ -87,6 +87,8 @@ export function createPicker(doc, hostDialogs) {
     part('[data-pick="up"]').disabled = parentPath(open.folder) === null;
     part('.picker-status').textContent = countText(open.dialog.kind, open.entries.length, Number(listing.more) || 0);
     showError('');
+    // Which folder the rows belong to, for whoever waits for a listing to arrive.
+    open.root.dataset.listed = open.folder;
   }
 
   /** Lists `path` and shows it; resolves with the host's answer (null once superseded). */
