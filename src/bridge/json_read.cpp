@@ -163,10 +163,14 @@ double jsonNumber(std::string_view text, std::string_view key, double fallback) 
 }
 
 std::vector<std::string> jsonStringArray(std::string_view text, std::string_view key) {
-    std::vector<std::string> items;
     std::size_t pos = afterKey(text, key);
-    if (pos == npos) return items;
-    std::size_t open = text.find('[', pos);
+    if (pos == npos) return {};
+    return jsonArrayStrings(text.substr(pos));
+}
+
+std::vector<std::string> jsonArrayStrings(std::string_view text) {
+    std::vector<std::string> items;
+    std::size_t open = text.find('[');
     if (open == npos) return items;
     for (std::size_t i = open + 1; i < text.size(); ++i) {
         if (text[i] == ']') break;

@@ -24,3 +24,7 @@ double jsonNumber(std::string_view text, std::string_view key, double fallback);
 
 // The strings between the first `[` after the key and the first `]` outside them, decoded.
 std::vector<std::string> jsonStringArray(std::string_view text, std::string_view key);
+
+// The strings of the array at the first `[` of the text, walked as jsonStringArray walks a
+// key's array; for documents that are an array themselves, such as the stored species list.
+std::vector<std::string> jsonArrayStrings(std::string_view text);

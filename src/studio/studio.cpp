@@ -1,6 +1,8 @@
 #include "studio/studio.h"
 
+#include <algorithm>
 #include <functional>
+#include <vector>
 
 #include "bridge/app.h"
 #include "bridge/asset_helper.h"
@@ -56,6 +58,14 @@ void listSpecies(App& app) {
     sendStudio(app);
 }
 
+// Whether the game's species list, as last stored, names this species. Read on the worker,
+// so a list that an earlier queued studioSpecies stores is the one that counts.
+bool isListedSpecies(const std::string& folder, const std::string& name) {
+    const std::vector<std::string> listed =
+        jsonArrayStrings(fromUtf8(readFileBytes(folder + "/species.json")));
+    return std::find(listed.begin(), listed.end(), name) != listed.end();
+}
+
 void extractSpecies(App& app, const std::string& name) {
     const std::string helper = findAssetHelper(app.programFolder);
     if (helper.empty()) {
@@ -63,6 +73,9 @@ void extractSpecies(App& app, const std::string& name) {
         return;
     }
     const std::string folder = assetsFolder();
+    // The page offers only listed species; anything else is a script's guess, and the helper
+    // is never started for it.
+    if (!isListedSpecies(folder, name)) return;
     makeDirs(folder);
     sendNotice(app, "Extracting " + name + " from the game files...", false);
     const std::string output = platform::runCaptured({helper, "export", name, folder + "/" + name},
@@ -134,8 +147,9 @@ void studioSpecies(App& app, const std::string&) {
 
 void studioExtract(App& app, const std::string& message) {
     std::string name = jsonString(message, "species");
-    // The name becomes a folder and an argument: anything but a plain name is a broken page.
-    if (!isPlainName(name)) return;
+    // The name becomes a folder and an argument: anything but a plain name is a broken page,
+    // and a leading "-" would make the helper read the argument as one of its options.
+    if (!isPlainName(name) || name.front() == '-') return;
     runOnWorker(app, "studioExtract",
                 [&app, name = std::move(name)] { extractSpecies(app, name); });
 }

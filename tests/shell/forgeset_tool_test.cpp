@@ -511,10 +511,11 @@ TEST_F(ForgesetToolTest, StudioCommandsRunTheHelperBesideTheToolAndAnswerBeforeE
     fs::copy_file(FORGESET_TOOL_PATH, program);
     fs::create_symlink(FORGESET_FAKE_ASSETS_PATH, home / "program/tools/forgeset-assets");
 
-    // The input ends right after the extraction is asked for: the answers still come.
+    // The input ends right after the extraction of a listed species is asked for: the answers
+    // still come.
     RunResult result = run({"--stdio", "--root", root()},
                            cmd("studioRefresh") + "\n" + cmd("studioSpecies") + "\n" +
-                               R"({"cmd":"studioExtract","species":"Rex"})" + "\n");
+                               R"({"cmd":"studioExtract","species":"Triceratops"})" + "\n");
     EXPECT_EQ(result.exitCode, 0);
     auto messages = messagesOf(result.out);
     ASSERT_EQ(messages.size(), 5u) << result.out;
@@ -523,10 +524,10 @@ TEST_F(ForgesetToolTest, StudioCommandsRunTheHelperBesideTheToolAndAnswerBeforeE
     EXPECT_EQ(messages[0]["species"], json::array());
     EXPECT_EQ(messages[1]["type"], "studio");
     EXPECT_EQ(messages[1]["species"][0], "Tyrannosaurus");
-    expectNotice(messages[2], false, "Extracting Rex from the game files...");
-    expectNotice(messages[3], false, "Rex extracted.");
-    EXPECT_EQ(messages[4]["extracted"], json::array({"Rex"}));
-    EXPECT_TRUE(fs::exists(home / "xdg/VarraForgeset/assets/Rex/mesh.glb"));
+    expectNotice(messages[2], false, "Extracting Triceratops from the game files...");
+    expectNotice(messages[3], false, "Triceratops extracted.");
+    EXPECT_EQ(messages[4]["extracted"], json::array({"Triceratops"}));
+    EXPECT_TRUE(fs::exists(home / "xdg/VarraForgeset/assets/Triceratops/mesh.glb"));
 }
 
 TEST_F(ForgesetToolTest, WithoutAHelperTheStudioSaysSo) {

@@ -27,6 +27,11 @@ class StudioTest : public ::testing::Test {
 
     std::string assets() const { return t.appData() + "/assets"; }
 
+    // Stores the game's species list as studioSpecies would; only listed species extract.
+    void listed(const std::vector<std::string>& names) {
+        writeText(assets() + "/species.json", nlohmann::json(names).dump());
+    }
+
     // Runs a command and waits until the studio worker has answered it.
     std::vector<nlohmann::json> run(const std::string& message) {
         t.send(message);
@@ -161,6 +166,7 @@ TEST_F(StudioTest, MissingHelperIsReportedByBothCommands) {
 }
 
 TEST_F(StudioTest, ExtractWritesTheSpeciesAndAnnouncesIt) {
+    listed({"Rex_2-b"});
     ScopedEnv log("FAKE_ASSETS_LOG", t.home / "helper.log");
     auto messages = run(R"({"cmd":"studioExtract","species":"Rex_2-b"})");
     ASSERT_EQ(types(messages), (std::vector<std::string>{"notice", "notice", "studio"}));
@@ -177,6 +183,7 @@ TEST_F(StudioTest, ExtractWritesTheSpeciesAndAnnouncesIt) {
 }
 
 TEST_F(StudioTest, ExtractJudgesOnlyTheWordDone) {
+    listed({"A", "B"});
     {
         ScopedEnv mode("FAKE_ASSETS_EXPORT", "inword");  // "abandoned" holds "done"
         EXPECT_EQ(notices(run(R"({"cmd":"studioExtract","species":"A"})")).back(),
@@ -191,6 +198,7 @@ TEST_F(StudioTest, ExtractJudgesOnlyTheWordDone) {
 }
 
 TEST_F(StudioTest, FailedExtractShowsTheHelpersWordsReadably) {
+    listed({"Rex"});
     ScopedEnv mode("FAKE_ASSETS_EXPORT", "fail");
     auto messages = run(R"({"cmd":"studioExtract","species":"Rex"})");
     auto text = notices(messages).back().second;
@@ -202,6 +210,7 @@ TEST_F(StudioTest, FailedExtractShowsTheHelpersWordsReadably) {
 }
 
 TEST_F(StudioTest, FloodedFailureOutputIsCutTo200BytesOfValidText) {
+    listed({"Rex"});
     ScopedEnv mode("FAKE_ASSETS_EXPORT", "flood");
     auto messages = run(R"({"cmd":"studioExtract","species":"Rex"})");
     ASSERT_EQ(messages.size(), 2u);
@@ -226,7 +235,36 @@ TEST_F(StudioTest, BadSpeciesNamesAreIgnoredSilently) {
     EXPECT_FALSE(exists(t.home / "helper.log"));
 }
 
+// A script could ask for any plain name and have the helper search the game files for it; only
+// species of the stored list are extracted, and the list is the one at the time of the turn.
+TEST_F(StudioTest, OnlyListedSpeciesAreExtracted) {
+    ScopedEnv log("FAKE_ASSETS_LOG", t.home / "helper.log");
+    EXPECT_TRUE(run(R"({"cmd":"studioExtract","species":"Rex"})").empty());
+    listed({"Raptor"});
+    EXPECT_TRUE(run(R"({"cmd":"studioExtract","species":"Rex"})").empty());
+    EXPECT_TRUE(run(R"({"cmd":"studioExtract","species":"raptor"})").empty());
+    EXPECT_FALSE(exists(t.home / "helper.log"));
+    // Names the list escapes are compared as they read.
+    writeText(assets() + "/species.json", R"(["Pteranod\u00f3n"])");
+    EXPECT_EQ(notices(run(R"({"cmd":"studioExtract","species":"Pteranodón"})")).back(),
+              Notice(false, "Pteranodón extracted."));
+}
+
+// "-h" or "--out=..." as a species would be read by the helper as an option, even from a
+// hand-edited list.
+TEST_F(StudioTest, ANameThatBeginsWithADashNeverReachesTheHelper) {
+    ScopedEnv log("FAKE_ASSETS_LOG", t.home / "helper.log");
+    listed({"-h", "--version", "-", "-Rex"});
+    for (const char* name : {"-h", "--version", "-", "-Rex"}) {
+        SCOPED_TRACE(name);
+        EXPECT_TRUE(
+            run(std::string(R"({"cmd":"studioExtract","species":")") + name + "\"}").empty());
+    }
+    EXPECT_FALSE(exists(t.home / "helper.log"));
+}
+
 TEST_F(StudioTest, HungHelperEndsAtItsLimitWhileOtherCommandsAreAnswered) {
+    listed({"Rex"});
     ScopedEnv mode("FAKE_ASSETS_EXPORT", "hang");
     t.app.timeLimits.exportSpecies = 1500;
     t.app.serverRoot = t.root();
@@ -247,10 +285,11 @@ TEST_F(StudioTest, HungHelperEndsAtItsLimitWhileOtherCommandsAreAnswered) {
 }
 
 TEST_F(StudioTest, CommandsRunInTheOrderReceived) {
+    listed({"Tyrannosaurus"});
     ScopedEnv delay("FAKE_ASSETS_DELAY_MS", "200");
-    t.send(R"({"cmd":"studioExtract","species":"First"})");
+    t.send(R"({"cmd":"studioExtract","species":"Tyrannosaurus"})");
     t.send(R"({"cmd":"studioSpecies"})");
-    t.send(R"({"cmd":"studioExtract","species":"Second"})");
+    t.send(R"({"cmd":"studioExtract","species":"Triceratops"})");
     t.send(R"({"cmd":"studioRefresh"})");
     t.app.studioJobs.waitIdle();
     auto messages = t.take();
@@ -258,8 +297,8 @@ TEST_F(StudioTest, CommandsRunInTheOrderReceived) {
     for (auto& m : messages) {
         sequence.push_back(m["type"] == "notice" ? std::string(m["text"]) : std::string(m["type"]));
     }
-    EXPECT_EQ(sequence, (std::vector<std::string>{"Extracting First from the game files...",
-                                                  "First extracted.", "studio", "studio",
-                                                  "Extracting Second from the game files...",
-                                                  "Second extracted.", "studio", "studio"}));
+    EXPECT_EQ(sequence, (std::vector<std::string>{"Extracting Tyrannosaurus from the game files...",
+                                                  "Tyrannosaurus extracted.", "studio", "studio",
+                                                  "Extracting Triceratops from the game files...",
+                                                  "Triceratops extracted.", "studio", "studio"}));
 }
