@@ -237,5 +237,5 @@ export function createPicker(doc, hostDialogs) {
     if (open && msg && msg.id === open.dialog.id) close();
   }
 
-  return { show, end, isOpen: () => open !== null };
+  return { show, end };
 }
