@@ -159,7 +159,7 @@ bool endsWithIgnoringAsciiCase(std::string_view text, std::string_view ending) {
 }
 
 bool isPlainName(std::string_view name) {
-    if (name.empty()) return false;
+    if (name.empty() || isReservedDeviceName(name)) return false;
     std::size_t count = 0;
     for (std::size_t i = 0; i < name.size();) {
         if (++count > 40) return false;
@@ -176,4 +176,17 @@ bool hasControlCharacter(std::string_view text) {
         if ((c < 0x20 && c != '\t') || c == 0x7F) return true;
     }
     return false;
+}
+
+bool isReservedDeviceName(std::string_view name) {
+    // Windows looks at the part before the first dot, and drops blanks at its end.
+    std::string_view base = name.substr(0, name.find('.'));
+    while (!base.empty() && base.back() == ' ')
+        base.remove_suffix(1);
+    for (std::string_view device : {"con", "prn", "aux", "nul"}) {
+        if (equalsIgnoringAsciiCase(base, device)) return true;
+    }
+    if (base.size() != 4 || base[3] < '1' || base[3] > '9') return false;
+    return equalsIgnoringAsciiCase(base.substr(0, 3), "com") ||
+           equalsIgnoringAsciiCase(base.substr(0, 3), "lpt");
 }

@@ -46,8 +46,14 @@ bool equalsIgnoringAsciiCase(std::string_view a, std::string_view b);
 bool endsWithIgnoringAsciiCase(std::string_view text, std::string_view ending);
 
 // The name rule shared by resources and textures: 1 to 40 characters, each a letter or digit
-// of any script, "_" or "-".
+// of any script, "_" or "-", and not a device name of Windows (isReservedDeviceName).
 bool isPlainName(std::string_view name);
+
+// True for the names Windows keeps for devices, which can never be a file or folder there:
+// CON, PRN, AUX, NUL, COM1 to COM9 and LPT1 to LPT9, in any letter case, alone or before an
+// extension ("nul.png"). Server folders move between systems, so every name that becomes a
+// file or folder is refused with them, on Linux too.
+bool isReservedDeviceName(std::string_view name);
 
 // True when the text holds a control character other than tab (C0 or DEL). Such characters
 // never belong in a name or a setting and could split a line of a file.

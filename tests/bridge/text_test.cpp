@@ -115,6 +115,27 @@ TEST(IsPlainNameTest, LettersAndDigitsOfAnyScriptUnderscoreAndDash) {
     }
 }
 
+// A server folder that moves to the Windows build must not hold a folder or file that Windows
+// cannot open: a resource named con, a texture named COM1.
+TEST(IsPlainNameTest, DeviceNamesOfWindowsAreRefusedInAnyCase) {
+    for (const char* name : {"CON", "con", "Con", "PRN", "aux", "NUL", "nUl", "COM1", "com5",
+                             "COM9", "LPT1", "lpt9"}) {
+        SCOPED_TRACE(name);
+        EXPECT_TRUE(isReservedDeviceName(name));
+        EXPECT_FALSE(isPlainName(name));
+    }
+    for (const char* name : {"nul.png", "CON.tar.gz", "aux.", "com1.json", "con .txt"}) {
+        EXPECT_TRUE(isReservedDeviceName(name)) << name;
+    }
+    for (const char* name : {"COM0", "LPT0", "COM10", "COM", "LPT", "CONSOLE", "NULL", "nul_",
+                             "aux-1", "xcon", "comA", "Con2", "icon.png", ""}) {
+        SCOPED_TRACE(name);
+        EXPECT_FALSE(isReservedDeviceName(name));
+    }
+    EXPECT_TRUE(isPlainName("COM10"));
+    EXPECT_TRUE(isPlainName("console"));
+}
+
 TEST(IsPlainNameTest, LimitIsFortyCharactersNotBytes) {
     std::string forty;
     for (int i = 0; i < 40; ++i)

@@ -100,6 +100,22 @@ TEST_F(ResourcesTest, BadNamesAreRefusedBeforeAnythingIsWritten) {
     EXPECT_TRUE(fs::is_empty(t.root()));
 }
 
+// Windows can open no folder named con or a texture named COM1.png; the folder moves there.
+TEST_F(ResourcesTest, DeviceNamesOfWindowsAreRefusedWithTheNameNotice) {
+    for (const std::string& name : {"con"s, "AUX"s, "Nul"s, "COM1"s, "lpt9"s}) {
+        SCOPED_TRACE(name);
+        create(name);
+        EXPECT_EQ(notices(t.take()), (std::vector<std::pair<bool, std::string>>{{true, kBadName}}));
+        t.send(nlohmann::ordered_json{{"cmd", "studioSaveTexture"},
+                                      {"name", name},
+                                      {"png", base64Encode(std::string(120, 'p'))}}
+                   .dump());
+        EXPECT_EQ(notices(t.take()), (std::vector<std::pair<bool, std::string>>{
+                                         {true, "Texture name: letters, digits, _ and -."}}));
+    }
+    EXPECT_TRUE(fs::is_empty(t.root()));
+}
+
 TEST_F(ResourcesTest, ExistingFolderIsRefusedAndKnownLoadLineIsNotDoubled) {
     fs::create_directories(in("resources/arena"));
     create("arena");

@@ -243,6 +243,9 @@ TEST_F(StudioTest, OnlyListedSpeciesAreExtracted) {
     listed({"Raptor"});
     EXPECT_TRUE(run(R"({"cmd":"studioExtract","species":"Rex"})").empty());
     EXPECT_TRUE(run(R"({"cmd":"studioExtract","species":"raptor"})").empty());
+    // Nor a device name of Windows, which can be no folder there, even when listed.
+    listed({"Raptor", "nul"});
+    EXPECT_TRUE(run(R"({"cmd":"studioExtract","species":"nul"})").empty());
     EXPECT_FALSE(exists(t.home / "helper.log"));
     // Names the list escapes are compared as they read.
     writeText(assets() + "/species.json", R"(["Pteranod\u00f3n"])");
