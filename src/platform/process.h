@@ -1,6 +1,8 @@
 #pragma once
 #include <cstdint>
+#include <functional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace platform {
@@ -12,6 +14,12 @@ namespace platform {
 // in its process group are killed and what was read so far is returned. A program that
 // cannot be started gives empty output, like one that printed nothing.
 std::string runCaptured(const std::vector<std::string>& argv, std::uint32_t timeoutMs);
+
+// As runCaptured, but each block read from the pipe (at most 4096 bytes) goes to `onOutput`
+// at once, on the calling thread, and nothing is kept. False when the time limit ended the
+// child; a program that cannot be started behaves as one that printed nothing.
+bool runStreaming(const std::vector<std::string>& argv, std::uint32_t timeoutMs,
+                  const std::function<void(std::string_view)>& onOutput);
 
 // The full path of a program found on PATH; empty when it is nowhere.
 std::string findProgram(const std::string& name);

@@ -11,6 +11,8 @@
 #include <cerrno>
 #include <chrono>
 #include <cstdlib>
+#include <functional>
+#include <string_view>
 #include <thread>
 
 namespace platform {
@@ -59,23 +61,23 @@ bool waitForExit(pid_t child, Clock::time_point deadline) {
     return false;
 }
 
-}  // namespace
-
-std::string runCaptured(const std::vector<std::string>& argv, std::uint32_t timeoutMs) {
-    if (argv.empty()) return {};
-    const auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
+// Starts the program with both output streams on one pipe whose read end comes back in
+// `readEnd`; -1 when no pipe or process could be made. A program that cannot be executed
+// still gives a child, which ends at once without output.
+pid_t startChild(const std::vector<std::string>& argv, int& readEnd) {
+    if (argv.empty()) return -1;
     std::vector<char*> args;
     for (const std::string& a : argv)
         args.push_back(const_cast<char*>(a.c_str()));
     args.push_back(nullptr);
 
     int pipeFds[2];
-    if (::pipe2(pipeFds, O_CLOEXEC) != 0) return {};
+    if (::pipe2(pipeFds, O_CLOEXEC) != 0) return -1;
     pid_t child = ::fork();
     if (child < 0) {
         ::close(pipeFds[0]);
         ::close(pipeFds[1]);
-        return {};
+        return -1;
     }
     if (child == 0) {
         // Its own process group: at the time limit the child and whatever it started end
@@ -92,32 +94,25 @@ std::string runCaptured(const std::vector<std::string>& argv, std::uint32_t time
     // Also set from this side, so the group exists before any kill below.
     ::setpgid(child, child);
     ::close(pipeFds[1]);
+    readEnd = pipeFds[0];
+    return child;
+}
 
-    // A larger pipe lets a chatty child write on while we copy; reads go straight into the
-    // result's free tail, so each byte is copied once.
-    ::fcntl(pipeFds[0], F_SETPIPE_SZ, 1 << 20);
-    std::string output;
-    std::size_t used = 0;
-    bool timedOut = false;
+// True when the pipe has something to read (or has ended); false once the deadline passed.
+bool waitReadable(int fd, Clock::time_point deadline) {
     for (;;) {
-        pollfd p{pipeFds[0], POLLIN, 0};
+        pollfd p{fd, POLLIN, 0};
         int ready = ::poll(&p, 1, millisecondsLeft(deadline));
         if (ready < 0 && errno == EINTR) continue;
-        if (ready == 0) {
-            timedOut = true;
-            break;
-        }
-        if (output.size() - used < 65536) output.resize(std::max<std::size_t>(used * 2, 1 << 16));
-        ssize_t n = ::read(pipeFds[0], output.data() + used, output.size() - used);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) break;
-        used += static_cast<std::size_t>(n);
+        if (ready == 0 && Clock::now() < deadline) continue;
+        return ready != 0;
     }
-    output.resize(used);
-    ::close(pipeFds[0]);
+}
 
-    // The output has ended; give the child the rest of the time to exit. A pidfd lets us
-    // sleep exactly until it does.
+// The output has ended, or the time ran out: gives the child the rest of the time to exit
+// (a pidfd lets us sleep exactly until it does), kills its group when the time is up, and
+// reaps it.
+void finishChild(pid_t child, bool timedOut, Clock::time_point deadline) {
     int status = 0;
     bool reaped = false;
     if (!timedOut) {
@@ -129,7 +124,60 @@ std::string runCaptured(const std::vector<std::string>& argv, std::uint32_t time
         while (::waitpid(child, &status, 0) < 0 && errno == EINTR) {
         }
     }
+}
+
+}  // namespace
+
+std::string runCaptured(const std::vector<std::string>& argv, std::uint32_t timeoutMs) {
+    const auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
+    int readEnd = -1;
+    const pid_t child = startChild(argv, readEnd);
+    if (child < 0) return {};
+
+    // A larger pipe lets a chatty child write on while we copy; reads go straight into the
+    // result's free tail, so each byte is copied once.
+    ::fcntl(readEnd, F_SETPIPE_SZ, 1 << 20);
+    std::string output;
+    std::size_t used = 0;
+    bool timedOut = false;
+    for (;;) {
+        if (!waitReadable(readEnd, deadline)) {
+            timedOut = true;
+            break;
+        }
+        if (output.size() - used < 65536) output.resize(std::max<std::size_t>(used * 2, 1 << 16));
+        ssize_t n = ::read(readEnd, output.data() + used, output.size() - used);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) break;
+        used += static_cast<std::size_t>(n);
+    }
+    output.resize(used);
+    ::close(readEnd);
+    finishChild(child, timedOut, deadline);
     return output;
+}
+
+bool runStreaming(const std::vector<std::string>& argv, std::uint32_t timeoutMs,
+                  const std::function<void(std::string_view)>& onOutput) {
+    const auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
+    int readEnd = -1;
+    const pid_t child = startChild(argv, readEnd);
+    if (child < 0) return true;
+    char block[4096];
+    bool timedOut = false;
+    for (;;) {
+        if (!waitReadable(readEnd, deadline)) {
+            timedOut = true;
+            break;
+        }
+        ssize_t n = ::read(readEnd, block, sizeof block);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) break;
+        onOutput(std::string_view(block, static_cast<std::size_t>(n)));
+    }
+    ::close(readEnd);
+    finishChild(child, timedOut, deadline);
+    return !timedOut;
 }
 
 std::string findProgram(const std::string& name) {
