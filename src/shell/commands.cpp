@@ -2,6 +2,7 @@
 
 #include "server/commands.h"
 #include "shell/page_commands.h"
+#include "species/commands.h"
 #include "studio/commands.h"
 
 namespace {
@@ -20,6 +21,13 @@ constexpr Command kTable[] = {
     {"newResource", command::newResource},
     {"saveSkins", command::saveSkins},
     {"saveAi", command::saveAi},
+    {"speciesRefresh", command::speciesRefresh},
+    {"saveSpecies", command::saveSpecies},
+    {"deleteSpecies", command::deleteSpecies},
+    {"importSpecies", command::importSpecies},
+    {"addSpeciesSounds", command::addSpeciesSounds},
+    {"buildSpecies", command::buildSpecies},
+    {"openSpecies", command::openSpecies},
     {"startRunner", command::startRunner},
     {"open", command::open},
     {"refresh", command::refresh},

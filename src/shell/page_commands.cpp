@@ -3,6 +3,7 @@
 #include "bridge/app.h"
 #include "server/root.h"
 #include "server/state.h"
+#include "species/species_message.h"
 #include "studio/studio.h"
 
 namespace command {
@@ -12,6 +13,7 @@ void init(App& app, const std::string&) {
     loadServerRoot(app);
     sendState(app);
     sendStudio(app);
+    sendSpeciesMessage(app);
 }
 
 void winMin(App& app, const std::string&) {

@@ -8,8 +8,8 @@ struct App;
 // the hosts whose windows they move.
 namespace command {
 
-// The page has loaded: the server root is read again, then the state and studio snapshots go
-// out, in that order.
+// The page has loaded: the server root is read again, then the state, studio and species
+// snapshots go out, in that order.
 void init(App& app, const std::string& message);
 
 void winMin(App& app, const std::string& message);

@@ -12,10 +12,13 @@ namespace {
 // of its behaviour; and a command missing from it would be ignored without a word.
 TEST(CommandTableTest, HoldsEveryCommandOnceInDispatchOrder) {
     const std::vector<std::string> expected = {
-        "init",       "studioSpecies", "studioExtract",  "studioSaveTexture", "studioRefresh",
-        "pickFolder", "saveCfg",       "toggleResource", "newResource",       "saveSkins",
-        "saveAi",     "startRunner",   "open",           "refresh",           "winMin",
-        "winMax",     "winClose",      "dragWindow",
+        "init",          "studioSpecies", "studioExtract", "studioSaveTexture",
+        "studioRefresh", "pickFolder",    "saveCfg",       "toggleResource",
+        "newResource",   "saveSkins",     "saveAi",        "speciesRefresh",
+        "saveSpecies",   "deleteSpecies", "importSpecies", "addSpeciesSounds",
+        "buildSpecies",  "openSpecies",   "startRunner",   "open",
+        "refresh",       "winMin",        "winMax",        "winClose",
+        "dragWindow",
     };
     std::vector<std::string> names;
     std::set<std::string> distinct;

@@ -538,8 +538,10 @@ TEST_F(ForgesetToolTest, WithoutAHelperTheStudioSaysSo) {
     RunResult result =
         run({"--stdio", "--root", root()}, cmd("init") + "\n" + cmd("studioSpecies") + "\n");
     auto messages = messagesOf(result.out);
-    ASSERT_EQ(messages.size(), 3u) << result.out;
+    ASSERT_EQ(messages.size(), 4u) << result.out;
     EXPECT_EQ(messages[1]["type"], "studio");
     EXPECT_EQ(messages[1]["helper"], false);
-    expectNotice(messages[2], true, "forgeset-assets.exe not found next to the tool.");
+    EXPECT_EQ(messages[2]["type"], "species");
+    EXPECT_EQ(messages[2]["helper"], false);
+    expectNotice(messages[3], true, "forgeset-assets.exe not found next to the tool.");
 }

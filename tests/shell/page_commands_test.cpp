@@ -7,10 +7,10 @@
 
 namespace {
 
-TEST(PageCommandsTest, InitSendsStateThenStudio) {
+TEST(PageCommandsTest, InitSendsStateThenStudioThenSpecies) {
     TestApp t;
     t.send(R"({"cmd":"init"})");
-    EXPECT_EQ(types(t.take()), (std::vector<std::string>{"state", "studio"}));
+    EXPECT_EQ(types(t.take()), (std::vector<std::string>{"state", "studio", "species"}));
 }
 
 TEST(PageCommandsTest, TitleBarCommandsReachTheWindowAndAnswerNothing) {

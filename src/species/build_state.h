@@ -1,0 +1,8 @@
+#pragma once
+#include <string>
+
+struct App;
+
+// Appends the species message's "build" object: the build service's address, the stored
+// sign-in and whether a sign-in is under way.
+void appendBuildState(std::string& out, const App& app);

@@ -1,0 +1,27 @@
+#pragma once
+#include <string>
+
+struct App;
+
+// The species workspaces' commands; the shell puts them into the command table. Each is
+// defined beside what it works on.
+namespace command {
+
+// species_message.cpp: a fresh species message.
+void speciesRefresh(App& app, const std::string& message);
+
+// editing.cpp: save a definition, put a workspace aside, show it in the file browser.
+void saveSpecies(App& app, const std::string& message);
+void deleteSpecies(App& app, const std::string& message);
+void openSpecies(App& app, const std::string& message);
+
+// import.cpp: models, animations and textures from a folder, on a worker thread.
+void importSpecies(App& app, const std::string& message);
+
+// sounds.cpp: sound files picked in a dialog.
+void addSpeciesSounds(App& app, const std::string& message);
+
+// local_build.cpp: the kit's build script on this machine, on a worker thread.
+void buildSpecies(App& app, const std::string& message);
+
+}  // namespace command

@@ -1,0 +1,90 @@
+#include <chrono>
+#include <cstdint>
+#include <filesystem>
+#include <system_error>
+
+#include "bridge/app.h"
+#include "bridge/base64.h"
+#include "bridge/files.h"
+#include "bridge/json_read.h"
+#include "bridge/messages.h"
+#include "platform/shell.h"
+#include "species/commands.h"
+#include "species/species_message.h"
+#include "species/workspace.h"
+
+namespace {
+
+// Milliseconds since the system started, the stamp of a removed workspace's folder name.
+std::uint64_t millisecondsSinceBoot() {
+    // steady_clock counts from boot on Linux, like the tick count of the Windows build.
+    auto since = std::chrono::steady_clock::now().time_since_epoch();
+    return static_cast<std::uint64_t>(
+        std::chrono::duration_cast<std::chrono::milliseconds>(since).count());
+}
+
+// rename(2) would replace an empty folder standing at the target; a removal must never
+// touch anything already there, so the target has to be free first.
+bool moveAside(const std::string& from, const std::string& to) {
+    namespace fs = std::filesystem;
+    std::error_code failed;
+    if (fs::exists(fs::symlink_status(to, failed))) return false;
+    fs::rename(from, to, failed);
+    return !failed;
+}
+
+}  // namespace
+
+namespace command {
+
+void saveSpecies(App& app, const std::string& message) {
+    if (app.serverRoot.empty()) return;
+    const std::string name = jsonString(message, "name");
+    if (!isSpeciesName(name)) {
+        sendNotice(app, kNameRuleNotice, true);
+        return;
+    }
+    const std::string bytes = base64Decode(jsonString(message, "data"));
+    if (bytes.empty()) {
+        sendNotice(app, "Nothing to save.", true);
+        return;
+    }
+    const std::string ws = workspaceFolder(app.serverRoot, name);
+    makeDirs(ws + "/source");
+    makeDirs(ws + "/build");
+    // A running server reads species.json at any moment: it must see the old or the new
+    // definition, never half of one. The temporary name is fixed so that a failed save
+    // leaves one stray file, not one per attempt.
+    const std::string temporary = ws + "/species.json.tmp";
+    if (!writeFileBytes(temporary, bytes) || !moveReplacing(temporary, ws + "/species.json")) {
+        sendNotice(app, "Could not write species.json.", true);
+        return;
+    }
+    sendNotice(app, "Saved. Values and attacks reach a running server within a few seconds.",
+               false);
+    sendSpeciesMessage(app);
+}
+
+void deleteSpecies(App& app, const std::string& message) {
+    if (app.serverRoot.empty()) return;
+    const std::string name = jsonString(message, "name");
+    if (!isSpeciesName(name)) return;
+    const std::string kept = "_deleted_" + name + "_" + std::to_string(millisecondsSinceBoot());
+    const std::string ws = workspaceFolder(app.serverRoot, name);
+    // Only a workspace folder is put aside; a stray file of that name is no species.
+    if (!folderExists(ws) || !moveAside(ws, speciesFolder(app.serverRoot) + "/" + kept)) {
+        sendNotice(app, "Could not remove the species folder.", true);
+        return;
+    }
+    sendNotice(app, "Removed. The folder was kept as " + kept + ".", false);
+    sendSpeciesMessage(app);
+}
+
+void openSpecies(App& app, const std::string& message) {
+    if (app.serverRoot.empty()) return;
+    const std::string name = jsonString(message, "name");
+    if (!isSpeciesName(name)) return;
+    platform::shellOpen(workspaceFolder(app.serverRoot, name));
+}
+
+}  // namespace command

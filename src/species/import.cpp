@@ -1,0 +1,81 @@
+#include <optional>
+#include <string>
+
+#include "bridge/app.h"
+#include "bridge/asset_helper.h"
+#include "bridge/dispatcher.h"
+#include "bridge/files.h"
+#include "bridge/json_read.h"
+#include "bridge/messages.h"
+#include "platform/process.h"
+#include "species/busy.h"
+#include "species/commands.h"
+#include "species/species_message.h"
+#include "species/tree_copy.h"
+#include "species/workspace.h"
+
+namespace {
+
+// What the import worker is handed: its own copies, since the dispatching thread may change
+// the server folder while it runs.
+struct ImportJob {
+    std::string root;
+    std::string name;
+    std::string chosen;
+    std::string helper;
+    std::uint32_t inspectLimitMs = 0;
+};
+
+// Copies, then lets the helper describe what was copied. An inspect.json from an earlier
+// import counts as success too, as the page can still show the model it describes.
+void importFiles(App& app, const ImportJob& job) {
+    sendNotice(app, "Copying model, animations and textures...", false);
+    const std::string source = workspaceFolder(job.root, job.name) + "/source";
+    makeDirs(source);
+    const std::size_t copied = copyImportTree(job.chosen, source);
+    if (copied == 0) {
+        sendNotice(app, "No FBX or texture files found in that folder.", true);
+        return;
+    }
+    sendNotice(app, "Reading " + std::to_string(copied) + " files...", false);
+    const std::string inspect = source + "/inspect.json";
+    platform::runCaptured({job.helper, "inspect-fbx", source, inspect}, job.inspectLimitMs);
+    if (fileExists(inspect)) {
+        sendNotice(app, "Import finished.", false);
+    } else {
+        sendNotice(app, "The files were copied, but reading them failed.", true);
+    }
+}
+
+}  // namespace
+
+namespace command {
+
+void importSpecies(App& app, const std::string& message) {
+    if (app.serverRoot.empty()) return;
+    ImportJob job{app.serverRoot, jsonString(message, "name"), {}, {}, app.timeLimits.inspectFbx};
+    if (!isSpeciesName(job.name)) return;
+    job.helper = findAssetHelper(app.programFolder);
+    if (job.helper.empty()) {
+        sendNotice(app, kHelperMissing, true);
+        return;
+    }
+    BusyClaim claim(app);
+    if (!claim) {
+        sendNotice(app, kBusyNotice, true);
+        return;
+    }
+    // A cancelled dialog frees the claim on the way out.
+    std::optional<std::string> chosen = app.dialogs.pickFolder("");
+    if (!chosen) return;
+    job.chosen = std::move(*chosen);
+    sendSpeciesMessage(app);
+    claim.handToWorker([&app, job = std::move(job)] {
+        // The flag is freed and the page told on every path, an unexpected failure included.
+        runReportingFailures(app, "importSpecies", [&] { importFiles(app, job); });
+        releaseBusy(app);
+        sendSpeciesMessage(app, job.root);
+    });
+}
+
+}  // namespace command

@@ -1,0 +1,108 @@
+#include <string>
+#include <vector>
+
+#include "bridge/app.h"
+#include "bridge/dispatcher.h"
+#include "bridge/json_read.h"
+#include "bridge/messages.h"
+#include "bridge/text.h"
+#include "platform/process.h"
+#include "species/build_output.h"
+#include "species/busy.h"
+#include "species/commands.h"
+#include "species/species_message.h"
+#include "species/workspace.h"
+
+namespace {
+
+// The Windows build runs powershell.exe; elsewhere PowerShell 7 is pwsh, which the owner has
+// to install. Without it every build would fail with an empty log, so say what is missing.
+constexpr const char* kPowerShellMissing =
+    "PowerShell 7 (pwsh) was not found on PATH. The local build runs the species kit's "
+    "PowerShell script: install PowerShell 7 (see https://aka.ms/install-powershell) and make "
+    "sure pwsh is on PATH.";
+
+// The build worker's own copies; the dispatching thread may change the server folder
+// meanwhile.
+struct BuildJob {
+    std::string root;
+    std::string name;
+    std::string kit;
+    std::string powershell;
+    std::uint32_t limitMs = 0;
+};
+
+enum class BuildEnd { succeeded, failed, timedOut };
+
+// Runs the script, posting each line of its output as it comes.
+BuildEnd runBuildScript(App& app, const BuildJob& job) {
+    // The same arguments as on Windows; the script path, root and name go as whole arguments,
+    // so nothing needs quoting.
+    const std::vector<std::string> argv = {
+        job.powershell, "-NoProfile", "-ExecutionPolicy",
+        "Bypass",       "-File",      job.kit + "/build-species.ps1",
+        "-ServerRoot",  job.root,     "-Species",
+        job.name};
+    BuildOutput output(
+        [&](std::string_view line) { sendSpeciesLog(app, job.name, fromUtf8(line)); });
+    const bool ended = platform::runStreaming(argv, job.limitMs,
+                                              [&](std::string_view block) { output.feed(block); });
+    output.finish();
+    if (!ended) return BuildEnd::timedOut;
+    return output.succeeded() ? BuildEnd::succeeded : BuildEnd::failed;
+}
+
+void reportBuild(App& app, BuildEnd end) {
+    switch (end) {
+        case BuildEnd::succeeded:
+            sendNotice(app,
+                       "Build finished. The species is in client-mods and server-mods. Restart "
+                       "the server to load it.",
+                       false);
+            break;
+        case BuildEnd::failed:
+            sendNotice(app, "Build failed. The log shows why.", true);
+            break;
+        case BuildEnd::timedOut:
+            sendNotice(app,
+                       "Build failed: the build script did not end within its time limit and "
+                       "was stopped. The log shows how far it got.",
+                       true);
+            break;
+    }
+}
+
+}  // namespace
+
+namespace command {
+
+void buildSpecies(App& app, const std::string& message) {
+    if (app.serverRoot.empty()) return;
+    BuildJob job{app.serverRoot, jsonString(message, "name"), {}, {}, app.timeLimits.localBuild};
+    if (!isSpeciesName(job.name)) return;
+    job.kit = findSpeciesKit(app.programFolder);
+    if (job.kit.empty()) {
+        sendNotice(app, "The species-kit folder was not found next to the tool.", true);
+        return;
+    }
+    job.powershell = platform::findProgram("pwsh");
+    if (job.powershell.empty()) {
+        sendNotice(app, kPowerShellMissing, true);
+        return;
+    }
+    BusyClaim claim(app);
+    if (!claim) {
+        sendNotice(app, kBusyNotice, true);
+        return;
+    }
+    sendSpeciesMessage(app);
+    claim.handToWorker([&app, job = std::move(job)] {
+        BuildEnd end = BuildEnd::failed;
+        runReportingFailures(app, "buildSpecies", [&] { end = runBuildScript(app, job); });
+        releaseBusy(app);
+        reportBuild(app, end);
+        sendSpeciesMessage(app, job.root);
+    });
+}
+
+}  // namespace command

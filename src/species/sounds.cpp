@@ -1,0 +1,81 @@
+#include <cstdint>
+#include <filesystem>
+#include <string>
+#include <system_error>
+#include <vector>
+
+#include "bridge/app.h"
+#include "bridge/files.h"
+#include "bridge/json_read.h"
+#include "bridge/json_write.h"
+#include "bridge/messages.h"
+#include "bridge/text.h"
+#include "species/commands.h"
+#include "species/workspace.h"
+
+namespace {
+
+// The game streams sounds from memory; larger files are left out. Exactly 20 MB is allowed.
+constexpr std::uintmax_t kSoundLimitBytes = 20 * 1048576;
+
+bool isSoundFile(std::string_view name) {
+    const std::size_t dot = name.rfind('.');
+    if (dot == std::string_view::npos) return false;
+    const std::string_view extension = name.substr(dot);
+    return equalsIgnoringAsciiCase(extension, ".wav") || equalsIgnoringAsciiCase(extension, ".ogg");
+}
+
+// The file name of a picked path; either slash ends a folder name, as on Windows.
+std::string fileNameOf(const std::string& path) {
+    const std::size_t slash = path.find_last_of("/\\");
+    return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+// {"type":"speciesSounds","name":...,"files":["Sounds/a.wav",...]}
+void sendSpeciesSounds(App& app, const std::string& name, const std::vector<std::string>& files) {
+    std::string json = "{\"type\":\"speciesSounds\",\"name\":";
+    appendJsonString(json, name);
+    json += ",\"files\":[";
+    for (std::size_t i = 0; i < files.size(); ++i) {
+        if (i > 0) json += ',';
+        appendJsonString(json, files[i]);
+    }
+    json += "]}";
+    postToUi(app, std::move(json));
+}
+
+}  // namespace
+
+namespace command {
+
+void addSpeciesSounds(App& app, const std::string& message) {
+    if (app.serverRoot.empty()) return;
+    const std::string name = jsonString(message, "name");
+    if (!isSpeciesName(name)) return;
+    const std::vector<std::string> picked = app.dialogs.pickFiles(
+        "Sound files for this species", {{"Sounds (WAV, OGG)", {"*.wav", "*.ogg"}}});
+    const std::string folder = workspaceFolder(app.serverRoot, name) + "/source/Sounds";
+    std::vector<std::string> copied;
+    for (const std::string& path : picked) {
+        const std::string file = fileNameOf(path);
+        if (!isSoundFile(file)) continue;
+        std::error_code failed;
+        // A folder, a device or a vanished file has no size and is passed over.
+        const std::uintmax_t size = std::filesystem::file_size(path, failed);
+        if (failed) continue;
+        if (size > kSoundLimitBytes) {
+            sendNotice(app, file + " is larger than 20 MB and was left out.", true);
+            continue;
+        }
+        makeDirs(folder);
+        if (copyFileBytes(path, folder + "/" + file)) {
+            copied.push_back("Sounds/" + file);
+        } else {
+            sendNotice(app, "Could not copy " + file + ".", true);
+        }
+    }
+    // The page adds the new files to the definition itself; the next save stores them.
+    if (!copied.empty()) sendSpeciesSounds(app, name, copied);
+}
+
+}  // namespace command

@@ -1,0 +1,121 @@
+#include "species/species_message.h"
+
+#include "bridge/app.h"
+#include "bridge/asset_helper.h"
+#include "bridge/files.h"
+#include "bridge/json_write.h"
+#include "bridge/messages.h"
+#include "species/build_state.h"
+#include "species/commands.h"
+#include "species/workspace.h"
+
+namespace {
+
+const char* literal(bool value) {
+    return value ? "true" : "false";
+}
+
+// A file's text as a JSON string; a missing or unreadable file is "". The escaper turns
+// bytes that are not UTF-8 into U+FFFD, so whatever a file holds the message stays JSON.
+void appendFileText(std::string& out, const std::string& path) {
+    out += '"';
+    appendJsonEscaped(out, readFileBytes(path));
+    out += '"';
+}
+
+// The end of build.log. A cut inside a character would start the text with a replacement
+// character; the stray continuation bytes are dropped instead, so the log starts cleanly.
+void appendLogTail(std::string& out, const std::string& path) {
+    const std::string log = readFileBytes(path);
+    std::string_view tail = log;
+    if (tail.size() > kLogTailBytes) {
+        tail.remove_prefix(tail.size() - kLogTailBytes);
+        for (int i = 0; i < 3 && !tail.empty() && (tail.front() & 0xC0) == 0x80; ++i)
+            tail.remove_prefix(1);
+    }
+    out += '"';
+    appendJsonEscaped(out, tail);
+    out += '"';
+}
+
+void appendHosts(std::string& out, const std::string& kit) {
+    out += '[';
+    if (!kit.empty()) {
+        const std::string hosts = kit + "/hosts";
+        bool first = true;
+        for (const std::string& file : listFiles(hosts, "*.json")) {
+            if (!first) out += ',';
+            first = false;
+            appendFileText(out, hosts + "/" + file);
+        }
+    }
+    out += ']';
+}
+
+void appendItem(std::string& out, const std::string& root, const std::string& name) {
+    const std::string ws = workspaceFolder(root, name);
+    out += "{\"name\":";
+    appendJsonString(out, name);
+    out += ",\"json\":";
+    appendFileText(out, ws + "/species.json");
+    out += ",\"inspect\":";
+    appendFileText(out, ws + "/source/inspect.json");
+    out += ",\"log\":";
+    appendLogTail(out, ws + "/build/build.log");
+    out += ",\"pak\":";
+    out += literal(fileExists(root + "/client-mods/species_" + name + ".pak"));
+    out += ",\"remoteJob\":";
+    out += literal(fileExists(ws + "/build/remote-job.txt"));
+    out += '}';
+}
+
+void appendItems(std::string& out, const std::string& root) {
+    out += '[';
+    if (!root.empty()) {
+        bool first = true;
+        // The name rule also hides the _deleted_ folders that removals leave behind.
+        for (const std::string& name : listSubdirs(speciesFolder(root))) {
+            if (!isSpeciesName(name)) continue;
+            if (!first) out += ',';
+            first = false;
+            appendItem(out, root, name);
+        }
+    }
+    out += ']';
+}
+
+}  // namespace
+
+std::string buildSpeciesMessage(const App& app, const std::string& root) {
+    const std::string kit = findSpeciesKit(app.programFolder);
+    std::string out = "{\"type\":\"species\",\"kit\":";
+    out += literal(!kit.empty());
+    out += ",\"helper\":";
+    out += literal(!findAssetHelper(app.programFolder).empty());
+    out += ",\"busy\":";
+    out += literal(app.speciesBusy.load());
+    out += ",\"build\":";
+    appendBuildState(out, app);
+    out += ",\"hosts\":";
+    appendHosts(out, kit);
+    out += ",\"items\":";
+    appendItems(out, root);
+    out += '}';
+    return out;
+}
+
+void sendSpeciesMessage(App& app, const std::string& root) {
+    postToUi(app, buildSpeciesMessage(app, root));
+}
+
+void sendSpeciesMessage(App& app) {
+    sendSpeciesMessage(app, app.serverRoot);
+}
+
+namespace command {
+
+void speciesRefresh(App& app, const std::string&) {
+    sendSpeciesMessage(app);
+}
+
+}  // namespace command

@@ -1,0 +1,89 @@
+#include "species/tree_copy.h"
+
+#include <algorithm>
+#include <filesystem>
+#include <system_error>
+
+#include "bridge/text.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+// Walks one chosen folder; `base` is its resolved path, the fence for links to files.
+class TreeCopy {
+  public:
+    explicit TreeCopy(fs::path base) : base_(std::move(base)) {}
+
+    std::size_t copyFolder(const fs::path& from, const fs::path& to) {
+        std::error_code failed;
+        fs::directory_iterator entries(from, failed);
+        if (failed) return 0;
+        std::size_t copied = 0;
+        for (const fs::directory_entry& entry : entries) {
+            const fs::path name = entry.path().filename();
+            const fs::file_status status = entry.symlink_status(failed);
+            if (failed) continue;
+            if (fs::is_directory(status)) {
+                if (isRealFolderOrMissing(to / name)) copied += copyFolder(entry.path(), to / name);
+            } else if (isImportFile(name.string())) {
+                const fs::path file =
+                    fs::is_symlink(status) ? insideTarget(entry.path()) : entry.path();
+                if (!file.empty() && copyFile(file, to, name)) ++copied;
+            }
+        }
+        return copied;
+    }
+
+  private:
+    // The file a link leads to, when that is a regular file inside the chosen folder; empty
+    // otherwise.
+    fs::path insideTarget(const fs::path& link) const {
+        std::error_code failed;
+        fs::path target = fs::canonical(link, failed);
+        if (failed || !fs::is_regular_file(fs::status(target, failed))) return {};
+        // Compared by whole components, so a sibling "models2" is not inside "models".
+        const bool inside =
+            std::mismatch(base_.begin(), base_.end(), target.begin(), target.end()).first ==
+            base_.end();
+        return inside ? target : fs::path();
+    }
+
+    static bool isRealFolderOrMissing(const fs::path& path) {
+        std::error_code failed;
+        const fs::file_status status = fs::symlink_status(path, failed);
+        return !fs::exists(status) || fs::is_directory(status);
+    }
+
+    static bool copyFile(const fs::path& file, const fs::path& folder, const fs::path& name) {
+        std::error_code failed;
+        if (!fs::is_regular_file(fs::status(file, failed))) return false;
+        fs::create_directories(folder, failed);
+        if (failed) return false;
+        const fs::path target = folder / name;
+        // A link at the target is replaced by the file rather than written through.
+        if (fs::is_symlink(fs::symlink_status(target, failed))) fs::remove(target, failed);
+        return fs::copy_file(file, target, fs::copy_options::overwrite_existing, failed) && !failed;
+    }
+
+    fs::path base_;
+};
+
+}  // namespace
+
+bool isImportFile(std::string_view name) {
+    const std::size_t dot = name.rfind('.');
+    if (dot == std::string_view::npos) return false;
+    const std::string_view extension = name.substr(dot);
+    for (const char* wanted : {".fbx", ".png", ".tga", ".jpg", ".jpeg"}) {
+        if (equalsIgnoringAsciiCase(extension, wanted)) return true;
+    }
+    return false;
+}
+
+std::size_t copyImportTree(const std::string& from, const std::string& to) {
+    std::error_code failed;
+    fs::path base = fs::canonical(from, failed);
+    if (failed) return 0;
+    return TreeCopy(std::move(base)).copyFolder(from, to);
+}

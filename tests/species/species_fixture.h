@@ -1,0 +1,73 @@
+#pragma once
+// A TestApp over a temporary server folder whose program folder holds the fake asset helper
+// and the species kit, with the fake pwsh first on PATH; and a way to wait for a species
+// worker to end.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "support/scoped_env.h"
+#include "support/test_app.h"
+
+class SpeciesTest : public ::testing::Test {
+  protected:
+    SpeciesTest()
+        : path_("PATH", std::string(FORGESET_FAKES_DIR) + ":" +
+                            (std::getenv("PATH") ? std::getenv("PATH") : "/usr/bin:/bin")) {
+        namespace fs = std::filesystem;
+        t.app.serverRoot = t.root();
+        t.app.programFolder = program();
+        fs::create_directories(program() + "/tools");
+        fs::create_symlink(FORGESET_FAKE_ASSETS_PATH, program() + "/tools/forgeset-assets");
+        fs::create_directory_symlink(std::string(FORGESET_SOURCE_DIR) + "/species-kit",
+                                     program() + "/species-kit");
+    }
+
+    std::string program() const { return t.home / "program"; }
+    std::string ws(const std::string& name) const { return t.root() + "/species/" + name; }
+
+    // Every message until a worker's last one: the species message that shows the busy flag
+    // free again. Fails the test when none comes within a few seconds.
+    std::vector<nlohmann::json> untilWorkerEnds(int seconds = 20) {
+        std::vector<nlohmann::json> all;
+        const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(seconds);
+        while (std::chrono::steady_clock::now() < until) {
+            for (nlohmann::json& m : t.take()) {
+                all.push_back(std::move(m));
+                if (all.back()["type"] == "species" && all.back()["busy"] == false) return all;
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        }
+        ADD_FAILURE() << "the worker did not end";
+        return all;
+    }
+
+    // The species message's item for one workspace, or null.
+    static nlohmann::json item(const nlohmann::json& message, const std::string& name) {
+        for (const nlohmann::json& i : message["items"]) {
+            if (i["name"] == name) return i;
+        }
+        return nullptr;
+    }
+
+    TestApp t;
+
+  private:
+    ScopedEnv path_;
+};
+
+using Notice = std::pair<bool, std::string>;
+using Notices = std::vector<Notice>;
+
+// A message with the command and its string fields, written as the page would.
+inline std::string cmd(const std::string& name, const std::string& field = "",
+                       const std::string& value = "") {
+    nlohmann::ordered_json message{{"cmd", name}};
+    if (!field.empty()) message[field] = value;
+    return message.dump();
+}

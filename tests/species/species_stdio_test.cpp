@@ -1,0 +1,96 @@
+// The species commands of the built tool driven through --stdio, as a script would: the real
+// asset helper and the species kit beside it, dialogs answered from a file.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "support/child_process.h"
+#include "support/test_app.h"
+
+namespace fs = std::filesystem;
+using json = nlohmann::json;
+
+namespace {
+
+class SpeciesStdioTest : public ::testing::Test {
+  protected:
+    // The next message on the tool's output; fails the test when output ends.
+    json next(ChildProcess& tool) {
+        std::optional<std::string> line = tool.readLine();
+        if (!line) {
+            ADD_FAILURE() << "the tool's output ended: " << tool.err;
+            return json::object();
+        }
+        try {
+            return json::parse(*line);
+        } catch (const std::exception& e) {
+            ADD_FAILURE() << "not JSON: " << line->substr(0, 300);
+            return json::object();
+        }
+    }
+
+    // Messages up to and including the first one `stop` accepts.
+    template <typename Stop>
+    std::vector<json> until(ChildProcess& tool, Stop stop) {
+        std::vector<json> seen;
+        while (!::testing::Test::HasFailure()) {
+            seen.push_back(next(tool));
+            if (stop(seen.back())) break;
+        }
+        return seen;
+    }
+
+    TempDir home;
+};
+
+TEST_F(SpeciesStdioTest, ARealFbxFolderIsImportedInspectedAndListed) {
+    const std::string root = home / "server";
+    const std::string chosen = home / "Dino Model";
+    fs::create_directories(root);
+    fs::create_directories(chosen + "/Textures");
+    fs::copy_file("/usr/share/assimp/models/FBX/boxWithUncompressedCTypeArray.FBX",
+                  chosen + "/Dino.FBX");
+    fs::copy_file("/usr/share/assimp/models/glTF/CesiumMilkTruck/CesiumMilkTruck.png",
+                  chosen + "/Textures/Dino_Body_D.png");
+    writeText(chosen + "/readme.txt", "not a texture");
+    writeText(home / "answers.txt", chosen + "\n");
+
+    ChildProcess tool({FORGESET_TOOL_PATH,
+                       {"--stdio", "--root", root, "--dialogs", home / "answers.txt"},
+                       {{"XDG_DATA_HOME", home / "data"}}});
+    tool.write(R"({"cmd":"saveSpecies","name":"dino","data":"e30K"})"
+               "\n"
+               R"({"cmd":"importSpecies","name":"dino"})"
+               "\n");
+    auto seen = until(tool, [](const json& m) {
+        return m["type"] == "notice" && (m["text"] == "Import finished." || m["error"] == true);
+    });
+    ASSERT_FALSE(HasFailure());
+    EXPECT_EQ(seen.back()["text"], "Import finished.");
+    EXPECT_EQ(seen.back()["error"], false);
+    auto last = until(tool, [](const json& m) { return m["type"] == "species"; });
+    ASSERT_FALSE(HasFailure());
+    EXPECT_EQ(last.back()["busy"], false);
+
+    tool.write(R"({"cmd":"speciesRefresh"})"
+               "\n");
+    json species = next(tool);
+    tool.closeInput();
+    EXPECT_EQ(tool.wait(), 0);
+    ASSERT_EQ(species["type"], "species");
+    EXPECT_EQ(species["kit"], true);
+    EXPECT_EQ(species["helper"], true);
+    EXPECT_EQ(species["hosts"].size(), 22u);
+    ASSERT_EQ(species["items"].size(), 1u);
+    EXPECT_EQ(species["items"][0]["json"], "{}\n");
+    const json inspect = json::parse(species["items"][0]["inspect"].get<std::string>());
+    EXPECT_EQ(inspect["mesh"]["file"], "Dino.FBX");
+    EXPECT_EQ(readText(root + "/species/dino/source/Dino.FBX"), readText(chosen + "/Dino.FBX"));
+    EXPECT_EQ(inspect["textures"][0]["file"], "Textures/Dino_Body_D.png");
+    EXPECT_FALSE(exists(root + "/species/dino/source/readme.txt"));
+}
+
+}  // namespace
