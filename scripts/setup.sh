@@ -10,6 +10,7 @@ packages=(
     libarchive-tools
     clang-format xvfb xauth libxtst6 chromium
     libassimp-dev libstb-dev assimp-testmodels
+    clang libclang-rt-dev
 )
 # The page's libraries come from npm; a machine without Node.js gets Debian's.
 command -v npm >/dev/null 2>&1 || packages+=(nodejs npm)

@@ -83,6 +83,15 @@ char16_t hexUnit(std::string_view four) {
     return static_cast<char16_t>(std::strtol(buffer, nullptr, 16));
 }
 
+// Only ASCII can be hex digits; taking four bytes regardless could cut a character in two and
+// leave the value ill-formed UTF-8.
+bool isAscii(std::string_view four) {
+    for (char c : four) {
+        if (static_cast<unsigned char>(c) >= 0x80) return false;
+    }
+    return true;
+}
+
 // The character a one-letter escape stands for; any other letter stands for itself.
 char escapedCharacter(char letter) {
     switch (letter) {
@@ -114,7 +123,7 @@ std::size_t readStringBody(std::string_view text, std::size_t i, std::string& ou
             continue;
         }
         char escaped = text[++i];
-        if (escaped == 'u' && i + 4 < text.size()) {
+        if (escaped == 'u' && i + 4 < text.size() && isAscii(text.substr(i + 1, 4))) {
             joiner.unit(out, hexUnit(text.substr(i + 1, 4)));
             i += 4;
             continue;

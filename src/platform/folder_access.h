@@ -4,6 +4,7 @@
 #include <string_view>
 #include <utility>
 
+#include "platform/request_path.h"
 #include "platform/result.h"
 
 // Both page hosts serve two folders of the user's (the extracted assets and the server's
@@ -28,13 +29,6 @@ class FileHandle {
   private:
     int fd_ = -1;
 };
-
-// The relative path inside a folder that a request path ("/a/b.png", as sent) names, each
-// "%XX" decoded once. Nothing when it could leave the folder or names no file: a path not
-// starting with "/", an empty, "." or ".." segment, a broken escape, an escape standing for
-// "/", "\", "." or NUL (browsers never encode these, so only a trick does), or a backslash or
-// control character in any form.
-std::optional<std::string> confinedRelativePath(std::string_view requestPath);
 
 // Opens `relative` inside `folder` for reading when it is a regular file that really lies
 // inside the folder, every link resolved: the open descriptor's own name is checked, so no

@@ -127,6 +127,9 @@ TEST(JsonStringArrayTest, HexDigitsAreReadTheStrtolWay) {
     EXPECT_EQ(jsonStringArray(R"({"f":["\uzzzzB"]})", "f"), (Strings{std::string("\0B", 2)}));
     // Fewer than four characters left: the letter u is taken as is.
     EXPECT_EQ(jsonStringArray(R"({"f":["\u414)", "f"), (Strings{"u414"}));
+    // Found by fuzzing: the four characters of a broken escape never end inside a character.
+    EXPECT_EQ(jsonString(R"({"t":"\uAAé!"})", "t"), "uAAé!");
+    EXPECT_EQ(jsonStringArray(R"({"f":["\u0é"]})", "f"), (Strings{"u0é"}));
 }
 
 TEST(JsonStringArrayTest, SurrogatesPairOrBecomeReplacement) {

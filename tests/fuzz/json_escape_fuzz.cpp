@@ -1,0 +1,34 @@
+// What the host writes to the page: any bytes, made valid by fromUtf8 and escaped, form valid
+// JSON that the field readers read back exactly.
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "bridge/json_read.h"
+#include "bridge/json_write.h"
+#include "bridge/text.h"
+#include "fuzz_check.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    std::string_view bytes(reinterpret_cast<const char*>(data), size);
+    const std::string text = fromUtf8(bytes);
+    FUZZ_CHECK(fromUtf8(text) == text);
+    FUZZ_CHECK(characterCount(text) <= bytes.size());
+
+    const std::string escaped = jsonEscape(text);
+    // jsonEscape also cleans what did not pass fromUtf8.
+    FUZZ_CHECK(jsonEscape(bytes) == escaped);
+    std::string message = "{\"cmd\":\"x\",\"v\":";
+    appendJsonString(message, text);
+    message += ",\"list\":[";
+    appendJsonString(message, text);
+    message += "]}";
+    FUZZ_CHECK(message ==
+               "{\"cmd\":\"x\",\"v\":\"" + escaped + "\",\"list\":[\"" + escaped + "\"]}");
+    FUZZ_CHECK(isJsonText(message));
+    FUZZ_CHECK(jsonString(message, "v") == text);
+    FUZZ_CHECK(jsonStringArray(message, "list") == std::vector<std::string>{text});
+    FUZZ_CHECK(jsonString(message, "cmd") == "x");
+    return 0;
+}
