@@ -108,6 +108,21 @@ TEST_F(BuildServiceTransferTest, UploadFileThatCannotBeReadSendsNothing) {
     EXPECT_EQ(fake.requests().size(), 0u);
 }
 
+TEST_F(BuildServiceTransferTest, UploadFileThatShrinksWhileSentEndsTheCall) {
+    std::string archive = dir / "archive.zip";
+    writeText(archive, pattern(3 * platform::httpUploadBlock));
+    fake.script({{"rules", {{{"path", "/sink"}, {"status", 200}}}}});
+    int calls = 0;
+    auto truncate = [&](std::uint64_t, std::uint64_t) {
+        if (++calls == 1) fs::resize_file(archive, platform::httpUploadBlock + 10);
+    };
+    BuildServiceResponse r =
+        buildServiceRequest(quick(), "PUT", "/sink", bearer + octets, archive, "", "", truncate);
+    EXPECT_EQ(r.error, "Could not read the upload file.");
+    EXPECT_EQ(r.status, 0u);
+    EXPECT_EQ(calls, 1);
+}
+
 TEST_F(BuildServiceTransferTest, DownloadFileOnlyForStatus200AndNeverHalfWritten) {
     fake.script(
         {{"jobs", {{{"id", "j1"}, {"species", "raptor"}, {"stages", {{{"state", "done"}}}}}}}});

@@ -281,9 +281,10 @@ HttpFailure failureOf(const Exchange& x, CURLcode result, bool stalled) {
 }  // namespace
 
 std::expected<HttpReply, HttpFailure> httpExchange(const HttpRequest& request) {
+    bool ready = setUpLibrary();
     std::optional<std::string> url = sendableUrl(request.url);
     if (!url) return std::unexpected(HttpFailure::badUrl);
-    if (!setUpLibrary()) return std::unexpected(HttpFailure::cannotOpen);
+    if (!ready) return std::unexpected(HttpFailure::cannotOpen);
     std::unique_ptr<CURL, EasyDeleter> easy(curl_easy_init());
     if (!easy) return std::unexpected(HttpFailure::cannotOpen);
     Exchange x(request, easy.get());
