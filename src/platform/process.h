@@ -11,15 +11,23 @@ namespace platform {
 // output and standard error, in the order it reached the one pipe both share, unchanged.
 // The child gets no standard input and no other descriptor of ours. When `timeoutMs` passes
 // before the output has ended and the child has exited, the child and everything it started
-// in its process group are killed and what was read so far is returned. A program that
-// cannot be started gives empty output, like one that printed nothing.
-std::string runCaptured(const std::vector<std::string>& argv, std::uint32_t timeoutMs);
+// in its process group are killed and what was read so far is returned; `timedOutAtLimit`,
+// when given, then says so. A program that cannot be started gives empty output, like one that
+// printed nothing.
+std::string runCaptured(const std::vector<std::string>& argv, std::uint32_t timeoutMs,
+                        bool* timedOutAtLimit = nullptr);
 
 // As runCaptured, but each block read from the pipe (at most 4096 bytes) goes to `onOutput`
 // at once, on the calling thread, and nothing is kept. False when the time limit ended the
 // child; a program that cannot be started behaves as one that printed nothing.
 bool runStreaming(const std::vector<std::string>& argv, std::uint32_t timeoutMs,
                   const std::function<void(std::string_view)>& onOutput);
+
+// Ends every child that runCaptured or runStreaming is waiting for, with everything it started
+// in its process group, and any child started from now on. For the end of the program: a
+// helper left running would go on as an orphan, writing into folders the owner takes for
+// settled. Safe to call from a signal handler.
+void endRunningChildren();
 
 // The full path of a program found on PATH; empty when it is nowhere.
 std::string findProgram(const std::string& name);

@@ -1,9 +1,11 @@
 #include "shell/host_session.h"
 
+#include <csignal>
 #include <cstdlib>
 #include <iostream>
 
 #include "bridge/files.h"
+#include "platform/process.h"
 #include "server/root.h"
 #include "shell/commands.h"
 #include "studio/asset_helper.h"
@@ -54,8 +56,19 @@ void HostSession::finishDelivery() {
 }
 
 void HostSession::exit(int code) {
+    platform::endRunningChildren();
     outbox_.close();
     std::cout.flush();
     std::cerr.flush();
     std::_Exit(code);
+}
+
+void HostSession::exitOnTerminateSignals() {
+    // Only async-signal-safe calls: kill() for each helper group, then _Exit.
+    auto end = [](int) {
+        platform::endRunningChildren();
+        std::_Exit(0);
+    };
+    for (int sig : {SIGTERM, SIGINT, SIGHUP})
+        std::signal(sig, end);
 }

@@ -37,8 +37,13 @@ class HostSession {
 
     // Ends the process with `code` at once, the standard streams flushed first. A studio job
     // still running, or a delivery to a window that is gone, ends with the process, as it
-    // would when the window closes; an ordinary return would wait for them.
+    // would when the window closes; an ordinary return would wait for them. The helpers such
+    // a job runs end too, with everything they started.
     [[noreturn]] void exit(int code);
+
+    // SIGTERM, SIGINT and SIGHUP end the process at once with success, as closing the window
+    // would, its helpers included. For the hosts without a toolkit that watches signals.
+    static void exitOnTerminateSignals();
 
   private:
     std::optional<std::string> root_;

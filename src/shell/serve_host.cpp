@@ -15,16 +15,6 @@
 
 using namespace serve_detail;
 
-namespace {
-
-// SIGTERM and SIGINT end the host at once with success, as closing the window would; a
-// studio job still running ends with the process.
-void endOnSignal(int) {
-    std::_Exit(0);
-}
-
-}  // namespace
-
 bool ServeHost::Impl::start(App& theApp) {
     app = &theApp;
     followRoot();
@@ -163,8 +153,7 @@ bool ServeHost::closedByPage() const {
 }
 
 int runServeHost(const Options& options) {
-    std::signal(SIGTERM, endOnSignal);
-    std::signal(SIGINT, endOnSignal);
+    HostSession::exitOnTerminateSignals();
     HostSession session(options);
     ServeHost host(options.port);
     App& app = session.start(host.window(), &host.dialogs());

@@ -39,6 +39,7 @@ void writeLine(std::ostream& out, std::string message) {
 }  // namespace
 
 void runStdioHost(const Options& options) {
+    HostSession::exitOnTerminateSignals();
     HostSession session(options);
     HeadlessWindow window;
     App& app = session.start(window);

@@ -1,6 +1,7 @@
 #include "studio/studio.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <functional>
 #include <vector>
 
@@ -36,14 +37,29 @@ std::string excerpt(const std::string& output, std::size_t limit) {
     return fromUtf8(output.substr(0, cut));
 }
 
+// What the owner is told when a helper ran into its time limit and was ended: without it, a
+// hung helper only looked like one that failed for no reason.
+std::string stoppedAfter(std::uint32_t limitMs) {
+    std::string seconds = std::to_string(limitMs / 1000);
+    if (limitMs % 1000 != 0) seconds += "." + std::to_string(limitMs % 1000 / 100);
+    return "forgeset-assets.exe stopped after " + seconds + " s.";
+}
+
 void listSpecies(App& app) {
     const std::string helper = findAssetHelper(app.programFolder);
     if (helper.empty()) {
         sendNotice(app, kHelperMissing, true);
         return;
     }
+    bool timedOut = false;
     const std::string output =
-        platform::runCaptured({helper, "species"}, app.timeLimits.listSpecies);
+        platform::runCaptured({helper, "species"}, app.timeLimits.listSpecies, &timedOut);
+    if (timedOut) {
+        sendNotice(app,
+                   "Could not read the game files: " + stoppedAfter(app.timeLimits.listSpecies),
+                   true);
+        return;
+    }
     const std::string span = speciesListSpan(output);
     if (span.empty()) {
         sendNotice(app,
@@ -78,8 +94,13 @@ void extractSpecies(App& app, const std::string& name) {
     if (!isListedSpecies(folder, name)) return;
     makeDirs(folder);
     sendNotice(app, "Extracting " + name + " from the game files...", false);
+    bool timedOut = false;
     const std::string output = platform::runCaptured({helper, "export", name, folder + "/" + name},
-                                                     app.timeLimits.exportSpecies);
+                                                     app.timeLimits.exportSpecies, &timedOut);
+    if (timedOut) {
+        sendNotice(app, "Extraction failed: " + stoppedAfter(app.timeLimits.exportSpecies), true);
+        return;
+    }
     if (output.find("done") != std::string::npos) {
         sendNotice(app, name + " extracted.", false);
         sendStudio(app);

@@ -97,6 +97,52 @@ TEST(RunCaptured, EndsAChildAndItsGrandchildAtTheLimit) {
     EXPECT_TRUE(processEnded(grandchild));
 }
 
+// A helper ended at its limit must be told apart from one that failed on its own, so the owner
+// learns that it hung.
+TEST(RunCaptured, SaysWhenTheLimitEndedTheChild) {
+    struct Case {
+        std::string script;
+        std::uint32_t limitMs;
+        bool timedOut;
+    };
+    for (const Case& c :
+         {Case{"echo quick", 5000, false}, Case{"exit 3", 5000, false},
+          Case{"echo slow; sleep 60", 300, true}, Case{"exec >&- 2>&-; sleep 60", 300, true}}) {
+        SCOPED_TRACE(c.script);
+        bool timedOut = !c.timedOut;
+        platform::runCaptured({"/bin/sh", "-c", c.script}, c.limitMs, &timedOut);
+        EXPECT_EQ(timedOut, c.timedOut);
+    }
+}
+
+// At the end of the program every helper group goes, also one started a moment later; run in
+// a process of its own, since after it no child of this process could run.
+TEST(RunCapturedDeathTest, EndRunningChildrenEndsEveryGroupAndAnyStartedLater) {
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    TempDir dir;
+    auto scenario = [&] {
+        const std::string pids = dir / "pids";
+        std::thread running([&] {
+            platform::runCaptured({"/bin/sh", "-c", "sleep 60 & echo $! > " + pids + "; wait"},
+                                  60000);
+        });
+        for (int i = 0; i < 500 && readPid(pids) == 0; ++i)
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        const pid_t grandchild = readPid(pids);
+        auto start = Clock::now();
+        platform::endRunningChildren();
+        running.join();
+        bool quick = secondsSince(start) < 5.0;
+        for (int i = 0; i < 100 && !processEnded(grandchild); ++i)
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        start = Clock::now();
+        std::string late = platform::runCaptured({"/bin/sh", "-c", "sleep 60; echo late"}, 60000);
+        bool lateEnded = late.empty() && secondsSince(start) < 5.0;
+        std::_Exit(grandchild > 0 && quick && processEnded(grandchild) && lateEnded ? 0 : 1);
+    };
+    EXPECT_EXIT(scenario(), ::testing::ExitedWithCode(0), "");
+}
+
 TEST(RunCaptured, EndsAChildThatClosedItsOutputButDoesNotExit) {
     auto start = Clock::now();
     EXPECT_EQ(sh("echo bye; exec >&- 2>&-; sleep 60", 300), "bye\n");

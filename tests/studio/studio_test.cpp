@@ -284,7 +284,21 @@ TEST_F(StudioTest, HungHelperEndsAtItsLimitWhileOtherCommandsAreAnswered) {
     double took = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     EXPECT_GE(took, 1.4);
     EXPECT_LT(took, 10.0);
-    EXPECT_EQ(notices(t.take()), (std::vector<Notice>{{true, "Extraction failed: starting\n"}}));
+    // The owner learns that the helper hung, not just that it failed.
+    EXPECT_EQ(notices(t.take()),
+              (std::vector<Notice>{
+                  {true, "Extraction failed: forgeset-assets.exe stopped after 1.5 s."}}));
+}
+
+TEST_F(StudioTest, ASpeciesListPastItsLimitSaysSo) {
+    writeText(assets() + "/species.json", R"(["Old"])");
+    ScopedEnv delay("FAKE_ASSETS_DELAY_MS", "3000");
+    t.app.timeLimits.listSpecies = 300;
+    EXPECT_EQ(notices(run(R"({"cmd":"studioSpecies"})")),
+              (std::vector<Notice>{{true,
+                                    "Could not read the game files: forgeset-assets.exe stopped "
+                                    "after 0.3 s."}}));
+    EXPECT_EQ(readText(assets() + "/species.json"), R"(["Old"])");
 }
 
 TEST_F(StudioTest, CommandsRunInTheOrderReceived) {

@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
+#include <sys/prctl.h>
 #include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -14,6 +15,8 @@
 #include <functional>
 #include <string_view>
 #include <thread>
+
+#include "platform/posix/child_groups.h"
 
 namespace platform {
 namespace {
@@ -73,6 +76,7 @@ pid_t startChild(const std::vector<std::string>& argv, int& readEnd) {
 
     int pipeFds[2];
     if (::pipe2(pipeFds, O_CLOEXEC) != 0) return -1;
+    const pid_t parent = ::getpid();
     pid_t child = ::fork();
     if (child < 0) {
         ::close(pipeFds[0]);
@@ -83,6 +87,10 @@ pid_t startChild(const std::vector<std::string>& argv, int& readEnd) {
         // Its own process group: at the time limit the child and whatever it started end
         // together with one signal.
         ::setpgid(0, 0);
+        // Should the waiting thread die before the group is noted (a signal in between),
+        // the child still goes with it.
+        ::prctl(PR_SET_PDEATHSIG, SIGKILL);
+        if (::getppid() != parent) ::_exit(127);
         int devNull = ::open("/dev/null", O_RDONLY);
         ::dup2(devNull >= 0 ? devNull : pipeFds[1], STDIN_FILENO);
         ::dup2(pipeFds[1], STDOUT_FILENO);
@@ -93,6 +101,7 @@ pid_t startChild(const std::vector<std::string>& argv, int& readEnd) {
     }
     // Also set from this side, so the group exists before any kill below.
     ::setpgid(child, child);
+    rememberChildGroup(child);
     ::close(pipeFds[1]);
     readEnd = pipeFds[0];
     return child;
@@ -111,24 +120,21 @@ bool waitReadable(int fd, Clock::time_point deadline) {
 
 // The output has ended, or the time ran out: gives the child the rest of the time to exit
 // (a pidfd lets us sleep exactly until it does), kills its group when the time is up, and
-// reaps it.
-void finishChild(pid_t child, bool timedOut, Clock::time_point deadline) {
-    int status = 0;
-    bool reaped = false;
-    if (!timedOut) {
-        reaped = ::waitpid(child, &status, WNOHANG) == child;
-        if (!reaped) timedOut = !waitForExit(child, deadline);
-    }
+// reaps it. True when the time limit ended it.
+bool finishChild(pid_t child, bool timedOut, Clock::time_point deadline) {
+    if (!timedOut) timedOut = !waitForExit(child, deadline);
     if (timedOut) ::kill(-child, SIGKILL);
-    if (!reaped) {
-        while (::waitpid(child, &status, 0) < 0 && errno == EINTR) {
-        }
+    forgetChildGroup(child);
+    int status = 0;
+    while (::waitpid(child, &status, 0) < 0 && errno == EINTR) {
     }
+    return timedOut;
 }
 
 }  // namespace
 
-std::string runCaptured(const std::vector<std::string>& argv, std::uint32_t timeoutMs) {
+std::string runCaptured(const std::vector<std::string>& argv, std::uint32_t timeoutMs,
+                        bool* timedOutAtLimit) {
     const auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
     int readEnd = -1;
     const pid_t child = startChild(argv, readEnd);
@@ -153,7 +159,8 @@ std::string runCaptured(const std::vector<std::string>& argv, std::uint32_t time
     }
     output.resize(used);
     ::close(readEnd);
-    finishChild(child, timedOut, deadline);
+    timedOut = finishChild(child, timedOut, deadline);
+    if (timedOutAtLimit) *timedOutAtLimit = timedOut;
     return output;
 }
 
@@ -176,8 +183,7 @@ bool runStreaming(const std::vector<std::string>& argv, std::uint32_t timeoutMs,
         onOutput(std::string_view(block, static_cast<std::size_t>(n)));
     }
     ::close(readEnd);
-    finishChild(child, timedOut, deadline);
-    return !timedOut;
+    return !finishChild(child, timedOut, deadline);
 }
 
 std::string findProgram(const std::string& name) {
