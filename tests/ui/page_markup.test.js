@@ -103,7 +103,17 @@ describe('index.html', () => {
 });
 
 describe('app.css', () => {
-  const css = fs.readFileSync(path.join(UI_DIR, 'app.css'), 'utf8');
+  // The sheet the page loads, with the parts it imports in place, as the browser sees it.
+  const sheet = fs.readFileSync(path.join(UI_DIR, 'app.css'), 'utf8');
+  const css = sheet.replace(/@import url\("\/([^"]+)"\);/g, (_, file) =>
+    fs.readFileSync(path.join(UI_DIR, file), 'utf8'));
+
+  it('imports only parts that exist, by their path from the page', () => {
+    const imports = Array.from(sheet.matchAll(/@import url\("([^"]+)"\);/g), (m) => m[1]);
+    assert.ok(imports.length > 0);
+    for (const route of imports) assert.ok(fs.existsSync(path.join(UI_DIR, route)), route);
+    assert.doesNotMatch(css, /@import/);
+  });
 
   it('never displays hidden elements, whatever their class', () => {
     assert.match(css, /\[hidden\]\s*\{\s*display:\s*none\s*!important;?\s*\}/);
