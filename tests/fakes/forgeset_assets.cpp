@@ -1012,7 +1012,7 @@ int exportCommand(const std::string& name, const fs::path& outFolder) {
         // 20000 lines of 64 bytes, alternating between the two streams, each carrying a zero
         // byte and bytes that are not UTF-8; the text never spells the success word.
         for (int i = 0; i < 20000; ++i) {
-            char head[16];
+            char head[24];
             std::snprintf(head, sizeof head, "line %06d ", i);
             std::string line(head);
             line += std::string("\0\xFF\xFE\xC3\x28", 5);
