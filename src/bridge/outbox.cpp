@@ -1,11 +1,12 @@
 #include "bridge/outbox.h"
 
 void Outbox::post(std::string message) {
-    {
-        std::lock_guard lock(mutex_);
-        if (closed_) return;
-        queue_.push_back(std::move(message));
-    }
+    // Notified under the lock: a detached worker's last post is then wholly done once anyone
+    // has taken its message, so the taker may end the outbox without the worker still
+    // touching it.
+    std::lock_guard lock(mutex_);
+    if (closed_) return;
+    queue_.push_back(std::move(message));
     ready_.notify_one();
 }
 
