@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Builds the tool and runs every test; exits non-zero when any test fails. After the ordinary
 # run, the C++ tests run again under AddressSanitizer with UndefinedBehaviorSanitizer, and
-# the threaded ones under ThreadSanitizer; any report fails the run.
+# the threaded ones under ThreadSanitizer, and the fuzz targets run briefly; any report fails
+# the run.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 jobs=-j"$(nproc)"
@@ -18,3 +19,6 @@ ctest --preset asan "$jobs"
 cmake --preset tsan >/dev/null
 cmake --build --preset tsan --target threaded_tests -- "$jobs"
 ctest --preset tsan "$jobs" -R '^(bridge|studio|species|remote|shell)\.' -E '\.Desktop'
+
+# A short run of each fuzz target from its corpus; a crash fails the run.
+scripts/fuzz.sh 15
