@@ -266,7 +266,12 @@ class HostUnderTest {
     explicit HostUnderTest(std::span<const Command> commands,
                            std::vector<std::string> dialogAnswers = {}, bool withRoot = true,
                            bool pageDialogs = false)
-        : xdg_("XDG_DATA_HOME", home.path() + "/data"), dialogs(std::move(dialogAnswers)) {
+        : xdg_("XDG_DATA_HOME", home.path() + "/data") {
+        // "@root" answers with this host's own server folder, which only exists from here on;
+        // the answers are in place before the host's thread can read them.
+        for (std::string& answer : dialogAnswers)
+            if (answer == "@root") answer = root();
+        dialogs = platform::ScriptedDialogs(std::move(dialogAnswers));
         std::filesystem::create_directories(root());
         std::filesystem::create_directories(assets());
         host = std::make_unique<ServeHost>(0);

@@ -702,8 +702,7 @@ TEST_F(ServeEvents, AChangedServerFolderReloadsThePageAndMovesTheSpeciesFolder) 
 }
 
 TEST_F(ServeEvents, TheSameServerFolderAgainOnlyRefreshesTheState) {
-    HostUnderTest h(kTestCommands);
-    h.dialogs = platform::ScriptedDialogs({h.root()});
+    HostUnderTest h(kTestCommands, {"@root"});
     EventReader page(h.port(), h.page());
     ASSERT_TRUE(page.connected());
     ASSERT_EQ(h.post("{\"cmd\":\"pickFolder\"}").status, 204);
