@@ -14,6 +14,7 @@
 #include <string_view>
 #include <utility>
 
+#include "platform/posix/write_all.h"
 #include "platform/random.h"
 
 namespace platform {
@@ -23,21 +24,6 @@ namespace {
 Result<> checked(int returned, const char* what) {
     if (returned == 0) return {};
     return fail(errno, what);
-}
-
-Result<> writeAll(int fd, const std::string& bytes) {
-    const char* p = bytes.data();
-    size_t left = bytes.size();
-    while (left > 0) {
-        ssize_t n = ::write(fd, p, left);
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            return fail(errno, "write");
-        }
-        p += n;
-        left -= static_cast<size_t>(n);
-    }
-    return {};
 }
 
 constexpr std::size_t kNoiseDigits = 12;

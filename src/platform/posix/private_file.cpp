@@ -6,6 +6,7 @@
 
 #include <cerrno>
 
+#include "platform/posix/write_all.h"
 #include "platform/random.h"
 
 namespace platform {
@@ -21,21 +22,6 @@ std::string temporaryNameBeside(const std::string& path) {
         name += hex[b & 15];
     }
     return name + ".tmp";
-}
-
-Result<> writeAll(int fd, const std::string& bytes) {
-    const char* p = bytes.data();
-    size_t left = bytes.size();
-    while (left > 0) {
-        ssize_t n = ::write(fd, p, left);
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            return fail(errno, "write");
-        }
-        p += n;
-        left -= static_cast<size_t>(n);
-    }
-    return {};
 }
 
 }  // namespace
