@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "server/skins_resource_fixture.h"
 #include "server/templates.h"
 #include "support/test_app.h"
 
@@ -13,36 +14,13 @@ namespace fs = std::filesystem;
 using Json = nlohmann::json;
 using OrderedJson = nlohmann::ordered_json;
 using namespace std::string_literals;
-using Notices = std::vector<std::pair<bool, std::string>>;
 
-class SkinTexturesTest : public ::testing::Test {
+class SkinTexturesTest : public SkinsResourceTest {
   protected:
-    void SetUp() override { t.app.serverRoot = t.root(); }
-
     void saveTexture(const std::string& name, const std::string& png) {
         t.send(OrderedJson{{"cmd", "studioSaveTexture"}, {"name", name}, {"png", base64Encode(png)}}
                    .dump());
     }
-
-    // One notice followed by one state message; returns the state.
-    Json expectNoticeThenState(bool error, const std::string& text) {
-        auto messages = t.take();
-        EXPECT_EQ(types(messages), (std::vector<std::string>{"notice", "state"}));
-        EXPECT_EQ(notices(messages), (Notices{{error, text}}));
-        return messages.size() == 2 ? messages[1] : Json::object();
-    }
-
-    void expectOnlyNotice(const std::string& text) {
-        auto messages = t.take();
-        EXPECT_EQ(types(messages), std::vector<std::string>{"notice"});
-        EXPECT_EQ(notices(messages), (Notices{{true, text}}));
-    }
-
-    std::string skins(const std::string& tail) const {
-        return t.root() + "/resources/skins/" + tail;
-    }
-
-    TestApp t;
 };
 
 TEST_F(SkinTexturesTest, TextureIsSavedWithoutEnablingTheSkinsResource) {
