@@ -53,7 +53,7 @@ async function startSession() {
   return startSessionWith();
 }
 
-/** Waits for the first state message to have been drawn. */
+/** Waits until the answers to `init` (state, studio, species) have all been drawn. */
 async function waitLoaded(page) {
   await page.waitForFunction(() => document.body.dataset.loaded === 'true', null, { timeout: 10000 });
 }

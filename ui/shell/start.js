@@ -95,9 +95,14 @@ export function startShell(doc, { stateApplied } = {}) {
     picker: createPicker(doc, webview() && webview().dialogs),
   });
   acceptPages(registry.register);
+  // `init` answers with state, studio and species, in that order; the page counts as loaded
+  // once the last of them has been drawn, so nothing of the start-up arrives later.
+  const seen = new Set();
   listen((data) => {
     route(data);
-    if (data && data.type === 'state') doc.body.dataset.loaded = 'true';
+    if (!data || doc.body.dataset.loaded) return;
+    seen.add(data.type);
+    if (seen.has('state') && seen.has('species')) doc.body.dataset.loaded = 'true';
   });
   selectTab(state.tab, false);
   send({ cmd: 'init' });
