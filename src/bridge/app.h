@@ -1,15 +1,18 @@
 #pragma once
 #include <atomic>
 #include <cstdint>
+#include <functional>
 #include <span>
 #include <string>
 #include <string_view>
 
 #include "bridge/job_queue.h"
 #include "bridge/outbox.h"
+#include "bridge/remote_state.h"
 #include "platform/dialogs.h"
 #include "platform/http.h"
 #include "platform/paths.h"
+#include "platform/shell.h"
 #include "platform/window.h"
 
 struct App;
@@ -75,4 +78,18 @@ struct App {
 
     // Runs the asset studio's commands one at a time, off the dispatching thread.
     JobQueue studioJobs;
+
+    // The remote build's waits; tests record them instead of waiting.
+    RemoteTimings remoteTimings;
+
+    // Species whose remote build is being packed, uploaded or followed.
+    FollowedSpecies followedSpecies;
+
+    // The remote build's workers still running.
+    WorkerCount remoteWorkers;
+
+    // Opens an address in the user's browser (the sign-in page). The browser host also
+    // shows the address on its page, where no desktop browser may be found. Set before the
+    // first command; called from workers.
+    std::function<void(const std::string& url)> openExternal = platform::shellOpen;
 };

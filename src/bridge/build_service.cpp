@@ -72,19 +72,9 @@ std::string describeFailure(const BuildServiceResponse& response) {
     return "The build service answered with status " + std::to_string(response.status) + ".";
 }
 
-BuildServiceResponse buildServiceRequest(const platform::HttpTimeouts& timeouts,
-                                         std::string_view method, std::string_view path,
-                                         std::string_view headers, const std::string& uploadFile,
-                                         std::string_view body, const std::string& downloadFile,
-                                         const platform::HttpProgress& progress) {
-    platform::HttpRequest request{.method = std::string(method),
-                                  .url = buildServiceBaseUrl() + std::string(path),
-                                  .headers = std::string(headers),
-                                  .uploadFile = uploadFile,
-                                  .body = body,
-                                  .downloadFile = downloadFile,
-                                  .progress = progress,
-                                  .timeouts = timeouts};
+namespace {
+
+BuildServiceResponse exchange(const platform::HttpRequest& request) {
     BuildServiceResponse response;
     auto reply = platform::httpExchange(request);
     if (!reply) {
@@ -94,4 +84,39 @@ BuildServiceResponse buildServiceRequest(const platform::HttpTimeouts& timeouts,
     response.status = reply->status;
     response.body = std::move(reply->body);
     return response;
+}
+
+platform::HttpRequest baseRequest(const platform::HttpTimeouts& timeouts, std::string_view method,
+                                  std::string_view path, std::string_view headers) {
+    platform::HttpRequest request;
+    request.method = std::string(method);
+    request.url = buildServiceBaseUrl() + std::string(path);
+    request.headers = std::string(headers);
+    request.timeouts = timeouts;
+    return request;
+}
+
+}  // namespace
+
+BuildServiceResponse buildServiceRequest(const platform::HttpTimeouts& timeouts,
+                                         std::string_view method, std::string_view path,
+                                         std::string_view headers, const std::string& uploadFile,
+                                         std::string_view body, const std::string& downloadFile,
+                                         const platform::HttpProgress& progress) {
+    platform::HttpRequest request = baseRequest(timeouts, method, path, headers);
+    request.uploadFile = uploadFile;
+    request.body = body;
+    request.downloadFile = downloadFile;
+    request.progress = progress;
+    return exchange(request);
+}
+
+BuildServiceResponse buildServiceRequest(const platform::HttpTimeouts& timeouts,
+                                         std::string_view method, std::string_view path,
+                                         std::string_view headers, const FileRange& range) {
+    platform::HttpRequest request = baseRequest(timeouts, method, path, headers);
+    request.uploadFile = range.file;
+    request.uploadOffset = range.offset;
+    request.uploadLength = range.length;
+    return exchange(request);
 }

@@ -46,3 +46,17 @@ BuildServiceResponse buildServiceRequest(const platform::HttpTimeouts& timeouts,
                                          std::string_view headers, const std::string& uploadFile,
                                          std::string_view body, const std::string& downloadFile,
                                          const platform::HttpProgress& progress = {});
+
+// One part of a file: `length` bytes from `offset`.
+struct FileRange {
+    std::string file;
+    std::uint64_t offset = 0;
+    std::uint64_t length = 0;
+};
+
+// The same call with the body streamed from a range of a file in 1 MiB blocks, so a part of
+// any size the service asks for never sits in memory. A file shorter than the range fails
+// with "Could not read the upload file.".
+BuildServiceResponse buildServiceRequest(const platform::HttpTimeouts& timeouts,
+                                         std::string_view method, std::string_view path,
+                                         std::string_view headers, const FileRange& range);

@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <expected>
 #include <functional>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -38,8 +39,12 @@ struct HttpRequest {
     std::string url;
     // Complete header lines, each ending in CR LF; empty for none.
     std::string headers;
-    // When set, the body is streamed from this file instead of `body`.
+    // When set, the body is streamed from this file instead of `body`: the whole file, or
+    // `uploadLength` bytes from `uploadOffset` when a length is given (one part of a large
+    // archive, so no part is ever held in memory). A file shorter than the range fails.
     std::string uploadFile;
+    std::uint64_t uploadOffset = 0;
+    std::optional<std::uint64_t> uploadLength;
     std::string_view body;
     // When set, the body of an answer with status 200 is written to this file (created or
     // replaced) instead of memory; any other answer stays in memory.

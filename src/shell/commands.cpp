@@ -1,5 +1,6 @@
 #include "shell/commands.h"
 
+#include "remote/commands.h"
 #include "server/commands.h"
 #include "shell/page_commands.h"
 #include "species/commands.h"
@@ -28,6 +29,11 @@ constexpr Command kTable[] = {
     {"addSpeciesSounds", command::addSpeciesSounds},
     {"buildSpecies", command::buildSpecies},
     {"openSpecies", command::openSpecies},
+    {"buildLogin", command::buildLogin},
+    {"buildLogout", command::buildLogout},
+    {"buildRemote", command::buildRemote},
+    {"buildResume", command::buildResume},
+    {"buildCancel", command::buildCancel},
     {"startRunner", command::startRunner},
     {"open", command::open},
     {"refresh", command::refresh},

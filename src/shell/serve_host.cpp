@@ -7,7 +7,10 @@
 #include <iostream>
 
 #include "bridge/dispatcher.h"
+#include "bridge/json_write.h"
+#include "bridge/messages.h"
 #include "bridge/random_token.h"
+#include "platform/shell.h"
 #include "shell/host_session.h"
 #include "shell/serve_host_impl.h"
 #include "shell/serve_security.h"
@@ -17,6 +20,14 @@ using namespace serve_detail;
 
 bool ServeHost::Impl::start(App& theApp) {
     app = &theApp;
+    // The sign-in page must reach the browser that shows this page, also on a machine where
+    // no desktop browser can be started: the page shows the address as a link to click.
+    app->openExternal = [target = app](const std::string& url) {
+        platform::shellOpen(url);
+        std::string json = R"({"type":"openUrl","url":)";
+        appendJsonString(json, url);
+        postToUi(*target, json + "}");
+    };
     followRoot();
     assets = assetsFolder();
     token = randomHex(16);

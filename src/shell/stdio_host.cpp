@@ -53,9 +53,13 @@ void runStdioHost(const Options& options) {
         if (!line.empty() && line.back() == '\r') line.pop_back();
         dispatchCommand(app, line);
     }
-    // A script that ends its input after a long command still wants that command's answer;
-    // winClose, like closing the window, does not wait.
-    if (!window.closed()) app.studioJobs.waitIdle();
+    // A script that ends its input after a long command still wants that command's answer,
+    // a remote build's to the end of its job; winClose, like closing the window, does not
+    // wait.
+    if (!window.closed()) {
+        app.studioJobs.waitIdle();
+        app.remoteWorkers.waitIdle();
+    }
     session.finishDelivery();
     session.exit(0);
 }

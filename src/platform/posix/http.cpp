@@ -175,8 +175,16 @@ bool openUpload(Exchange& x) {
     if (x.upload.get() < 0 || ::fstat(x.upload.get(), &st) != 0 || !S_ISREG(st.st_mode)) {
         return false;
     }
-    x.total = static_cast<std::uint64_t>(st.st_size);
-    return true;
+    const auto size = static_cast<std::uint64_t>(st.st_size);
+    const HttpRequest& r = x.request;
+    if (!r.uploadLength) {
+        x.total = size;
+        return true;
+    }
+    // Reading goes on from the range's start; a range past the end could not be sent whole.
+    if (r.uploadOffset > size || *r.uploadLength > size - r.uploadOffset) return false;
+    x.total = *r.uploadLength;
+    return ::lseek(x.upload.get(), static_cast<off_t>(r.uploadOffset), SEEK_SET) >= 0;
 }
 
 bool isGetLike(const std::string& method) {

@@ -1,0 +1,72 @@
+#pragma once
+#include <chrono>
+#include <condition_variable>
+#include <cstdint>
+#include <functional>
+#include <mutex>
+#include <set>
+#include <string>
+#include <thread>
+
+// Process-wide values of the remote build that App holds for its workers.
+
+// The remote build's waits. Workers never sleep directly but through `wait`, so tests can
+// record the waits asked for and skip them instead of spending real seconds.
+struct RemoteTimings {
+    // Before every poll of a job's state.
+    std::uint32_t pollMs = 2000;
+    // A failed upload part waits this times the failed attempts so far: 2, 4 and 6 seconds.
+    std::uint32_t retryStepMs = 2000;
+    // How long the sign-in listener waits for the browser's answer.
+    std::uint32_t signInMs = 300000;
+    std::function<void(std::uint32_t ms)> wait = [](std::uint32_t ms) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(ms));
+    };
+};
+
+// The species workspaces that a remote build follows right now, by workspace path. A second
+// tracker of the same species would share its download folder and its job file with the
+// first, each deleting what the other still needs; so one at a time.
+class FollowedSpecies {
+  public:
+    // True when the workspace was not followed and now is.
+    bool tryClaim(const std::string& workspace) {
+        std::lock_guard lock(mutex_);
+        return names_.insert(workspace).second;
+    }
+    void release(const std::string& workspace) {
+        std::lock_guard lock(mutex_);
+        names_.erase(workspace);
+    }
+
+  private:
+    std::mutex mutex_;
+    std::set<std::string> names_;
+};
+
+// How many remote build workers (sign-in, upload, trackers, cancels) are running, so a
+// headless host at the end of its input can wait for their last messages.
+class WorkerCount {
+  public:
+    void enter() {
+        std::lock_guard lock(mutex_);
+        ++running_;
+    }
+    void leave() {
+        std::lock_guard lock(mutex_);
+        if (--running_ == 0) idle_.notify_all();
+    }
+    void waitIdle() {
+        std::unique_lock lock(mutex_);
+        idle_.wait(lock, [this] { return running_ == 0; });
+    }
+    bool idle() {
+        std::lock_guard lock(mutex_);
+        return running_ == 0;
+    }
+
+  private:
+    std::mutex mutex_;
+    std::condition_variable idle_;
+    int running_ = 0;
+};

@@ -1,0 +1,21 @@
+#pragma once
+#include <string>
+
+struct App;
+
+// The remote build's commands; the shell puts them into the command table. Each is defined
+// beside what it works on.
+namespace command {
+
+// sign_in.cpp: sign in with Steam in the browser (worker thread), sign out.
+void buildLogin(App& app, const std::string& message);
+void buildLogout(App& app, const std::string& message);
+
+// pack_worker.cpp: stage, pack and upload one species, then follow its job (worker thread).
+void buildRemote(App& app, const std::string& message);
+
+// job_commands.cpp: follow a stored job again, ask the service to cancel it.
+void buildResume(App& app, const std::string& message);
+void buildCancel(App& app, const std::string& message);
+
+}  // namespace command

@@ -1,0 +1,66 @@
+#include <string>
+
+#include "bridge/app.h"
+#include "bridge/build_service.h"
+#include "bridge/credentials.h"
+#include "bridge/json_read.h"
+#include "bridge/messages.h"
+#include "remote/commands.h"
+#include "remote/job_tracker.h"
+#include "remote/remote_paths.h"
+#include "remote/remote_worker.h"
+#include "species/workspace.h"
+
+namespace {
+
+// The stored job of the species the message names; empty when there is no server folder,
+// the name breaks the rule, or the job file holds no valid id. These commands stay silent
+// then: only a page out of step with the disk sends them.
+std::string storedJob(const App& app, const std::string& name) {
+    if (app.serverRoot.empty() || !isSpeciesName(name)) return {};
+    return readJobId(app.serverRoot, name);
+}
+
+void cancelWorker(App& app, const std::string& id, const std::string& token,
+                  const platform::HttpTimeouts& timeouts) {
+    BuildServiceResponse response = buildServiceRequest(
+        timeouts, "POST", "/api/jobs/" + id + "/cancel", bearerHeader(token), {}, {}, {});
+    // The tracker sees the job become "cancelled" and says so.
+    if (response.status == 200 && response.error.empty()) return;
+    sendNotice(app, "Cancel failed: " + describeFailure(response), true);
+}
+
+}  // namespace
+
+namespace command {
+
+void buildResume(App& app, const std::string& message) {
+    const std::string name = jsonString(message, "name");
+    std::string id = storedJob(app, name);
+    if (id.empty()) return;
+    const std::string workspace = workspaceFolder(app.serverRoot, name);
+    if (!app.followedSpecies.tryClaim(workspace)) {
+        sendNotice(app, kAlreadyFollowed, true);
+        return;
+    }
+    TrackedJob job{app.serverRoot, name, std::move(id), app.buildServiceTimeouts};
+    startRemoteWorker(app, "buildResume", [&app, job = std::move(job), workspace] {
+        struct Release {
+            App& app;
+            const std::string& workspace;
+            ~Release() { app.followedSpecies.release(workspace); }
+        } release{app, workspace};
+        trackJob(app, job);
+    });
+}
+
+void buildCancel(App& app, const std::string& message) {
+    std::string id = storedJob(app, jsonString(message, "name"));
+    if (id.empty()) return;
+    startRemoteWorker(
+        app, "buildCancel",
+        [&app, id = std::move(id), token = loadCredentials().token,
+         timeouts = app.buildServiceTimeouts] { cancelWorker(app, id, token, timeouts); });
+}
+
+}  // namespace command

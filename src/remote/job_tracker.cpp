@@ -1,0 +1,117 @@
+#include "remote/job_tracker.h"
+
+#include <cmath>
+#include <cstdint>
+
+#include "bridge/app.h"
+#include "bridge/build_service.h"
+#include "bridge/credentials.h"
+#include "bridge/json_read.h"
+#include "bridge/messages.h"
+#include "bridge/text.h"
+#include "platform/private_file.h"
+#include "remote/install.h"
+#include "remote/log_lines.h"
+#include "remote/remote_paths.h"
+#include "species/species_message.h"
+
+namespace {
+
+// A whole number from a JSON number; `fallback` when it is missing or no whole number fits.
+std::int64_t wholeNumber(const std::string& text, const char* key, std::int64_t fallback) {
+    double value = jsonNumber(text, key, NAN);
+    if (!std::isfinite(value) || value < -9.2e18 || value > 9.2e18) return fallback;
+    return static_cast<std::int64_t>(value);
+}
+
+// One tracker's running state.
+struct Poll {
+    std::string token;
+    std::int64_t next = 0;
+    std::string lastDetail;
+    int failures = 0;
+};
+
+// Fetches the log lines after `next` and shows them. A failed request, or an answer too
+// large to have been received whole, is skipped: the next poll asks from the same place.
+void followLog(App& app, const TrackedJob& job, Poll& poll) {
+    BuildServiceResponse log = buildServiceRequest(
+        job.timeouts, "GET", "/api/jobs/" + job.id + "/log?from=" + std::to_string(poll.next),
+        bearerHeader(poll.token), {}, {}, {});
+    if (log.status != 200 || !log.error.empty() || log.body.size() >= platform::httpBodyCap) {
+        return;
+    }
+    const std::string text = fromUtf8(log.body);
+    forwardLogLines(app, job.name, jsonStringArray(text, "lines"));
+    poll.next = wholeNumber(text, "next", poll.next);
+}
+
+void showDetail(App& app, const TrackedJob& job, Poll& poll, const std::string& state,
+                const std::string& answer) {
+    std::string detail = state;
+    if (state == "queued") {
+        detail = "Waiting, position " + std::to_string(wholeNumber(answer, "position", 0));
+    }
+    if (detail == poll.lastDetail) return;
+    sendSpeciesRemote(app, job.name, state, detail);
+    poll.lastDetail = std::move(detail);
+}
+
+void reportLost(App& app, const TrackedJob& job, const BuildServiceResponse& last) {
+    const std::string failure = describeFailure(last);
+    sendNotice(app, "Lost track of the build: " + failure, true);
+    sendSpeciesRemote(app, job.name, "lost", failure);
+}
+
+void reportEnded(App& app, const TrackedJob& job, const std::string& state,
+                 const std::string& answer) {
+    const std::string error = jsonString(answer, "error");
+    platform::removeFile(jobFilePath(job.root, job.name));
+    if (state == "failed") {
+        sendNotice(app, "Build failed: " + (error.empty() ? std::string("see the log") : error),
+                   true);
+    } else {
+        sendNotice(app, "Build cancelled.", false);
+    }
+    sendSpeciesRemote(app, job.name, state, error);
+}
+
+// Polls until the job ends or is lost, and deals with the end.
+void follow(App& app, const TrackedJob& job, Poll& poll) {
+    while (true) {
+        app.remoteTimings.wait(app.remoteTimings.pollMs);
+        BuildServiceResponse status = buildServiceRequest(
+            job.timeouts, "GET", "/api/jobs/" + job.id, bearerHeader(poll.token), {}, {}, {});
+        if (status.status != 200 || !status.error.empty()) {
+            if (status.status == 404 || status.status == 401 ||
+                poll.failures + 1 >= kPollFailuresLost) {
+                reportLost(app, job, status);
+                return;
+            }
+            ++poll.failures;
+            continue;
+        }
+        const std::string answer = fromUtf8(status.body);
+        const std::string state = jsonString(answer, "state");
+        followLog(app, job, poll);
+        showDetail(app, job, poll, state, answer);
+        if (state == "done") {
+            installResult(app, job, poll.token);
+            return;
+        }
+        if (state == "failed" || state == "cancelled") {
+            reportEnded(app, job, state, answer);
+            return;
+        }
+        poll.failures = 0;
+    }
+}
+
+}  // namespace
+
+void trackJob(App& app, const TrackedJob& job) {
+    Poll poll;
+    poll.token = loadCredentials().token;
+    follow(app, job, poll);
+    sendSpeciesMessage(app, job.root);
+}

@@ -1,0 +1,176 @@
+#include <filesystem>
+#include <string>
+#include <system_error>
+#include <vector>
+
+#include "bridge/app.h"
+#include "bridge/asset_helper.h"
+#include "bridge/credentials.h"
+#include "bridge/files.h"
+#include "bridge/json_read.h"
+#include "bridge/messages.h"
+#include "bridge/text.h"
+#include "platform/private_file.h"
+#include "platform/process.h"
+#include "remote/commands.h"
+#include "remote/job_tracker.h"
+#include "remote/remote_paths.h"
+#include "remote/remote_worker.h"
+#include "remote/staging.h"
+#include "remote/upload.h"
+#include "species/busy.h"
+#include "species/species_message.h"
+#include "species/workspace.h"
+
+namespace {
+
+// The largest archive the service takes: 1 GiB exactly is still sent.
+constexpr std::uint64_t kUploadLimit = 1073741824;
+
+// The worker's own copies, taken on the dispatching thread.
+struct PackJob {
+    std::string root;
+    std::string name;
+    std::vector<std::string> files;
+    std::string helper;
+    std::string tar;
+    std::string token;
+    platform::HttpTimeouts timeouts;
+    ChildTimeLimits limits;
+};
+
+std::string prepareTextures(const PackJob& job, const std::string& work) {
+    const std::string ws = workspaceFolder(job.root, job.name);
+    const std::string output =
+        platform::runCaptured({job.helper, "prepare-textures", ws + "/species.json", ws + "/source",
+                               work + "/build/textures"},
+                              job.limits.prepareTextures);
+    if (fileExists(work + "/build/textures/manifest.json")) return {};
+    return "Preparing the textures failed: " + fromUtf8(std::string_view(output).substr(0, 300));
+}
+
+std::string pack(const PackJob& job, const std::string& work, const std::string& archive) {
+    platform::runCaptured(
+        {job.tar, "-a", "-c", "-f", archive, "-C", work, "species.json", "source", "build"},
+        job.limits.packArchive);
+    std::error_code failed;
+    const std::uint64_t size = std::filesystem::file_size(archive, failed);
+    if (failed) return "Packing the upload failed.";
+    if (size > kUploadLimit) {
+        return "The upload is larger than 1 GB. Remove unused animations or lower the texture "
+               "size.";
+    }
+    return {};
+}
+
+// Stages, packs and uploads; the error for the user, or nothing with the job id set.
+std::string packAndUpload(App& app, const PackJob& job, const std::string& work,
+                          const std::string& archive, std::string& jobId) {
+    sendSpeciesRemote(app, job.name, "preparing", "Collecting files");
+    std::string failure = stageSpecies(workspaceFolder(job.root, job.name), work, job.files);
+    if (!failure.empty()) return failure;
+    sendSpeciesRemote(app, job.name, "preparing", "Preparing textures");
+    failure = prepareTextures(job, work);
+    if (!failure.empty()) return failure;
+    sendSpeciesRemote(app, job.name, "preparing", "Packing");
+    failure = pack(job, work, archive);
+    if (!failure.empty()) return failure;
+    UploadOutcome upload = uploadPackage(app, {job.name, archive, job.token, job.timeouts});
+    jobId = std::move(upload.jobId);
+    return upload.error;
+}
+
+void packWorker(App& app, const PackJob& job) {
+    const std::string work = uploadWorkFolder(job.name);
+    const std::string archive = uploadArchivePath(job.name);
+    std::string jobId;
+    std::string failure;
+    {
+        // Whatever ends the packing, an unexpected failure too, the staging files go and the
+        // busy flag is freed.
+        struct CleanUp {
+            App& app;
+            const std::string& work;
+            const std::string& archive;
+            ~CleanUp() {
+                removeTree(work);
+                platform::removeFile(archive);
+                releaseBusy(app);
+            }
+        } cleanUp{app, work, archive};
+        removeTree(work);
+        platform::removeFile(archive);
+        makeDirs(work + "/source");
+        makeDirs(work + "/build");
+        failure = packAndUpload(app, job, work, archive, jobId);
+    }
+    if (!failure.empty()) {
+        sendNotice(app, failure, true);
+        sendSpeciesRemote(app, job.name, "failed", failure);
+        sendSpeciesMessage(app, job.root);
+        return;
+    }
+    makeDirs(workspaceFolder(job.root, job.name) + "/build");
+    writeFileBytes(jobFilePath(job.root, job.name), jobId);
+    sendNotice(app, "Uploaded. The build server takes it from here.", false);
+    sendSpeciesMessage(app, job.root);
+    trackJob(app, {job.root, job.name, jobId, job.timeouts});
+}
+
+// The command's guards, in order; false when one ended the command (with its notice).
+bool passesGuards(App& app, PackJob& job, const std::string& message) {
+    if (app.serverRoot.empty() || !isSpeciesName(job.name)) return false;
+    job.token = loadCredentials().token;
+    if (job.token.empty()) {
+        sendNotice(app, "Sign in with Steam first.", true);
+        return false;
+    }
+    job.helper = findAssetHelper(app.programFolder);
+    if (job.helper.empty()) {
+        sendNotice(app, kHelperMissing, true);
+        return false;
+    }
+    job.tar = systemTarPath();
+    if (job.tar.empty()) {
+        sendNotice(app, kTarMissing, true);
+        return false;
+    }
+    job.files = splitFileList(jsonString(message, "files"));
+    if (job.files.empty()) {
+        sendNotice(app, "Import a model first.", true);
+        return false;
+    }
+    return true;
+}
+
+}  // namespace
+
+namespace command {
+
+void buildRemote(App& app, const std::string& message) {
+    PackJob job{
+        app.serverRoot, jsonString(message, "name"), {}, {}, {}, {}, app.buildServiceTimeouts,
+        app.timeLimits};
+    if (!passesGuards(app, job, message)) return;
+    BusyClaim claim(app);
+    if (!claim) {
+        sendNotice(app, kBusyNotice, true);
+        return;
+    }
+    const std::string workspace = workspaceFolder(job.root, job.name);
+    if (!app.followedSpecies.tryClaim(workspace)) {
+        sendNotice(app, kAlreadyFollowed, true);
+        return;
+    }
+    sendSpeciesMessage(app);
+    claim.handToWorker(countedWork(app, "buildRemote", [&app, job = std::move(job), workspace] {
+        struct Release {
+            App& app;
+            const std::string& workspace;
+            ~Release() { app.followedSpecies.release(workspace); }
+        } release{app, workspace};
+        packWorker(app, job);
+    }));
+}
+
+}  // namespace command

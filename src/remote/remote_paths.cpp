@@ -1,0 +1,46 @@
+#include "remote/remote_paths.h"
+
+#include <filesystem>
+#include <system_error>
+
+#include "bridge/build_service.h"
+#include "bridge/files.h"
+#include "bridge/text.h"
+#include "platform/paths.h"
+#include "platform/process.h"
+
+namespace fs = std::filesystem;
+
+std::string uploadWorkFolder(const std::string& name) {
+    return platform::appDataFolder() + "/build-upload/" + name;
+}
+
+std::string uploadArchivePath(const std::string& name) {
+    return uploadWorkFolder(name) + ".zip";
+}
+
+std::string downloadFolder(const std::string& name) {
+    return platform::appDataFolder() + "/build-download/" + name;
+}
+
+std::string jobFilePath(const std::string& root, const std::string& name) {
+    return root + "/species/" + name + "/build/remote-job.txt";
+}
+
+std::string readJobId(const std::string& root, const std::string& name) {
+    std::string id = fromUtf8(readFileBytes(jobFilePath(root, name)));
+    while (!id.empty() && (id.back() == '\n' || id.back() == '\r' || id.back() == ' '))
+        id.pop_back();
+    return isServiceId(id) ? id : std::string();
+}
+
+void removeTree(const std::string& folder) {
+    std::error_code failed;
+    // symlink_status: a link named like the folder is not a folder to empty.
+    if (!fs::is_directory(fs::symlink_status(folder, failed))) return;
+    fs::remove_all(folder, failed);
+}
+
+std::string systemTarPath() {
+    return platform::findProgram("bsdtar");
+}

@@ -1,0 +1,34 @@
+#pragma once
+#include <string>
+
+// Where the remote build keeps its files, and the small file helpers it shares.
+
+// appData/build-upload/<name>: the staging folder of an upload.
+std::string uploadWorkFolder(const std::string& name);
+// appData/build-upload/<name>.zip: the archive that is uploaded.
+std::string uploadArchivePath(const std::string& name);
+// appData/build-download/<name>: the result archive and what it unpacks to.
+std::string downloadFolder(const std::string& name);
+// <root>/species/<name>/build/remote-job.txt: the job id of a build handed to the service.
+std::string jobFilePath(const std::string& root, const std::string& name);
+
+// The job id stored for a species: the file's text without trailing line ends and blanks;
+// empty when the file is missing or what it holds is no service id (so nothing else can
+// reach a URL or a path).
+std::string readJobId(const std::string& root, const std::string& name);
+
+// Deletes a folder with everything in it; links inside are removed, never followed. Does
+// nothing when the path is not a folder; failures are ignored.
+void removeTree(const std::string& folder);
+
+// The tar that packs and unpacks archives: bsdtar on PATH, which picks zip from a ".zip"
+// name like the tar of Windows. Empty when it is not installed.
+std::string systemTarPath();
+
+inline constexpr const char* kTarMissing =
+    "bsdtar was not found on PATH. The remote build packs and unpacks with it: install the "
+    "Debian package libarchive-tools.";
+
+// The notice when a second remote build or tracker of the same species is asked for.
+inline constexpr const char* kAlreadyFollowed =
+    "A remote build of this species is already running. Wait for it to end or cancel it.";

@@ -1,0 +1,164 @@
+#include "remote/sign_in.h"
+
+#include <chrono>
+#include <optional>
+
+#include "bridge/app.h"
+#include "bridge/build_service.h"
+#include "bridge/credentials.h"
+#include "bridge/json_read.h"
+#include "bridge/messages.h"
+#include "bridge/random_token.h"
+#include "bridge/text.h"
+#include "platform/loopback_listener.h"
+#include "remote/commands.h"
+#include "remote/query_param.h"
+#include "remote/remote_worker.h"
+#include "species/species_message.h"
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+constexpr const char* kNotFinished = "Sign in did not finish.";
+constexpr const char* kMismatch = "The sign in answer did not match. Try again.";
+constexpr const char* kNoPort = "Could not open a local port for the sign in.";
+
+// The browser's request arrives in one piece; more than this is no sign-in answer.
+constexpr std::size_t kRequestBytes = 8191;
+// How long an accepted connection may take to send its request. Browsers open spare
+// connections that send nothing; one of them must not keep the real answer waiting.
+constexpr std::uint32_t kReceiveMs = 2000;
+
+// The sign-in worker's own copies, taken on the dispatching thread.
+struct SignInJob {
+    std::string root;
+    platform::HttpTimeouts timeouts;
+    std::uint32_t limitMs = 0;
+};
+
+// What the browser brought back: a token (empty until one is accepted), the Steam id, and
+// the words for the user should none be accepted.
+struct Callback {
+    std::string token;
+    std::string steamId;
+    std::string pending = kNotFinished;
+};
+
+std::uint32_t millisecondsLeft(Clock::time_point deadline) {
+    auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
+    return left.count() > 0 ? static_cast<std::uint32_t>(left.count()) : 0;
+}
+
+// Answers one connection; true when it carried the sign-in.
+bool answerOne(platform::LoopbackConnection& connection, const std::string& state,
+               Callback& callback, Clock::time_point deadline) {
+    std::string request =
+        connection.receiveOnce(kRequestBytes, std::min(kReceiveMs, millisecondsLeft(deadline)));
+    std::string_view query = requestQuery(request);
+    std::string token = queryParam(query, "token");
+    bool accepted = !token.empty() && sameSecret(queryParam(query, "state"), state);
+    connection.sendAll(signInAnswer(accepted));
+    if (accepted) {
+        callback.token = std::move(token);
+        callback.steamId = queryParam(query, "steamId");
+    } else if (!token.empty()) {
+        callback.pending = kMismatch;
+    }
+    return accepted;
+}
+
+void awaitCallback(platform::LoopbackListener& listener, const std::string& state,
+                   std::uint32_t limitMs, Callback& callback) {
+    const Clock::time_point deadline = Clock::now() + std::chrono::milliseconds(limitMs);
+    while (Clock::now() < deadline) {
+        std::optional<platform::LoopbackConnection> connection =
+            listener.accept(std::min<std::uint32_t>(1000, millisecondsLeft(deadline)));
+        if (connection && answerOne(*connection, state, callback, deadline)) return;
+    }
+}
+
+// Asks the service whose token it is and keeps the sign-in.
+void finishSignIn(App& app, const SignInJob& job, const Callback& callback) {
+    BuildServiceResponse me = buildServiceRequest(job.timeouts, "GET", "/api/me",
+                                                  bearerHeader(callback.token), {}, {}, {});
+    if (me.status != 200 || !me.error.empty()) {
+        sendNotice(app, "Sign in failed: " + describeFailure(me), true);
+        return;
+    }
+    const std::string answer = fromUtf8(me.body);
+    BuildCredentials credentials{callback.token, callback.steamId, jsonString(answer, "name")};
+    if (credentials.steamId.empty()) credentials.steamId = jsonString(answer, "steamId");
+    saveCredentials(credentials);
+    const std::string& shown = credentials.name.empty() ? credentials.steamId : credentials.name;
+    sendNotice(app, "Signed in as " + shown + ".", false);
+}
+
+void signInWorker(App& app, const SignInJob& job) {
+    Callback callback;
+    {
+        platform::Result<platform::LoopbackListener> listener = platform::LoopbackListener::open();
+        if (listener) {
+            const std::string state = randomHex(16);
+            app.openExternal(buildServiceBaseUrl() + "/auth/steam?port=" +
+                             std::to_string(listener->port()) + "&state=" + state);
+            sendNotice(app, "Sign in with Steam in your browser.", false);
+            awaitCallback(*listener, state, job.limitMs, callback);
+        } else {
+            callback.pending = kNoPort;
+        }
+    }
+    if (callback.token.empty()) {
+        sendNotice(app, callback.pending, true);
+    } else {
+        finishSignIn(app, job, callback);
+    }
+}
+
+}  // namespace
+
+std::string signInAnswer(bool accepted) {
+    std::string_view page = accepted ? kSignedInPage : kInvalidLinkPage;
+    std::string answer = accepted ? "HTTP/1.1 200 OK\r\n" : "HTTP/1.1 400 Bad Request\r\n";
+    answer += "Content-Type: text/html; charset=utf-8\r\nConnection: close\r\nContent-Length: ";
+    answer += std::to_string(page.size());
+    answer += "\r\n\r\n";
+    answer += page;
+    return answer;
+}
+
+bool sameSecret(std::string_view a, std::string_view b) {
+    if (a.size() != b.size()) return false;
+    unsigned char difference = 0;
+    for (std::size_t i = 0; i < a.size(); ++i)
+        difference |= static_cast<unsigned char>(a[i] ^ b[i]);
+    return difference == 0;
+}
+
+namespace command {
+
+void buildLogin(App& app, const std::string&) {
+    if (app.signInActive.exchange(true)) return;
+    sendSpeciesMessage(app);
+    SignInJob job{app.serverRoot, app.buildServiceTimeouts, app.remoteTimings.signInMs};
+    startRemoteWorker(app, "buildLogin", [&app, job = std::move(job)] {
+        // The flag is cleared and the page told on every path, an unexpected failure too.
+        struct Finish {
+            App& app;
+            const std::string& root;
+            ~Finish() {
+                app.signInActive.store(false);
+                sendSpeciesMessage(app, root);
+            }
+        } finish{app, job.root};
+        signInWorker(app, job);
+    });
+}
+
+void buildLogout(App& app, const std::string&) {
+    deleteCredentials();
+    sendNotice(app, "Signed out of the build service.", false);
+    sendSpeciesMessage(app);
+}
+
+}  // namespace command
