@@ -1,6 +1,8 @@
 #include "jobs.h"
 
 #include <algorithm>
+#include <fstream>
+#include <iterator>
 
 #include "zip.h"
 
@@ -64,6 +66,10 @@ std::vector<std::string> Job::log() const {
 }
 
 std::string Job::resultZip() const {
+    if (!resultFile.empty()) {
+        std::ifstream in(resultFile, std::ios::binary);
+        return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    }
     std::vector<std::pair<std::string, std::string>> files;
     for (const char* ext : {".pak", ".utoc", ".ucas"}) {
         if (std::find(omit.begin(), omit.end(), ext) != omit.end()) continue;
@@ -88,6 +94,7 @@ Job makeJob(const nlohmann::json& plan, const std::string& id, const std::string
     }
     if (job.stages.empty()) job.stages.push_back({"queued", 1, 1, {}, ""});
     job.omit = plan.value("omit", std::vector<std::string>{});
+    job.resultFile = plan.value("result", "");
     nlohmann::json files = plan.value("files", nlohmann::json::object());
     for (const auto& [name, content] : files.items()) {
         job.extraFiles.emplace_back(name, content.get<std::string>());

@@ -23,6 +23,8 @@ struct Job {
     bool cancelled = false;
     std::vector<std::string> omit;  // extensions left out of the result, such as ".ucas"
     std::vector<std::pair<std::string, std::string>> extraFiles;
+    // When set, the result is this file's bytes as they are (an archive a test made).
+    std::string resultFile;
 
     // The stage the last poll saw (the first before any poll).
     const Stage& current() const;
@@ -35,6 +37,6 @@ struct Job {
     std::string resultZip() const;
 };
 
-// A job from a script's job object ("stages", "omit", "files", "species", "id"); the
+// A job from a script's job object ("stages", "omit", "files", "result", "species", "id"); the
 // default plan queues at 2 and 1, runs for two polls and is done.
 Job makeJob(const nlohmann::json& plan, const std::string& id, const std::string& species);

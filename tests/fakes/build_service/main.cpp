@@ -26,8 +26,10 @@
 //   partSize      granted by POST /api/uploads (default 8 MiB)
 //   uploadIds, jobIds   ids handed out in turn (then up-N, job-N)
 //   expectArchive path of a file that the reassembled upload must equal on complete
+//   keepParts     false: parts are counted, not kept (for benchmarks of large uploads)
 //   job           plan of each new job: {"stages": [{"state", "position", "polls", "log",
-//                 "error"}], "omit": [".ucas"], "files": {name: content}}; a stage lasts
+//                 "error"}], "omit": [".ucas"], "files": {name: content}, "result": path
+//                 of a file served as the result instead}; a stage lasts
 //                 "polls" status requests (default 1), the last one for ever; "{species}"
 //                 in a log line becomes the species name
 //   jobs          jobs that exist from now on: job plans with "id" and "species"
