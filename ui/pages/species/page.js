@@ -1,30 +1,192 @@
 /*
- * The Species page: species workspaces, their import and their builds. The shell forwards
- * the species, speciesLog, speciesRemote and speciesSounds messages to it.
+ * The Species page in the browser: keeps the workspaces in step with the host's species,
+ * speciesLog, speciesRemote and speciesSounds messages, draws the chosen species into its
+ * panel, hands clicks and changes to the actions and redraws as much as they say. Build log
+ * lines and remote progress only touch their own boxes, since a build may print thousands
+ * of lines while the owner edits.
  */
+import { actionOf, paint } from '../../lib/panel.js';
+import { DERIVED, PAGE, change, click } from './actions.js';
+import { appendLog, logText } from './build_rules.js';
+import { buildHtml } from './view_build.js';
+import { SOUNDS_SLOT, pageHtml } from './view_page.js';
+import { addSoundFiles } from './sounds_model.js';
+import { createStore, loadSpeciesMessage, sortedNames, touch } from './workspaces.js';
 
-let shell = null;
-let latest = null;
+class SpeciesPage {
+  #shell = null;
+  #store = createStore();
+  #ui = { selected: '', creating: '', attack: 0, cells: {}, confirmDelete: null, newName: '', newLabel: '', newTemplate: '' };
+  #panel = null;
+  #wired = new WeakSet();
+  #sounds = null;
 
-export const speciesPage = {
   start(api) {
-    shell = api;
-  },
+    this.#shell = api;
+    this.#loadSoundsSection();
+  }
+
+  /** The workspace being edited, or null. */
+  workspace() {
+    return this.#store.items.get(this.#ui.selected) || null;
+  }
+
   message(msg) {
+    const ws = typeof msg.name === 'string' ? this.#store.items.get(msg.name) : null;
     if (msg.type === 'species') {
-      latest = msg;
-      if (shell.state.tab === 'species') shell.render();
+      for (const n of loadSpeciesMessage(this.#store, msg)) this.#shell.notice(n.text, n.error);
+      this.#rerender();
+    } else if (msg.type === 'speciesLog' && ws) {
+      appendLog(ws, typeof msg.line === 'string' ? msg.line : '');
+      if (ws === this.#visibleWorkspace()) this.#showLog(ws);
+    } else if (msg.type === 'speciesRemote' && ws) {
+      ws.remote = { state: String(msg.state ?? ''), detail: String(msg.detail ?? '') };
+      if (ws === this.#visibleWorkspace()) this.#refreshBuild(ws);
+    } else if (msg.type === 'speciesSounds' && ws) {
+      const result = addSoundFiles(ws.doc, msg.files);
+      if (result.added > 0) touch(ws);
+      this.#shell.notice(result.text, false);
+      if (ws === this.#visibleWorkspace()) this.#changed();
     }
-  },
+  }
+
   render(panel) {
-    let body = '<p class="empty">Waiting for the species workspaces…</p>';
-    if (latest) {
-      const items = Array.isArray(latest.items) ? latest.items : [];
-      const kit = latest.kit === true;
-      body = `<div class="status-row"><span class="badge ${kit ? 'badge-ok' : 'badge-missing'}">${kit ? 'found' : 'missing'}</span>` +
-        `<div class="row-text"><div class="row-title">Species kit</div></div></div>` +
-        `<p class="muted">${items.length} ${items.length === 1 ? 'workspace' : 'workspaces'}</p>`;
+    this.#panel = panel;
+    this.#fixSelection();
+    const ws = this.workspace();
+    const found = !!(this.#shell && this.#shell.state && this.#shell.state.found);
+    this.#keepForm(panel);
+    paint(panel, pageHtml(this.#store, this.#ui, ws, found));
+    const slot = panel.querySelector('#' + SOUNDS_SLOT);
+    if (slot && this.#sounds) {
+      slot.appendChild(this.#sounds.element);
+      this.#sounds.render();
     }
-    panel.innerHTML = `<div class="card"><h2 class="card-title">Species</h2>${body}</div>`;
-  },
-};
+    this.#scrollLog(panel);
+    this.#wire(panel);
+  }
+
+  // The sounds section brings three.js with it for the animation preview; it is loaded apart
+  // so the rest of the page works the moment it is shown, and still works if that fails.
+  #loadSoundsSection() {
+    import('./sounds_section.js').then(({ createSoundsSection }) => {
+      this.#sounds = createSoundsSection({
+        getWorkspace: () => this.workspace(),
+        markChanged: () => {
+          const ws = this.workspace();
+          if (ws) touch(ws);
+          this.#refreshDerived();
+        },
+        notice: (text, isError) => this.#shell.notice(text, isError),
+        send: (msg) => this.#shell.send(msg),
+        speciesBase: this.#shell.hostUrls.species,
+      });
+      this.#rerender();
+    }, (error) => this.#shell.notice(`The sounds section could not be loaded: ${error.message}`, true));
+  }
+
+  #visibleWorkspace() {
+    return this.#panel && !this.#panel.hidden ? this.workspace() : null;
+  }
+
+  // A species that was just created is chosen before the host lists it; any other choice
+  // that is gone (removed, or a different server folder) falls back to the first species.
+  #fixSelection() {
+    const items = this.#store.items;
+    if (items.has(this.#ui.creating)) this.#ui.creating = '';
+    if (items.has(this.#ui.selected) || this.#ui.selected === this.#ui.creating) return;
+    this.#ui.selected = sortedNames(this.#store)[0] || '';
+    this.#ui.attack = 0;
+  }
+
+  // What is typed into the new-species form survives redraws caused by host messages.
+  #keepForm(panel) {
+    const value = (id) => {
+      const el = panel.querySelector('#' + id);
+      return el ? el.value : null;
+    };
+    this.#ui.newName = value('species-new-name') ?? this.#ui.newName;
+    this.#ui.newLabel = value('species-new-label') ?? this.#ui.newLabel;
+    this.#ui.newTemplate = value('species-new-template') ?? this.#ui.newTemplate;
+  }
+
+  #rerender() {
+    if (this.#panel && !this.#panel.hidden) this.render(this.#panel);
+  }
+
+  #changed() {
+    if (this.#sounds) this.#sounds.render();
+    this.#refreshDerived();
+  }
+
+  #showLog(ws) {
+    const pre = this.#panel.querySelector('#species-log');
+    if (!pre) return;
+    const atEnd = pre.scrollTop + pre.clientHeight >= pre.scrollHeight - 4;
+    pre.textContent = logText(ws);
+    if (atEnd) pre.scrollTop = pre.scrollHeight;
+  }
+
+  #scrollLog(panel) {
+    const pre = panel.querySelector('#species-log');
+    if (pre) pre.scrollTop = pre.scrollHeight;
+  }
+
+  #refreshBuild(ws) {
+    const section = this.#panel.querySelector('#species-build');
+    if (!section) return;
+    section.outerHTML = buildHtml(this.#store, ws);
+    this.#scrollLog(this.#panel);
+  }
+
+  /** After one value changed: the unsaved marks, the Save button and the build section. */
+  #refreshDerived() {
+    const ws = this.workspace();
+    const panel = this.#panel;
+    if (!ws || !panel || panel.hidden) return;
+    const changed = ws.unsaved || ws.invalid;
+    const mark = panel.querySelector('#species-unsaved');
+    if (mark) mark.hidden = !changed;
+    const save = panel.querySelector('#species-save');
+    if (save) save.disabled = !changed;
+    const row = Array.from(panel.querySelectorAll('#species-list [data-name]')).find((el) => el.dataset.name === ws.name);
+    if (row && changed && !row.querySelector('.badge-warn')) {
+      row.querySelector('.sp-badges').insertAdjacentHTML('afterbegin', '<span class="badge badge-warn">unsaved</span>');
+    }
+    this.#refreshBuild(ws);
+  }
+
+  #context() {
+    const { send, notice, base64Utf8 } = this.#shell;
+    return { store: this.#store, ui: this.#ui, ws: this.workspace(), send, notice, base64: base64Utf8, panel: this.#panel };
+  }
+
+  #redraw(how) {
+    if (how === PAGE) this.#rerender();
+    else if (how === DERIVED) this.#refreshDerived();
+  }
+
+  #wire(panel) {
+    if (this.#wired.has(panel)) return;
+    this.#wired.add(panel);
+    panel.addEventListener('click', (event) => {
+      const target = actionOf(event);
+      // The sounds section handles its own clicks.
+      if (target && !target.closest('.sounds-section')) this.#redraw(click(this.#context(), target));
+    });
+    panel.addEventListener('change', (event) => {
+      const el = event.target;
+      if (el instanceof Element && el.dataset.scope && !el.closest('.sounds-section')) this.#redraw(change(this.#context(), el));
+    });
+    // Enter in a text field commits it the way leaving the field does.
+    panel.addEventListener('keydown', (event) => {
+      const el = event.target;
+      if (event.key !== 'Enter' || !(el instanceof HTMLInputElement) || el.type !== 'text' || el.closest('.sounds-section')) return;
+      if (el.id === 'species-new-name' || el.id === 'species-new-label') this.#redraw(click(this.#context(), panel.querySelector('[data-action="create-species"]')));
+      else el.blur();
+    });
+  }
+}
+
+/** The page object the shell drives: start, message and render. */
+export const speciesPage = new SpeciesPage();

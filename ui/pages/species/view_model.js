@@ -1,0 +1,58 @@
+/*
+ * The Model section: what the last import brought (the model file and what the asset helper
+ * read from it), the animations and texture slots the definition names, and the settings
+ * for preparing them. Importing and relinking start here.
+ */
+import { esc } from '../../lib/html.js';
+import { SOURCE_FIELDS } from './field_lists.js';
+import { docFieldsHtml, sectionHtml } from './view_common.js';
+
+function factsHtml(inspect) {
+  if (!inspect) return '<p class="empty">Nothing imported yet. Import the folder that holds the FBX model, its animations and textures.</p>';
+  const m = inspect.mesh;
+  const facts = [
+    ['Triangles', m.triangles], ['Bones', m.bones], ['Length', `${Math.round(m.lengthCm) / 100} m`],
+    ['Materials', m.materials.join(', ') || 'none'],
+  ].map(([k, v]) => `<span class="sp-fact"><span class="vf-label">${k}</span> ${esc(v)}</span>`).join('');
+  const warnings = inspect.warnings.map((w) => `<li>${esc(w)}</li>`).join('');
+  return `<div class="sp-facts">${facts}</div>${warnings ? `<ul class="sp-warnings">${warnings}</ul>` : ''}`;
+}
+
+function animationsHtml(doc, inspect) {
+  if (doc.source.animations.length === 0) return '<p class="empty">No animations.</p>';
+  const seconds = new Map((inspect ? inspect.animations : []).map((a) => [a.id, a.seconds]));
+  const rows = doc.source.animations.map((a) => {
+    const length = seconds.has(a.id) ? `${seconds.get(a.id)} s` : '';
+    const markers = a.sounds ? a.sounds.length : 0;
+    return `<tr><td class="mono">${esc(a.id)}</td><td class="mono sp-file">${esc(a.file)}</td><td>${esc(length)}</td><td>${markers || ''}</td></tr>`;
+  }).join('');
+  return `<div class="sp-scroll"><table class="sp-table sp-anims"><thead><tr><th>Id</th><th>File</th><th>Length</th><th>Sounds</th></tr></thead><tbody>${rows}</tbody></table></div>`;
+}
+
+function texturesHtml(doc) {
+  if (doc.source.textures.length === 0) return '';
+  const rows = doc.source.textures.map((t) => {
+    const types = Object.keys(t).filter((k) => k !== 'slot').map((k) => `${k}: ${t[k]}`).join(' · ');
+    return `<tr><td class="mono">${esc(t.slot)}</td><td class="sp-file">${esc(types)}</td></tr>`;
+  }).join('');
+  return `<h4 class="sp-sub">Texture slots</h4><table class="sp-table"><tbody>${rows}</tbody></table>`;
+}
+
+/** The Model section; `importBlock` is why importing is not possible now ('' when it is). */
+export function modelHtml(ws, importBlock) {
+  const doc = ws.doc;
+  const mesh = doc.source.mesh
+    ? `<p><span class="vf-label">Model</span> <span class="mono" id="species-mesh">${esc(doc.source.mesh)}</span></p>`
+    : '<p class="hint" id="species-mesh">No model yet.</p>';
+  const canLink = !!ws.inspect && ws.inspect.animations.length > 0;
+  const buttons = `<div class="actions">
+      <button type="button" class="btn primary" data-action="import"${importBlock ? ' disabled' : ''}>Import model folder</button>
+      <button type="button" class="btn" data-action="adopt"${ws.inspect && ws.inspect.mesh.file ? '' : ' disabled'}>Take over the last import</button>
+      <button type="button" class="btn" data-action="link"${canLink ? '' : ' disabled'}>Link from file names</button>
+      ${importBlock ? `<span class="hint sp-reason">${esc(importBlock)}</span>` : ''}
+    </div>`;
+  const body = `${buttons}${mesh}${factsHtml(ws.inspect)}
+    <h4 class="sp-sub">Animations <span class="ai-count">${doc.source.animations.length}</span></h4>${animationsHtml(doc, ws.inspect)}
+    ${texturesHtml(doc)}${docFieldsHtml(SOURCE_FIELDS, doc)}`;
+  return sectionHtml('species-model', 'Model and animations', body);
+}
