@@ -1,6 +1,5 @@
 /*
- * Animation preview for the Species page: plays a species' FBX clips on a grey model.
- * A module of its own so the FBX loader and its libraries are only fetched by the page that
- * needs them.
+ * The animation preview at the route the page has always had: the Species page's sounds
+ * section builds it, and anything else that wants a species' clip on its model can too.
  */
-export {};
+export { createAnimPreview } from './pages/species/anim_preview.js';
