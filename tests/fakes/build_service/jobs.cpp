@@ -22,7 +22,8 @@ const nlohmann::json defaultStages = nlohmann::json::parse(R"([
     {"state": "done", "log": ["Build finished."]}
 ])");
 
-const Stage cancelledStage{"cancelled", -1, 1, {"Cancelled by request."}, "Cancelled by request."};
+const Stage cancelledStage{"cancelled", -1, 1, {"Cancelled by request."}, "Cancelled by request.",
+                           0,           0};
 
 // Index of the stage that poll number `poll` (1-based; 0 before any) falls in.
 std::size_t stageAt(const std::vector<Stage>& stages, std::uint64_t poll) {
@@ -60,6 +61,8 @@ std::vector<std::string> Job::log() const {
     for (std::size_t i = 0; i <= reached; ++i) {
         for (const std::string& line : stages[i].log)
             lines.push_back(withSpecies(line, species));
+        for (std::uint64_t n = 0; n < stages[i].floodLines; ++n)
+            lines.emplace_back(stages[i].floodBytes, 'x');
     }
     if (cancelled) lines.push_back(cancelledStage.log.front());
     return lines;
@@ -90,9 +93,11 @@ Job makeJob(const nlohmann::json& plan, const std::string& id, const std::string
     for (const nlohmann::json& s : plan.value("stages", defaultStages)) {
         job.stages.push_back({s.at("state").get<std::string>(), s.value("position", -1),
                               std::max<std::uint64_t>(1, s.value("polls", std::uint64_t{1})),
-                              s.value("log", std::vector<std::string>{}), s.value("error", "")});
+                              s.value("log", std::vector<std::string>{}), s.value("error", ""),
+                              s.value("/flood/lines"_json_pointer, std::uint64_t{0}),
+                              s.value("/flood/bytes"_json_pointer, std::uint64_t{1})});
     }
-    if (job.stages.empty()) job.stages.push_back({"queued", 1, 1, {}, ""});
+    if (job.stages.empty()) job.stages.push_back({"queued", 1, 1, {}, "", 0, 0});
     job.omit = plan.value("omit", std::vector<std::string>{});
     job.resultFile = plan.value("result", "");
     nlohmann::json files = plan.value("files", nlohmann::json::object());

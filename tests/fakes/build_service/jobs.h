@@ -13,6 +13,10 @@ struct Stage {
     std::uint64_t polls = 1;
     std::vector<std::string> log;  // revealed when the stage is reached
     std::string error;             // sent when non-empty
+    // Further log lines of `floodBytes` letters x each, for tests of huge logs that a script
+    // could not carry.
+    std::uint64_t floodLines = 0;
+    std::uint64_t floodBytes = 0;
 };
 
 struct Job {

@@ -28,10 +28,11 @@
 //   expectArchive path of a file that the reassembled upload must equal on complete
 //   keepParts     false: parts are counted, not kept (for benchmarks of large uploads)
 //   job           plan of each new job: {"stages": [{"state", "position", "polls", "log",
-//                 "error"}], "omit": [".ucas"], "files": {name: content}, "result": path
-//                 of a file served as the result instead}; a stage lasts
-//                 "polls" status requests (default 1), the last one for ever; "{species}"
-//                 in a log line becomes the species name
+//                 "error", "flood": {"lines", "bytes"}}], "omit": [".ucas"],
+//                 "files": {name: content}, "result": path of a file served as the result
+//                 instead}; a stage lasts "polls" status requests (default 1), the last
+//                 one for ever; "{species}" in a log line becomes the species name; "flood"
+//                 adds that many lines of that many letters x
 //   jobs          jobs that exist from now on: job plans with "id" and "species"
 //   rules         tried in order before the built-in behaviour, each
 //                 {"method", "path" ("*" matches within one segment), "skip", "count",
