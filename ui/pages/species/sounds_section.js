@@ -143,7 +143,8 @@ export function createSoundsSection(host) {
 
   function onTick(from, to) {
     const at = current();
-    if (!at || !parts.element.isConnected) {
+    // Another tab or species shown: the sound stops with the view rather than play unseen.
+    if (!at || !parts.element.isConnected || parts.element.getClientRects().length === 0) {
       stop();
       return;
     }
