@@ -147,6 +147,13 @@ describe('build rules', () => {
     assert.equal(ws.liveLog.length, 400);
     assert.deepEqual([ws.liveLog[0], ws.liveLog[399]], ['line 2', 'line 401']);
     assert.ok(sp.logText(ws).startsWith('line 2\n'));
+    // A species message with a new stored log ends the live one; one with the same log does not.
+    const store = sp.createStore();
+    store.items.set('rex', ws);
+    sp.loadSpeciesMessage(store, message([item('rex', '', { log: 'stored' })]));
+    assert.equal(ws.liveLog.length, 400);
+    sp.loadSpeciesMessage(store, message([item('rex', '', { log: 'new build' })]));
+    assert.deepEqual([ws.liveLog, sp.logText(ws)], [[], 'new build']);
     assert.equal(sp.pakLine('rex'), 'client-mods\\species_rex.pak');
   });
 });

@@ -86,7 +86,11 @@ function adoptIfNew(ws, notices) {
 }
 
 function loadItem(ws, item, notices) {
-  ws.log = str(item.log);
+  const log = str(item.log);
+  // A build that ended leaves its log on disk: from then on that is what the box shows. A
+  // build that failed before writing one keeps its live lines, which say why.
+  if (log !== ws.log) ws.liveLog = [];
+  ws.log = log;
   ws.pak = item.pak === true;
   ws.remoteJob = item.remoteJob === true;
   const inspectText = str(item.inspect);
