@@ -61,16 +61,25 @@ export function createSoundsSection(host) {
     host.markChanged();
   }
 
+  // The page redraws the section with every message from the host. Markup that has not
+  // changed is left in place: the redraw is then free, and what the owner is typing stays.
+  const painted = new Map();
+  function paint(el, html, force) {
+    if (!force && painted.get(el) === html) return;
+    el.innerHTML = html;
+    painted.set(el, html);
+  }
+
   // ------------------------------------------------------------------ drawing
 
-  function renderTimeline() {
+  function renderTimeline(force = true) {
     const ws = workspace();
     const at = current();
     const list = sounds(ws);
     if (!list.some((s) => s.id === ui.pick)) ui.pick = list.length ? list[0].id : '';
     if (at && !at.events.includes(ui.selected)) ui.selected = null;
     if (at) ui.playhead = Math.min(ui.playhead, at.length);
-    parts.body.innerHTML = timelineHtml({
+    paint(parts.body, timelineHtml({
       animations: animations(ws),
       chosen: ws ? chosenIndex(ws) : 0,
       sounds: list,
@@ -80,7 +89,7 @@ export function createSoundsSection(host) {
       playing: clock.running,
       pick: ui.pick,
       selected: ui.selected,
-    });
+    }), force);
   }
 
   /** Only the markers, so a marker editor being typed in keeps its focus. */
@@ -124,7 +133,8 @@ export function createSoundsSection(host) {
     preview.setTime(ui.playhead);
   }
 
-  function render() {
+  /** Redraws from the workspace; `force` also redraws markup that looks unchanged. */
+  function render(force = false) {
     const ws = workspace();
     if (!ws || ws.name !== ui.wsName) {
       stop();
@@ -134,8 +144,8 @@ export function createSoundsSection(host) {
     }
     parts.element.hidden = !ws;
     if (!ws) return;
-    parts.library.innerHTML = libraryHtml(sounds(ws));
-    renderTimeline();
+    paint(parts.library, libraryHtml(sounds(ws)), force);
+    renderTimeline(force);
     updatePreview();
   }
 
@@ -218,7 +228,7 @@ export function createSoundsSection(host) {
       const result = removeSound(ws.doc, index);
       if (result.text) host.notice(result.text, false);
       changed();
-      render();
+      render(true);
     }
   }
 
