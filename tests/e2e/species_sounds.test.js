@@ -155,6 +155,12 @@ describe('species sounds section', { timeout: 180000 }, () => {
     // The edited marker moved to the end and the events stay in time order.
     const times = (await eventsOf(page)).map((e) => e.time);
     assert.deepEqual(times, times.slice().sort((a, b) => a - b));
+    // A marker opens from the keyboard as well.
+    const other = (await page.getAttribute('.sound-marker.selected', 'data-marker')) === '0' ? '1' : '0';
+    await page.focus(`.sound-marker[data-marker="${other}"]`);
+    await page.keyboard.press('Enter');
+    assert.equal(await page.getAttribute('.sound-marker.selected', 'data-marker'), other);
+    assert.equal(await page.inputValue('[data-marker-field="sound"]'), (await eventsOf(page))[Number(other)].sound);
   });
 
   it('plays the timeline, fetching the sounds it reaches, and reports a sound that cannot play', async () => {

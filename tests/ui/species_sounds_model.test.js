@@ -189,7 +189,8 @@ describe('the timeline', () => {
     }
     m.editEvent(anim, a, 'bone', '   ', 2);
     assert.ok(!('bone' in a), 'an empty bone is no member');
-    assert.equal(m.clampTime(900, 1000), 600, 'never past 600 s');
+    const clamps = [[900, 1000, 600], [2.0007, 2.0005, 2], [1.23456, 5, 1.235], [-0.0004, 1, 0], [NaN, 1, 0], [0.9996, 1, 1]];
+    for (const [time, length, want] of clamps) assert.equal(m.clampTime(time, length), want, `${time} in ${length}`);
     for (const e of [a, b, c]) m.removeEvent(anim, e);
     assert.ok(!('sounds' in anim), 'the last removal drops the member');
   });

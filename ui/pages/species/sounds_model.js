@@ -157,8 +157,9 @@ export const roundTime = (seconds) => Math.round(seconds * 1000) / 1000;
 
 /** A time as an event may hold it: 0 to the animation's length (600 s at most), in ms. */
 export function clampTime(seconds, length) {
-  const top = Math.min(MAX_EVENT_TIME, length);
-  return roundTime(Math.min(top, Math.max(0, Number.isFinite(seconds) ? seconds : 0)));
+  // The last whole millisecond within the length, so rounding never lands past the end.
+  const top = Math.floor(Math.min(MAX_EVENT_TIME, length) * 1000 + 1e-6) / 1000;
+  return Math.min(top, Math.max(0, roundTime(Number.isFinite(seconds) ? seconds : 0)));
 }
 
 /** Keeps events in time order; events at the same time keep their order. */

@@ -309,6 +309,13 @@ export function createSoundsSection(host) {
   parts.body.addEventListener('click', (e) => {
     const button = e.target.closest('[data-timeline-action]');
     if (button) onTimelineClick(button);
+    // Enter or Space on a focused marker (a click without a pointer) opens it too.
+    const marker = e.target.closest('[data-marker]');
+    const at = current();
+    if (marker && e.detail === 0 && at && at.events[Number(marker.dataset.marker)]) {
+      ui.selected = at.events[Number(marker.dataset.marker)];
+      renderTimeline();
+    }
   });
 
   return {
