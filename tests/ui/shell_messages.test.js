@@ -346,3 +346,41 @@ describe('page registry', () => {
     assert.equal(registry.get('nothing'), null);
   });
 });
+
+describe('openUrl message', () => {
+  let openLink;
+  before(async () => {
+    openLink = await import(pathToFileURL(path.join(UI_DIR, 'shell/open_link.js')).href);
+  });
+
+  it('hands the address to the link bar and to nothing else', () => {
+    const shown = [];
+    const log = [];
+    const route = core.createRouter({
+      page: core.newPageState(),
+      send: (obj) => log.push(['send', obj]),
+      render: () => log.push(['render']),
+      notice: (text) => log.push(['notice', text]),
+      aiLoad: () => log.push(['ai']),
+      deliver: (key) => log.push(['deliver', key]),
+      openUrl: (url) => shown.push(url),
+    });
+    route({ type: 'openUrl', url: 'https://build.example/build/auth/steam?port=4711&state=ab' });
+    assert.deepEqual(shown, ['https://build.example/build/auth/steam?port=4711&state=ab']);
+    assert.deepEqual(log, []);
+  });
+
+  it('links only http and https addresses', () => {
+    const cases = [
+      ['http://127.0.0.1:8080/build/auth/steam?port=1&state=2', true],
+      ['https://build.example/build', true],
+      ['javascript:alert(1)', false],
+      ['data:text/html,<b>x</b>', false],
+      ['file:///etc/passwd', false],
+      ['not an address', false],
+      [42, false],
+      [undefined, false],
+    ];
+    for (const [url, expected] of cases) assert.equal(openLink.isOpenableUrl(url), expected, String(url));
+  });
+});

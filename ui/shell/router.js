@@ -8,7 +8,8 @@ const SPECIES_TYPES = ['species', 'speciesLog', 'speciesRemote', 'speciesSounds'
  * Routes one message from the host by its `type`. Everything it touches comes in `deps`
  * ({ page, send, render, notice, aiLoad, deliver, and optionally stateApplied, told what a
  * state message changed before the redraw, and picker, which shows the host's dialogs and
- * closes them when they end}), so it runs without a browser.
+ * closes them when they end, and openUrl, which shows an address to open in a browser}), so it
+ * runs without a browser.
  */
 export function createRouter(deps) {
   return function route(msg) {
@@ -30,6 +31,8 @@ export function createRouter(deps) {
       deps.picker.show(msg);
     } else if (msg.type === 'dialogEnd' && deps.picker) {
       deps.picker.end(msg);
+    } else if (msg.type === 'openUrl' && deps.openUrl) {
+      deps.openUrl(msg.url);
     }
   };
 }

@@ -8,6 +8,7 @@ import { esc } from '../lib/html.js';
 import { base64Utf8 } from '../lib/base64.js';
 import { listen, resolveHostUrls, send, webview } from './host.js';
 import { createNoticeBar } from './notice.js';
+import { createLinkBar } from './open_link.js';
 import { acceptPages } from './pages.js';
 import { createPicker } from './picker.js';
 import { createPageRegistry } from './registry.js';
@@ -93,6 +94,7 @@ export function startShell(doc, { stateApplied } = {}) {
     stateApplied,
     // Only the browser host asks the page to draw its dialogs, and only it has dialogs.
     picker: createPicker(doc, webview() && webview().dialogs),
+    openUrl: createLinkBar(doc, doc.getElementById('notice')),
   });
   acceptPages(registry.register);
   // `init` answers with state, studio and species, in that order; the page counts as loaded
