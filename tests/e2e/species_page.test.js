@@ -16,6 +16,12 @@ const SHOTS = process.env.FORGESET_SHOTS || '';
 const workspace = (session, name) => path.join(session.root, 'species', name);
 const readDoc = (session, name) => JSON.parse(fs.readFileSync(path.join(workspace(session, name), 'species.json'), 'utf8'));
 
+/** Picks an animation in one of the page's animation selects, which fill when touched. */
+async function pickAnimation(page, selector, id) {
+  await page.focus(selector);
+  await page.selectOption(selector, id);
+}
+
 /** Types into a field and commits it as leaving the field does. */
 async function commit(page, selector, text) {
   await page.fill(selector, text);
@@ -77,7 +83,12 @@ describe('Species page: create, import, link, save and build', { timeout: 180000
 
     assert.equal(await page.textContent('#species-mesh'), 'Raptor.fbx');
     assert.equal(await page.isVisible('#species-unsaved'), true);
-    assert.equal(await page.inputValue('select[data-scope="role-anim"][data-role="idle"]'), 'idle');
+    const idle = 'select[data-scope="role-anim"][data-role="idle"]';
+    assert.equal(await page.inputValue(idle), 'idle');
+    // Its other choices are added when it is first touched, and the choice stays.
+    assert.equal(await page.$eval(idle, (el) => el.options.length), 1);
+    await page.focus(idle);
+    assert.deepEqual(await page.$eval(idle, (el) => [el.options.length, el.value]), [7, 'idle']);
     // Walk got two positions, so it shows its direction grid with both cells filled.
     assert.equal(await page.isChecked('input[data-scope="role-grid"][data-role="walk"]'), true);
     const cells = await page.$$eval('[data-action="grid-cell"][data-role="walk"].filled', (els) => els.map((el) => [el.dataset.x, el.dataset.y, el.textContent]));
@@ -90,7 +101,7 @@ describe('Species page: create, import, link, save and build', { timeout: 180000
   it('edits roles, stats and an attack, checks before saving and writes species.json', async () => {
     // A second grid cell for walk, chosen on the grid and filled from its select.
     await page.click('[data-action="grid-cell"][data-role="walk"][data-x="0.5"][data-y="0"]');
-    await page.selectOption('select[data-scope="role-cell"][data-role="walk"]', 'walk_left');
+    await pickAnimation(page, 'select[data-scope="role-cell"][data-role="walk"]', 'walk_left');
     await commit(page, 'input[data-scope="role-rate"][data-role="idle"]', '0,5');
     await page.selectOption('select[data-scope="stat-mode"][data-stat="health"]', 'multiply');
     await commit(page, 'input[data-scope="stat-value"][data-stat="health"]', '1.5');

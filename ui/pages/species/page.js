@@ -9,6 +9,7 @@ import { actionOf, paint } from '../../lib/panel.js';
 import { DERIVED, PAGE, change, click } from './actions.js';
 import { appendLog, logText } from './build_rules.js';
 import { buildHtml } from './view_build.js';
+import { animationChoices, fillAnimationSelect } from './view_common.js';
 import { SOUNDS_SLOT, pageHtml } from './view_page.js';
 import { addSoundFiles } from './sounds_model.js';
 import { createStore, loadSpeciesMessage, sortedNames, touch } from './workspaces.js';
@@ -94,7 +95,7 @@ class SpeciesPage {
   #fixSelection() {
     const items = this.#store.items;
     if (items.has(this.#ui.creating)) this.#ui.creating = '';
-    if (items.has(this.#ui.selected) || this.#ui.selected === this.#ui.creating) return;
+    if (items.has(this.#ui.selected) || (this.#ui.creating && this.#ui.selected === this.#ui.creating)) return;
     this.#ui.selected = sortedNames(this.#store)[0] || '';
     this.#ui.attack = 0;
   }
@@ -178,6 +179,13 @@ class SpeciesPage {
       const el = event.target;
       if (el instanceof Element && el.dataset.scope && !el.closest('.sounds-section')) this.#redraw(change(this.#context(), el));
     });
+    // Animation selects get their options when first touched, before they open.
+    const fill = (event) => {
+      const el = event.target;
+      const ws = this.workspace();
+      if (ws && el instanceof HTMLSelectElement && 'anims' in el.dataset) fillAnimationSelect(el, animationChoices(ws.doc));
+    };
+    for (const type of ['pointerdown', 'focusin', 'keydown']) panel.addEventListener(type, fill, true);
     // Enter in a text field commits it the way leaving the field does.
     panel.addEventListener('keydown', (event) => {
       const el = event.target;

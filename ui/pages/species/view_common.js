@@ -18,17 +18,27 @@ export function docFieldsHtml(list, doc) {
   return `<div class="sp-grid">${list.map((f) => valueHtml(f, getPath(doc, f.f), { scope: 'doc', f: f.f, focus: 'doc:' + f.f })).join('')}</div>`;
 }
 
-/**
- * The options of a select that picks an animation by id. Built once per render: with two
- * hundred animations the same list goes into every role and attack select.
- */
+/** The choices of a select that picks an animation by id: none, then every animation. */
 export function animationChoices(doc, noneLabel = 'None') {
   return [['', noneLabel]].concat(doc.source.animations.map((a) => [a.id, a.id]));
 }
 
-/** A select over the animation choices; an id no longer in the list stays shown. */
+/**
+ * A select over the animation choices, drawn with only its current choice: with two hundred
+ * animations in each of some twenty selects, the options cost most of the page's drawing
+ * time, so the page fills them in when the select is first touched (fillAnimationSelect).
+ * An id no longer among the animations stays shown, marked.
+ */
 export function animationSelect(choices, value, attrs, label) {
-  const known = choices.some(([id]) => id === value);
-  const extra = known || value === '' ? '' : ` class="sp-missing" title="Not among the animations"`;
-  return `<select${attrs}${extra} aria-label="${esc(label)}">${choiceOptions(choices, value)}</select>`;
+  const known = choices.find(([id]) => id === value);
+  const extra = known ? '' : ` class="sp-missing" title="Not among the animations"`;
+  const text = known ? known[1] : value;
+  return `<select data-anims${attrs}${extra} aria-label="${esc(label)}"><option value="${esc(value)}" selected>${esc(text)}</option></select>`;
+}
+
+/** Puts every animation choice into a select drawn by animationSelect, keeping its value. */
+export function fillAnimationSelect(select, choices) {
+  if (select.dataset.filled) return;
+  select.dataset.filled = 'true';
+  select.innerHTML = choiceOptions(choices, select.value);
 }

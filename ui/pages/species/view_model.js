@@ -18,15 +18,20 @@ function factsHtml(inspect) {
   return `<div class="sp-facts">${facts}</div>${warnings ? `<ul class="sp-warnings">${warnings}</ul>` : ''}`;
 }
 
+// Rows rather than a table: rows out of view of the scroll box are then skipped by layout
+// (content-visibility), which table rows do not allow, and a model may bring hundreds.
 function animationsHtml(doc, inspect) {
   if (doc.source.animations.length === 0) return '<p class="empty">No animations.</p>';
   const seconds = new Map((inspect ? inspect.animations : []).map((a) => [a.id, a.seconds]));
   const rows = doc.source.animations.map((a) => {
     const length = seconds.has(a.id) ? `${seconds.get(a.id)} s` : '';
-    const markers = a.sounds ? a.sounds.length : 0;
-    return `<tr><td class="mono">${esc(a.id)}</td><td class="mono sp-file">${esc(a.file)}</td><td>${esc(length)}</td><td>${markers || ''}</td></tr>`;
+    const markers = a.sounds ? a.sounds.length : '';
+    return `<div class="sp-anim-row" role="row"><span class="mono" role="cell">${esc(a.id)}</span><span class="mono sp-file" role="cell">${esc(a.file)}</span>` +
+      `<span role="cell">${esc(length)}</span><span role="cell">${markers}</span></div>`;
   }).join('');
-  return `<div class="sp-scroll"><table class="sp-table sp-anims"><thead><tr><th>Id</th><th>File</th><th>Length</th><th>Sounds</th></tr></thead><tbody>${rows}</tbody></table></div>`;
+  const head = '<div class="sp-anim-row sp-anim-head" role="row"><span role="columnheader">Id</span><span role="columnheader">File</span>' +
+    '<span role="columnheader">Length</span><span role="columnheader">Sounds</span></div>';
+  return `<div class="sp-scroll sp-anims" role="table" aria-label="Animations">${head}${rows}</div>`;
 }
 
 function texturesHtml(doc) {

@@ -1,0 +1,103 @@
+// How long the Species page takes to draw a large species: 200 animations, 100 sounds, 1,000
+// sound markers and 16 attacks, against an empty species drawn the same way in the same run.
+// Runs the real browser host through the e2e harness.
+//
+//   FORGESET_TOOL=build/forgeset-server-tool node bench/species_render.mjs [rounds]
+//
+// `first` is choosing the species in the list (its whole editor drawn from scratch); `edit`
+// is choosing another idle animation, which redraws the page. Each figure covers the click
+// handler and the style and layout it causes, forced at once. Milliseconds.
+import fs from 'node:fs';
+import path from 'node:path';
+import { createRequire } from 'node:module';
+
+const require = createRequire(import.meta.url);
+const harness = require('../tests/e2e/harness.js');
+
+const ROUNDS = Number(process.argv[2]) || 20;
+const WARMUP = 3;
+
+function bigSpecies() {
+  const animations = [];
+  const inspected = [];
+  for (let i = 0; i < 200; i++) {
+    const id = `anim_${String(i).padStart(3, '0')}`;
+    const sounds = Array.from({ length: 5 }, (_, k) => ({ sound: `sound_${(i + k) % 100}`, time: k * 0.4, volume: 1, pitch: 1 }));
+    animations.push({ file: `anims/${id}.fbx`, id, sounds });
+    inspected.push({ file: `anims/${id}.fbx`, id, seconds: 2.5 });
+  }
+  const sounds = Array.from({ length: 100 }, (_, i) => ({ id: `sound_${i}`, file: `Sounds/sound_${i}.wav`, kind: i % 2 ? 'voice' : 'body', radius: 60 }));
+  const attacks = Array.from({ length: 16 }, (_, i) => ({ id: `attack_${i}`, label: `Attack ${i}`, animation: `anim_${String(i).padStart(3, '0')}` }));
+  const roles = { idle: 'anim_000', walk: { blend: [{ anim: 'anim_001', x: 0, y: 0 }, { anim: 'anim_002', x: -1, y: 0 }], rate: 1 }, run: 'anim_003' };
+  const doc = { version: 1, name: 'big', label: 'Big', template: 'tyrannosaurus', source: { mesh: 'big.fbx', animations, sounds }, animations: roles, attacks };
+  const inspect = { mesh: { file: 'big.fbx', triangles: 50000, bones: 120, lengthCm: 900, materials: ['Body'] }, animations: inspected, textures: [], warnings: [] };
+  return { doc, inspect };
+}
+
+function writeWorkspace(root, name, doc, inspect) {
+  const ws = path.join(root, 'species', name);
+  fs.mkdirSync(path.join(ws, 'source'), { recursive: true });
+  fs.mkdirSync(path.join(ws, 'build'), { recursive: true });
+  fs.writeFileSync(path.join(ws, 'species.json'), JSON.stringify(doc, null, 2));
+  if (inspect) fs.writeFileSync(path.join(ws, 'source', 'inspect.json'), JSON.stringify(inspect));
+}
+
+function median(values) {
+  const sorted = values.slice().sort((a, b) => a - b);
+  return sorted[Math.floor(sorted.length / 2)];
+}
+
+// One timed step inside the page: run `step`, force layout, return the milliseconds.
+const timed = (page, step, arg) => page.evaluate(([source, a]) => {
+  const start = performance.now();
+  new Function('arg', source)(a);
+  void document.body.offsetHeight;
+  return performance.now() - start;
+}, [step, arg]);
+
+const CHOOSE = "document.querySelector(`#species-list [data-name=\"${arg}\"]`).click();";
+// Touching the select first gives it its options, as a person's click does.
+const EDIT = `const select = document.querySelector('select[data-scope="role-anim"][data-role="idle"]');
+select.focus();
+select.value = select.value === arg[0] ? arg[1] : arg[0];
+select.dispatchEvent(new Event('change', { bubbles: true }));`;
+
+async function measure(page, name, other, animations) {
+  const first = [];
+  const edit = [];
+  for (let i = 0; i < WARMUP + ROUNDS; i++) {
+    await timed(page, CHOOSE, other);
+    const f = await timed(page, CHOOSE, name);
+    const e = await timed(page, EDIT, animations);
+    if (i >= WARMUP) {
+      first.push(f);
+      edit.push(e);
+    }
+  }
+  return { first: median(first), edit: median(edit) };
+}
+
+const session = await harness.startSession();
+try {
+  const { doc, inspect } = bigSpecies();
+  writeWorkspace(session.root, 'big', doc, inspect);
+  writeWorkspace(session.root, 'empty', { version: 1, name: 'empty', source: { mesh: 'empty.fbx', animations: [{ file: 'a.fbx', id: 'a' }, { file: 'b.fbx', id: 'b' }] } }, null);
+  writeWorkspace(session.root, 'other', { version: 1, name: 'other' }, null);
+  const { page } = session;
+  await page.click('#tab-species');
+  await page.evaluate(() => window.chrome.webview.postMessage({ cmd: 'speciesRefresh' }));
+  await page.waitForSelector('#species-list [data-name="big"]');
+  // Give the sounds section (loaded apart) its moment, so every round draws it too.
+  await page.waitForSelector('.sounds-section', { state: 'attached', timeout: 10000 });
+  const base = await measure(page, 'empty', 'other', ['a', 'b']);
+  const big = await measure(page, 'big', 'other', ['anim_000', 'anim_001']);
+  const ratio = (a, b) => (a / b).toFixed(1);
+  console.log(`Species page render, median of ${ROUNDS} rounds after ${WARMUP} warm-up (ms, with layout)`);
+  console.log('                     first render   re-render after an edit');
+  console.log(`empty species        ${base.first.toFixed(1).padStart(12)}   ${base.edit.toFixed(1).padStart(12)}`);
+  console.log(`large species        ${big.first.toFixed(1).padStart(12)}   ${big.edit.toFixed(1).padStart(12)}`);
+  console.log(`ratio large / empty  ${ratio(big.first, base.first).padStart(12)}   ${ratio(big.edit, base.edit).padStart(12)}`);
+  if (session.pageErrors.length) console.log('page errors:', session.pageErrors);
+} finally {
+  await session.close();
+}
