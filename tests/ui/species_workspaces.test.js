@@ -83,6 +83,15 @@ describe('loading the species message', () => {
     assert.deepEqual([named.items.get('ant').doc.source.mesh, named.items.get('ant').unsaved], ['mine.fbx', false]);
   });
 
+  it('marks an inspect.json it cannot read, and takes nothing over from it', () => {
+    const store = sp.createStore();
+    sp.loadSpeciesMessage(store, message([item('rex', '{}', { inspect: '{"mesh":' })]));
+    const rex = store.items.get('rex');
+    assert.deepEqual([rex.inspect, rex.inspectBroken, rex.unsaved, rex.doc.source.mesh], [null, true, false, '']);
+    sp.loadSpeciesMessage(store, message([item('rex', '{}', { inspect: INSPECT })]));
+    assert.deepEqual([rex.inspectBroken, rex.doc.source.mesh], [false, 'rex.fbx']);
+  });
+
   it('reads the flags, the sign-in and the templates, whatever their shape', () => {
     const store = sp.createStore();
     const hosts = ['{"species":"Rex","label":"T. rex","stats":{"health":900},"abilities":["bite",3]}', 'not json', '{"label":"x"}'];

@@ -7,7 +7,10 @@ import { esc } from '../../lib/html.js';
 import { SOURCE_FIELDS } from './field_lists.js';
 import { docFieldsHtml, sectionHtml } from './view_common.js';
 
-function factsHtml(inspect) {
+const INSPECT_BROKEN = 'The last import left an inspect.json that cannot be read. Import the folder again.';
+
+function factsHtml(inspect, broken) {
+  if (broken) return `<p class="ai-warning">${INSPECT_BROKEN}</p>`;
   if (!inspect) return '<p class="empty">Nothing imported yet. Import the folder that holds the FBX model, its animations and textures.</p>';
   const m = inspect.mesh;
   const facts = [
@@ -56,7 +59,7 @@ export function modelHtml(ws, importBlock) {
       <button type="button" class="btn" data-action="link"${canLink ? '' : ' disabled'}>Link from file names</button>
       ${importBlock ? `<span class="hint sp-reason">${esc(importBlock)}</span>` : ''}
     </div>`;
-  const body = `${buttons}${mesh}${factsHtml(ws.inspect)}
+  const body = `${buttons}${mesh}${factsHtml(ws.inspect, ws.inspectBroken)}
     <h4 class="sp-sub">Animations <span class="ai-count">${doc.source.animations.length}</span></h4>${animationsHtml(doc, ws.inspect)}
     ${texturesHtml(doc)}${docFieldsHtml(SOURCE_FIELDS, doc)}`;
   return sectionHtml('species-model', 'Model and animations', body);

@@ -33,6 +33,7 @@ export function newWorkspace(name) {
     unsaved: false,
     invalid: false,
     inspect: null,
+    inspectBroken: false,
     log: '',
     liveLog: [],
     pak: false,
@@ -97,6 +98,7 @@ function loadItem(ws, item, notices) {
   if (inspectText !== ws.seenInspect) {
     ws.seenInspect = inspectText;
     ws.inspect = parseInspect(inspectText);
+    ws.inspectBroken = inspectText !== '' && ws.inspect === null;
   }
   loadDocument(ws, str(item.json), notices);
   adoptIfNew(ws, notices);
