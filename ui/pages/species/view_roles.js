@@ -46,7 +46,7 @@ function roleHtml(role, value, choices, ui) {
     const cell = chosenCell(ui, role.key);
     const sample = value.blend.find((s) => s.x === cell.x && s.y === cell.y);
     pick = animationSelect(choices, sample ? sample.anim : '', ` data-scope="role-cell" data-role="${role.key}"`, `${role.label}, chosen cell`);
-    body = gridHtml(role, value, cell);
+    body = `${gridHtml(role, value, cell)}<p class="hint">Choose a cell, then the animation it plays in the list above.</p>`;
   } else {
     pick = animationSelect(choices, value ? value.anim : '', ` data-scope="role-anim" data-role="${role.key}"`, role.label);
   }
