@@ -2,8 +2,10 @@
 // "browser" reads the address the tool opened and follows the service's redirect to the
 // listener as a browser would.
 #include <arpa/inet.h>
+#include <fcntl.h>
 #include <httplib.h>
 #include <netinet/in.h>
+#include <sys/resource.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -216,6 +218,31 @@ TEST_F(SignInTest, OtherRequestsAndSilentConnectionsDoNotStopTheSignIn) {
     ::close(silent);
     std::vector<json> seen = untilIdle();
     EXPECT_EQ(notices(seen).back(), (Notice{false, "Signed in as Test User."}));
+}
+
+// With no descriptor left for a socket the listener cannot be opened; the sign-in ends at
+// once with its notice and opens nothing.
+TEST_F(SignInTest, NoLocalPortEndsTheSignIn) {
+    rlimit old{};
+    ASSERT_EQ(::getrlimit(RLIMIT_NOFILE, &old), 0);
+    std::vector<int> held;
+    rlimit tight = old;
+    tight.rlim_cur = 256;
+    ASSERT_EQ(::setrlimit(RLIMIT_NOFILE, &tight), 0);
+    for (int fd; (fd = ::open("/dev/null", O_RDONLY)) >= 0;)
+        held.push_back(fd);
+    t.send(cmd("buildLogin"));
+    const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    while (!t.app.remoteWorkers.idle() && std::chrono::steady_clock::now() < end)
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    for (int fd : held)
+        ::close(fd);
+    ::setrlimit(RLIMIT_NOFILE, &old);
+    std::vector<json> seen = untilIdle();
+    EXPECT_EQ(notices(seen), (Notices{{true, "Could not open a local port for the sign in."}}));
+    EXPECT_EQ(seen.back()["type"], "species");
+    EXPECT_EQ(seen.back()["build"]["signingIn"], false);
+    EXPECT_TRUE(opened().empty());
 }
 
 TEST_F(SignInTest, LogoutDeletesTheFileAndSaysSoEvenWithoutOne) {
