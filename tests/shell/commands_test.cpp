@@ -16,9 +16,10 @@ TEST(CommandTableTest, HoldsEveryCommandOnceInDispatchOrder) {
         "studioRefresh", "pickFolder",    "saveCfg",       "toggleResource",
         "newResource",   "saveSkins",     "saveAi",        "speciesRefresh",
         "saveSpecies",   "deleteSpecies", "importSpecies", "addSpeciesSounds",
-        "buildSpecies",  "openSpecies",   "startRunner",   "open",
-        "refresh",       "winMin",        "winMax",        "winClose",
-        "dragWindow",
+        "buildSpecies",  "openSpecies",   "buildLogin",    "buildLogout",
+        "buildRemote",   "buildResume",   "buildCancel",   "startRunner",
+        "open",          "refresh",       "winMin",        "winMax",
+        "winClose",      "dragWindow",
     };
     std::vector<std::string> names;
     std::set<std::string> distinct;
