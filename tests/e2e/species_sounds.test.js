@@ -9,7 +9,7 @@ const assert = require('node:assert/strict');
 const fs = require('node:fs');
 const path = require('node:path');
 const { startSessionWith, recordTraffic, waitReceived, received } = require('./harness.js');
-const { mountSection, canvasStats, wavBytes, previewFrames, track } = require('./species_sounds_support.js');
+const { mountSection, canvasStats, waitModelShown, wavBytes, previewFrames, track } = require('./species_sounds_support.js');
 
 const FBX = '/usr/share/assimp/models/FBX/animation_with_skeleton.fbx';
 
@@ -193,15 +193,18 @@ describe('species sounds section', { timeout: 180000 }, () => {
   });
 
   it('previews the animation on its model, then draws nothing while idle', async () => {
-    await page.waitForFunction(() => window.__section.previewFrames > 0, null, { timeout: 30000 });
-    const stats = await canvasStats(page);
-    assert.ok(stats.differs > 1000, `the model is in view: ${JSON.stringify(stats)}`);
+    await waitModelShown(page);
+    // Two times within the 0.83 s clip: the pose differs between them.
     const box = await track(page);
-    const before = await previewFrames(page);
-    await page.mouse.click(box.x + box.width * 0.5, box.y + box.height / 2);
-    await page.waitForFunction((n) => window.__section.previewFrames > n, before);
-    const posed = await canvasStats(page);
-    assert.notEqual(posed.hash, stats.hash, 'the model moved with the playhead');
+    const poses = [];
+    for (const share of [0.1, 0.25]) {
+      const before = await previewFrames(page);
+      await page.mouse.click(box.x + box.width * share, box.y + box.height / 2);
+      await page.waitForFunction((n) => window.__section.previewFrames > n, before);
+      poses.push(await canvasStats(page));
+    }
+    assert.ok(poses.every((p) => p.differs > 1000), JSON.stringify(poses));
+    assert.notEqual(poses[0].hash, poses[1].hash, 'the model moved with the playhead');
     const idle = await previewFrames(page);
     await page.waitForTimeout(1500);
     assert.equal(await previewFrames(page), idle, 'no frames while nothing changes');
@@ -218,6 +221,25 @@ describe('species sounds section', { timeout: 180000 }, () => {
     await page.click('[data-timeline-action="addMarker"]');
     assert.deepEqual(await eventsOf(page, 1), [{ sound: 'broken', time: 0, volume: 1, pitch: 1 }]);
     for (const m of await received(page)) assert.equal(typeof m.type, 'string');
+    assert.deepEqual(session.pageErrors, []);
+  });
+
+  it('says which model is missing, in a few words, and shows a model without animations standing', async () => {
+    const cases = [
+      { mesh: 'gone.fbx', notice: 'The preview could not read gone.fbx: HTTP 404' },
+      { mesh: 'raptor model.fbx', notice: null },
+    ];
+    for (const c of cases) {
+      await mountSection(page, { name: 'raptor', doc: { version: 1, name: 'raptor', source: { mesh: c.mesh, sounds: [], animations: [] } }, inspect: null });
+      assert.match(await page.textContent('.sounds-timeline'), /Import a model with animations to place sounds on them\./);
+      if (c.notice) {
+        await page.waitForFunction(() => window.__notices.length > 0, null, { timeout: 15000 });
+        assert.deepEqual(await notices(page), [{ text: c.notice, error: true }]);
+      } else {
+        await waitModelShown(page);
+        assert.deepEqual(await notices(page), []);
+      }
+    }
     assert.deepEqual(session.pageErrors, []);
   });
 });

@@ -67,6 +67,17 @@ function canvasStats(page) {
   });
 }
 
+/** Waits until the preview shows a model (over 1000 pixels off the background). */
+async function waitModelShown(page, timeout = 30000) {
+  const until = Date.now() + timeout;
+  for (;;) {
+    const stats = await canvasStats(page);
+    if (stats.differs > 1000) return stats;
+    if (Date.now() > until) throw new Error(`no model in the preview: ${JSON.stringify(stats)}`);
+    await new Promise((resolve) => setTimeout(resolve, 200));
+  }
+}
+
 const previewFrames = (page) => page.evaluate(() => window.__section.previewFrames);
 const track = (page) => page.locator('[data-timeline="track"]').boundingBox();
 
@@ -90,4 +101,4 @@ function wavBytes(seconds, rate = 8000) {
   return buffer;
 }
 
-module.exports = { mountSection, canvasStats, previewFrames, track, wavBytes };
+module.exports = { mountSection, canvasStats, waitModelShown, previewFrames, track, wavBytes };

@@ -73,6 +73,12 @@ function frame(object, camera, controls) {
   controls.update();
 }
 
+// A missing file says so in a few words; the loader's own text would carry the whole address.
+function reasonOf(error) {
+  if (error && error.response && typeof error.response.status === 'number') return `HTTP ${error.response.status}`;
+  return (error && error.message) || String(error);
+}
+
 function firstClip(clips) {
   return (clips || []).find((c) => c.duration > 0) || null;
 }
@@ -200,7 +206,7 @@ export function createAnimPreview(canvas, { speciesBase, notice = () => {} }) {
       useClip(key, clip);
       return clip ? clip.duration : null;
     } catch (error) {
-      if (mine === token) notice(`The preview could not read ${file}: ${(error && error.message) || error}`, true);
+      if (mine === token) notice(`The preview could not read ${file}: ${reasonOf(error)}`, true);
       return null;
     }
   }

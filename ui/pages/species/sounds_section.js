@@ -139,17 +139,20 @@ export class SoundsSection {
   /** Loads the model and the chosen clip when they changed; a measured length redraws. */
   updatePreview() {
     const { parts, ui } = this;
+    const ws = this.workspace();
     const at = this.current();
-    const mesh = at && at.ws.doc.source.mesh;
+    const mesh = ws && ws.doc.source && typeof ws.doc.source.mesh === 'string' ? ws.doc.source.mesh : '';
     parts.empty.hidden = !!mesh;
     parts.canvas.hidden = !mesh;
     if (!mesh) return;
-    const key = `${at.ws.name}\n${mesh}\n${at.anim.file}`;
+    // Without animations the model is shown standing.
+    const file = at ? at.anim.file : '';
+    const key = `${ws.name}\n${mesh}\n${file}`;
     if (key === ui.previewKey) return;
     ui.previewKey = key;
     if (!this.preview) this.preview = createAnimPreview(parts.canvas, { speciesBase: this.host.speciesBase, notice: this.host.notice });
-    const measuredKey = at.ws.name + '/' + at.anim.file;
-    this.preview.show(at.ws.name, mesh, at.anim.file).then((seconds) => {
+    const measuredKey = ws.name + '/' + file;
+    this.preview.show(ws.name, mesh, file).then((seconds) => {
       if (seconds === null || ui.previewKey !== key || ui.measured.get(measuredKey) === seconds) return;
       ui.measured.set(measuredKey, seconds);
       this.renderTimeline();
