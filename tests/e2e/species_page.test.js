@@ -114,7 +114,8 @@ describe('Species page: create, import, link, save and build', { timeout: 180000
     await commit(page, 'input[data-scope="attack-id"]', 'Big Bite');
     await page.click('#species-save');
     assert.deepEqual(await waitNotice(page, 'Attack id'), { text: 'Attack id "big bite" needs 1 to 32 characters of a-z, 0-9 and _.', error: true });
-    await commit(page, 'input[data-scope="attack-id"]', 'bite');
+    // Typed and saved in one go: leaving the field commits it, and the click still lands.
+    await page.fill('input[data-scope="attack-id"]', 'bite');
     assert.deepEqual(await saveAndWait(page), { text: SAVED, error: false });
 
     const doc = readDoc(session, 'raptor');
@@ -131,6 +132,24 @@ describe('Species page: create, import, link, save and build', { timeout: 180000
     // The document on disk is what the page would send again: 2-space indented.
     assert.match(fs.readFileSync(path.join(workspace(session, 'raptor'), 'species.json'), 'utf8'), /^{\n {2}"version": 1,/);
     assert.equal(await page.isHidden('#species-unsaved'), true);
+  });
+
+  it('keeps what is being typed when the host sends the species again', async () => {
+    const label = 'input[data-scope="doc"][data-f="label"]';
+    await page.click(label);
+    await page.keyboard.press('End');
+    await page.keyboard.type(' II');
+    const count = (await received(page)).filter((m) => m.type === 'species').length;
+    await page.evaluate(() => window.chrome.webview.postMessage({ cmd: 'speciesRefresh' }));
+    // The recorder listens after the page, so once it has the message the page has drawn it.
+    await page.waitForFunction((n) => window.__received.filter((m) => m && m.type === 'species').length > n, count);
+    await page.keyboard.type('I');
+    assert.equal(await page.inputValue(label), 'Swift raptor III');
+    assert.equal(await page.evaluate(() => document.activeElement.dataset.focus), 'doc:label');
+    await page.press(label, 'Enter');
+    assert.equal(await page.textContent('#species-list [data-name="raptor"] .row-detail'), 'Swift raptor III');
+    assert.deepEqual(await saveAndWait(page), { text: SAVED, error: false });
+    assert.equal(readDoc(session, 'raptor').label, 'Swift raptor III');
   });
 
   it('builds locally: live log lines, the success notice, the stored log and the pak line', async () => {

@@ -2,8 +2,9 @@
  * What the Species page does when something in its panel is clicked or changed. Each handler
  * edits the chosen workspace's document or sends a command, and answers how much of the panel
  * must be drawn again: PAGE for everything, DERIVED for only what follows from one changed
- * value (the unsaved marks and the build section), so the field being typed in keeps its
- * focus; nothing when the event changed nothing.
+ * value (the unsaved marks, the list rows, the build section). Text fields commit when they
+ * are left, often by a click on a button: they answer DERIVED, so the button stays in place
+ * and gets its click.
  *
  * `ctx` is { store, ui, ws, send, notice, base64, panel }: the workspaces, the page's view
  * state, the chosen workspace (or null), the shell's send and notice, the base64 encoder and
@@ -175,7 +176,7 @@ const CHANGES = {
     const value = def.type === 'number-choice' ? Number(el.value) : readInput(def, el);
     if (def.type === 'number-choice' && !def.options.some(([n]) => n === value)) return undefined;
     setPath(ctx.ws.doc, def.f, value);
-    return def.f === 'label' ? PAGE : DERIVED;
+    return DERIVED;
   },
   template(ctx, el) {
     ctx.ws.doc.template = el.value;
@@ -205,7 +206,7 @@ const CHANGES = {
     if (!attack) return undefined;
     attack.id = cleanName(el.value);
     el.value = attack.id;
-    return PAGE;
+    return DERIVED;
   },
   'attack-allow'(ctx, el) {
     const attack = ctx.ws.doc.attacks[Number(el.dataset.row)];

@@ -8,6 +8,7 @@
 import { actionOf, paint } from '../../lib/panel.js';
 import { DERIVED, PAGE, change, click } from './actions.js';
 import { appendLog, logText } from './build_rules.js';
+import { attackRowText } from './view_attacks.js';
 import { buildHtml } from './view_build.js';
 import { animationChoices, fillAnimationSelect } from './view_common.js';
 import { SOUNDS_SLOT, pageHtml } from './view_page.js';
@@ -21,6 +22,10 @@ class SpeciesPage {
   #panel = null;
   #wired = new WeakSet();
   #sounds = null;
+  // Drawing removes the focused field, and a field with an uncommitted edit then reports its
+  // change: that edit is taken into the document, but must not start a second drawing.
+  #painting = false;
+  #changedWhilePainting = false;
 
   start(api) {
     this.#shell = api;
@@ -57,7 +62,14 @@ class SpeciesPage {
     const ws = this.workspace();
     const found = !!(this.#shell && this.#shell.state && this.#shell.state.found);
     this.#keepForm(panel);
-    paint(panel, pageHtml(this.#store, this.#ui, ws, found));
+    const typing = this.#typing(panel);
+    this.#painting = true;
+    try {
+      paint(panel, pageHtml(this.#store, this.#ui, ws, found));
+    } finally {
+      this.#painting = false;
+    }
+    if (typing) typing.restore(panel);
     const slot = panel.querySelector('#' + SOUNDS_SLOT);
     if (slot && this.#sounds) {
       slot.appendChild(this.#sounds.element);
@@ -65,6 +77,10 @@ class SpeciesPage {
     }
     this.#scrollLog(panel);
     this.#wire(panel);
+    if (this.#changedWhilePainting) {
+      this.#changedWhilePainting = false;
+      this.#refreshDerived();
+    }
   }
 
   // The sounds section brings three.js with it for the animation preview; it is loaded apart
@@ -111,6 +127,24 @@ class SpeciesPage {
     this.#ui.newTemplate = value('species-new-template') ?? this.#ui.newTemplate;
   }
 
+  // A redraw for a host message (a build ending, another species saved) must not take away
+  // what is being typed and not yet committed: the field drawn anew gets the typed text back.
+  #typing(panel) {
+    const active = panel.ownerDocument.activeElement;
+    if (!(active instanceof HTMLInputElement) || !panel.contains(active) || !active.dataset.focus) return null;
+    if (active.value === active.defaultValue) return null;
+    const { focus } = active.dataset;
+    const { value, selectionStart, selectionEnd } = active;
+    return {
+      restore(again) {
+        const el = Array.from(again.querySelectorAll('input[data-focus]')).find((e) => e.dataset.focus === focus);
+        if (!el) return;
+        el.value = value;
+        if (selectionStart !== null) el.setSelectionRange(selectionStart, selectionEnd);
+      },
+    };
+  }
+
   #rerender() {
     if (this.#panel && !this.#panel.hidden) this.render(this.#panel);
   }
@@ -151,8 +185,18 @@ class SpeciesPage {
     const save = panel.querySelector('#species-save');
     if (save) save.disabled = !changed;
     const row = Array.from(panel.querySelectorAll('#species-list [data-name]')).find((el) => el.dataset.name === ws.name);
-    if (row && changed && !row.querySelector('.badge-warn')) {
-      row.querySelector('.sp-badges').insertAdjacentHTML('afterbegin', '<span class="badge badge-warn">unsaved</span>');
+    if (row) {
+      row.querySelector('.row-detail').textContent = ws.doc.label;
+      if (changed && !row.querySelector('.badge-warn')) {
+        row.querySelector('.sp-badges').insertAdjacentHTML('afterbegin', '<span class="badge badge-warn">unsaved</span>');
+      }
+    }
+    for (const item of panel.querySelectorAll('.sp-attack-item')) {
+      const attack = ws.doc.attacks[Number(item.dataset.row)];
+      if (!attack) continue;
+      const { title, detail } = attackRowText(attack);
+      item.querySelector('.row-title').textContent = title;
+      item.querySelector('.row-detail').textContent = detail;
     }
     this.#refreshBuild(ws);
   }
@@ -177,7 +221,10 @@ class SpeciesPage {
     });
     panel.addEventListener('change', (event) => {
       const el = event.target;
-      if (el instanceof Element && el.dataset.scope && !el.closest('.sounds-section')) this.#redraw(change(this.#context(), el));
+      if (!(el instanceof Element) || !el.dataset.scope || el.closest('.sounds-section')) return;
+      const how = change(this.#context(), el);
+      if (this.#painting) this.#changedWhilePainting = !!how;
+      else this.#redraw(how);
     });
     // Animation selects get their options when first touched, before they open.
     const fill = (event) => {

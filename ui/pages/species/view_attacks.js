@@ -17,12 +17,18 @@ function sourceChoices(hosts, template) {
   return [['custom', 'Its own damage']].concat(templateAbilities(hosts, template).map((a) => [`host:${a}`, `The template’s ${a}`]));
 }
 
+/** The title and detail line of an attack in the list. */
+export function attackRowText(a) {
+  return { title: a.id || '(no id)', detail: `${a.key} · ${a.animation || 'no animation'}` };
+}
+
 function listHtml(attacks, selected) {
   if (attacks.length === 0) return '<p class="empty">No attacks yet. The template’s own attacks stay unless turned off above.</p>';
   return `<ul class="list sp-attack-list">${attacks.map((a, i) => {
     const on = i === selected;
+    const { title, detail } = attackRowText(a);
     return `<li class="sp-attack-item${on ? ' selected' : ''}" data-action="select-attack" data-row="${i}"${on ? ' aria-current="true"' : ''}>` +
-      `<span class="row-title mono">${esc(a.id || '(no id)')}</span><span class="row-detail">${esc(a.key)} · ${esc(a.animation || 'no animation')}</span></li>`;
+      `<span class="row-title mono">${esc(title)}</span><span class="row-detail">${esc(detail)}</span></li>`;
   }).join('')}</ul>`;
 }
 
