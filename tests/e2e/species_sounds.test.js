@@ -235,8 +235,10 @@ describe('species sounds section', { timeout: 180000 }, () => {
       if (c.notice) {
         await page.waitForFunction(() => window.__notices.length > 0, null, { timeout: 15000 });
         assert.deepEqual(await notices(page), [{ text: c.notice, error: true }]);
+        assert.equal(await page.isVisible('.sounds-preview-empty'), false, 'no endless loading line');
       } else {
         await waitModelShown(page);
+        await page.waitForSelector('.sounds-preview-empty', { state: 'hidden', timeout: 5000 });
         assert.deepEqual(await notices(page), []);
       }
     }

@@ -37,7 +37,7 @@ export class SoundsSection {
     this.win = doc.defaultView;
     this.parts = layout(doc);
     // chosen: animation index per workspace; measured: clip lengths the preview found.
-    this.ui = { wsName: null, chosen: new Map(), playhead: 0, selected: null, pick: '', measured: new Map(), previewKey: '' };
+    this.ui = { wsName: null, chosen: new Map(), playhead: 0, selected: null, pick: '', measured: new Map(), previewKey: '', loading: false };
     this.player = createSoundPlayer(this.win, host.notice);
     this.clock = createPlayClock(this.win, (from, to) => this.onTick(from, to));
     this.preview = null;
@@ -136,29 +136,42 @@ export class SoundsSection {
     if (this.preview) this.preview.setTime(this.ui.playhead);
   }
 
+  /** The line over the preview: why there is no model, or that one is on its way. */
+  previewLine(hasModel) {
+    const { empty, canvas } = this.parts;
+    canvas.hidden = !hasModel;
+    empty.hidden = hasModel && !this.ui.loading;
+    empty.textContent = hasModel ? 'Loading the model and its animation…' : 'Import a model to see its animations here.';
+  }
+
   /** Loads the model and the chosen clip when they changed; a measured length redraws. */
   updatePreview() {
-    const { parts, ui } = this;
+    const { ui } = this;
     const ws = this.workspace();
     const at = this.current();
     const mesh = ws && ws.doc.source && typeof ws.doc.source.mesh === 'string' ? ws.doc.source.mesh : '';
-    parts.empty.hidden = !!mesh;
-    parts.canvas.hidden = !mesh;
-    if (!mesh) return;
     // Without animations the model is shown standing.
     const file = at ? at.anim.file : '';
     const key = `${ws.name}\n${mesh}\n${file}`;
-    if (key === ui.previewKey) return;
-    ui.previewKey = key;
-    if (!this.preview) this.preview = createAnimPreview(parts.canvas, { speciesBase: this.host.speciesBase, notice: this.host.notice });
-    const measuredKey = ws.name + '/' + file;
-    this.preview.show(ws.name, mesh, file).then((seconds) => {
-      if (seconds === null || ui.previewKey !== key || ui.measured.get(measuredKey) === seconds) return;
-      ui.measured.set(measuredKey, seconds);
-      this.renderTimeline();
-      this.showPlayhead();
-    });
-    this.preview.setTime(ui.playhead);
+    if (mesh && key !== ui.previewKey) {
+      ui.previewKey = key;
+      ui.loading = true;
+      if (!this.preview) this.preview = createAnimPreview(this.parts.canvas, { speciesBase: this.host.speciesBase, notice: this.host.notice });
+      this.preview.show(ws.name, mesh, file).then((seconds) => this.previewShown(key, ws.name + '/' + file, seconds));
+      this.preview.setTime(ui.playhead);
+    }
+    this.previewLine(!!mesh);
+  }
+
+  previewShown(key, measuredKey, seconds) {
+    const { ui } = this;
+    if (ui.previewKey !== key) return;
+    ui.loading = false;
+    this.previewLine(true);
+    if (seconds === null || ui.measured.get(measuredKey) === seconds) return;
+    ui.measured.set(measuredKey, seconds);
+    this.renderTimeline();
+    this.showPlayhead();
   }
 
   onTick(from, to) {
