@@ -77,6 +77,40 @@ async function measure(page, name, other, animations) {
   return { first: median(first), edit: median(edit) };
 }
 
+/**
+ * The page's own markup for one species, drawn into the panel and laid out, without the
+ * sounds section (which draws itself into its slot afterwards): the median of ROUNDS.
+ */
+async function ownMarkup(page, name) {
+  return page.evaluate(async ([species, rounds]) => {
+    const { speciesPage } = await import('/pages/species/page.js');
+    const { pageHtml } = await import('/pages/species/view_page.js');
+    const { createStore, loadSpeciesMessage } = await import('/pages/species/workspaces.js');
+    // The page's own workspace object, in a store of its own so nothing else is touched.
+    document.querySelector(`#species-list [data-name="${species}"]`).click();
+    const ws = speciesPage.workspace();
+    const store = createStore();
+    loadSpeciesMessage(store, { type: 'species', kit: true, helper: true, items: [] });
+    store.items.set(species, ws);
+    // In the real panel's place, so it is laid out exactly as the page is.
+    const real = document.getElementById('panel-species');
+    const panel = document.createElement('section');
+    panel.className = 'panel';
+    real.after(panel);
+    real.hidden = true;
+    const times = [];
+    for (let i = 0; i < rounds; i++) {
+      const start = performance.now();
+      panel.innerHTML = pageHtml(store, { selected: species, cells: {}, attack: 0 }, store.items.get(species), true);
+      void document.body.offsetHeight;
+      times.push(performance.now() - start);
+    }
+    panel.remove();
+    real.hidden = false;
+    return times.sort((a, b) => a - b)[Math.floor(times.length / 2)];
+  }, [name, ROUNDS]);
+}
+
 const session = await harness.startSession();
 try {
   const { doc, inspect } = bigSpecies();
@@ -91,12 +125,14 @@ try {
   await page.waitForSelector('.sounds-section', { state: 'attached', timeout: 10000 });
   const base = await measure(page, 'empty', 'other', ['a', 'b']);
   const big = await measure(page, 'big', 'other', ['anim_000', 'anim_001']);
+  const own = { empty: await ownMarkup(page, 'empty'), big: await ownMarkup(page, 'big') };
   const ratio = (a, b) => (a / b).toFixed(1);
   console.log(`Species page render, median of ${ROUNDS} rounds after ${WARMUP} warm-up (ms, with layout)`);
   console.log('                     first render   re-render after an edit');
   console.log(`empty species        ${base.first.toFixed(1).padStart(12)}   ${base.edit.toFixed(1).padStart(12)}`);
   console.log(`large species        ${big.first.toFixed(1).padStart(12)}   ${big.edit.toFixed(1).padStart(12)}`);
   console.log(`ratio large / empty  ${ratio(big.first, base.first).padStart(12)}   ${ratio(big.edit, base.edit).padStart(12)}`);
+  console.log(`without the sounds section: empty ${own.empty.toFixed(1)}, large ${own.big.toFixed(1)}, ratio ${ratio(own.big, own.empty)}`);
   if (session.pageErrors.length) console.log('page errors:', session.pageErrors);
 } finally {
   await session.close();
