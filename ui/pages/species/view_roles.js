@@ -3,10 +3,11 @@
  * for the movement roles optionally a 5 x 5 direction grid (turning left to right, climbing
  * up to down) whose cells each hold an animation the game blends between.
  */
+import { showNumber } from '../../lib/fields.js';
 import { esc } from '../../lib/html.js';
 import { THRESHOLD_FIELDS } from './field_lists.js';
 import { GRID_X, GRID_X_LABELS, GRID_Y, GRID_Y_LABELS, RATE_RANGE, ROLES } from './schema.js';
-import { animationSelect, docFieldsHtml, sectionHtml, valueHtml } from './view_common.js';
+import { animationSelect, docFieldsHtml, sectionHtml } from './view_common.js';
 
 export const RATE_FIELD = { label: 'Speed', min: RATE_RANGE.min, max: RATE_RANGE.max };
 
@@ -38,8 +39,10 @@ function roleHtml(role, value, choices, ui) {
   const mode = role.blend
     ? `<label class="sp-inline"><input type="checkbox" class="switch" data-scope="role-grid" data-role="${role.key}"${grid ? ' checked' : ''}> Direction grid</label>`
     : '';
-  const rate = valueHtml(RATE_FIELD, value ? value.rate : 1, { scope: 'role-rate', role: role.key, focus: 'rate:' + role.key });
-  const rateField = value ? rate : rate.replace('<input ', '<input disabled ');
+  // A role that plays nothing has no speed to set.
+  const rateField = `<label class="vf-field"><span class="vf-label">Speed</span><span class="vf-input">` +
+    `<input type="text" inputmode="decimal" data-scope="role-rate" data-role="${role.key}" data-focus="rate:${role.key}"` +
+    ` value="${showNumber(value ? value.rate : 1, RATE_FIELD)}"${value ? '' : ' disabled'}></span></label>`;
   let pick;
   let body = '';
   if (grid) {
