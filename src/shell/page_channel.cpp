@@ -1,6 +1,8 @@
 #include "shell/page_channel.h"
 
 #include <algorithm>
+#include <charconv>
+#include <system_error>
 
 struct PageChannel::Stream {
     std::string pending;
@@ -8,10 +10,19 @@ struct PageChannel::Stream {
     std::uint64_t mark = 0;
 };
 
-PageChannel::StreamPtr PageChannel::connect() {
+PageChannel::StreamPtr PageChannel::connect(std::string_view lastEventId, bool* missed) {
     auto stream = std::make_shared<Stream>();
     stream->pending = "retry: 1000\n\n";
     std::lock_guard lock(mutex_);
+    if (missed) {
+        std::uint64_t last = 0;
+        auto [end, error] =
+            std::from_chars(lastEventId.data(), lastEventId.data() + lastEventId.size(), last);
+        const bool number = error == std::errc() && end == lastEventId.data() + lastEventId.size();
+        // An id we cannot read counts as behind: better one refresh too many than a page left
+        // showing the past.
+        *missed = !lastEventId.empty() && (!number || last < published_);
+    }
     if (closed_) {
         stream->ended = true;
     } else {
@@ -21,15 +32,17 @@ PageChannel::StreamPtr PageChannel::connect() {
 }
 
 void PageChannel::publish(std::string_view message) {
-    std::string event = messageEvent(message);
     std::lock_guard lock(mutex_);
-    appendToAll(event);
+    appendToAll(numberedEvent(message));
 }
 
 std::size_t PageChannel::publishMarked(std::string_view message, std::uint64_t mark) {
-    std::string event = messageEvent(message);
     std::lock_guard lock(mutex_);
-    return appendToAll(event, mark);
+    return appendToAll(numberedEvent(message), mark);
+}
+
+std::string PageChannel::numberedEvent(std::string_view message) {
+    return "id: " + std::to_string(++published_) + "\n" + messageEvent(message);
 }
 
 bool PageChannel::anyMarked(std::uint64_t mark) {
@@ -59,7 +72,8 @@ std::size_t PageChannel::appendToAll(std::string_view text, std::uint64_t mark) 
         Stream& stream = **it;
         if (stream.pending.size() + text.size() > kMaxPendingBytes) {
             stream.ended = true;
-            stream.pending.clear();
+            // The stream object lives on until its connection ends; its backlog must not.
+            std::string().swap(stream.pending);
             it = streams_.erase(it);
             continue;
         }
@@ -95,7 +109,7 @@ std::optional<std::string> PageChannel::next(const StreamPtr& stream,
 void PageChannel::disconnect(const StreamPtr& stream) {
     std::lock_guard lock(mutex_);
     stream->ended = true;
-    stream->pending.clear();
+    std::string().swap(stream->pending);
     streams_.erase(stream);
     changed_.notify_all();
 }

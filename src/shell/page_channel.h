@@ -20,8 +20,11 @@ class PageChannel {
     struct Stream;
     using StreamPtr = std::shared_ptr<Stream>;
 
-    // A new page stream. Its first text tells the browser how soon to reconnect.
-    StreamPtr connect();
+    // A new page stream. Its first text tells the browser how soon to reconnect. A browser
+    // that reconnects names the last message it received (`lastEventId`, from the event ids
+    // the messages carry; empty on a first connect): `missed` tells whether messages were
+    // published after it, which that page never got.
+    StreamPtr connect(std::string_view lastEventId = {}, bool* missed = nullptr);
 
     // One message to every connected page, as a "message" event.
     void publish(std::string_view message);
@@ -71,9 +74,13 @@ class PageChannel {
   private:
     // Returns how many streams took the text.
     std::size_t appendToAll(std::string_view text, std::uint64_t mark = 0);
+    // The next message's event, with its id. Under the lock.
+    std::string numberedEvent(std::string_view message);
 
     std::mutex mutex_;
     std::condition_variable changed_;
     std::set<StreamPtr> streams_;
+    // How many messages were published; each carries its number as its event id.
+    std::uint64_t published_ = 0;
     bool closed_ = false;
 };

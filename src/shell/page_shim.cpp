@@ -37,6 +37,8 @@ std::string pageShimScript() {
     script = replaceAll(script, "@COMMAND@", kCommandPath);
     script = replaceAll(script, "@DIALOG_LIST@", kDialogListPath);
     script = replaceAll(script, "@DIALOG_ANSWER@", kDialogAnswerPath);
+    script = replaceAll(script, "@KEY_HEADER@", kPageKeyHeader);
+    script = replaceAll(script, "@KEY_PARAMETER@", kPageKeyParameter);
     script = replaceAll(script, "@ASSETS@", kAssetsPrefix);
     // On a line of its own after the tag it goes into.
     return "\n" + replaceAll(script, "@SPECIES@", kSpeciesPrefix);

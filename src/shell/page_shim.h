@@ -12,6 +12,10 @@ inline constexpr std::string_view kEventsPath = "/_host/events";
 // Where the page's picker lists a folder and answers a dialog the host asked it to show.
 inline constexpr std::string_view kDialogListPath = "/_host/dialog/list";
 inline constexpr std::string_view kDialogAnswerPath = "/_host/dialog/answer";
+// How the page shows the token with its posts (a header) and on its event stream (a query
+// parameter, since an event source cannot set headers).
+inline constexpr std::string_view kPageKeyHeader = "X-Forgeset-Token";
+inline constexpr std::string_view kPageKeyParameter = "key";
 // The URL prefixes of the two served folders.
 inline constexpr std::string_view kAssetsPrefix = "/assets/";
 inline constexpr std::string_view kSpeciesPrefix = "/species/";

@@ -20,9 +20,11 @@ int runServeHost(const Options& options);
 // to every connected page over an event stream, in posting order.
 //
 // Every request needs the Host 127.0.0.1:PORT and this run's token: the first request
-// carries it as ?token=..., is answered with a cookie holding it and sent on to the same
-// address without it; later requests show the cookie. Commands must also come from the
-// page's own origin with a JSON body.
+// carries it as ?token=..., is answered with a session cookie and sent on to the same
+// address with the token after "#", where only the page sees it; later requests show the
+// cookie. Commands and the event stream also need the token itself (a header on posts, a
+// query parameter on the stream), and commands must come from the page's own origin with a
+// JSON body.
 class ServeHost {
   public:
     // `port` 0 picks a free port when started.
@@ -44,6 +46,8 @@ class ServeHost {
 
     int port() const;
     const std::string& token() const;
+    // The value of the session cookie, which opens the page's files only.
+    const std::string& sessionCookie() const;
     // The address to open: http://127.0.0.1:PORT/?token=TOKEN
     std::string url() const;
 

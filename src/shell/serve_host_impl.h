@@ -15,6 +15,7 @@
 #include <thread>
 
 #include "bridge/app.h"
+#include "bridge/random_token.h"
 #include "platform/window.h"
 #include "shell/page_channel.h"
 #include "shell/page_dialogs.h"
@@ -75,9 +76,12 @@ struct ServeHost::Impl {
     void finish();
 
     Screened screen(const Request& req, Response& res);
-    bool hasTokenCookie(const Request& req) const;
+    bool hasSessionCookie(const Request& req) const;
+    // The token shown by the page: in its header, or for the event stream (`inQuery`), which
+    // cannot set headers, as a query parameter.
+    bool hasPageKey(const Request& req, bool inQuery) const;
     void serveGet(const Request& req, Response& res);
-    void serveEvents(Response& res);
+    void serveEvents(const Request& req, Response& res);
     void serveFolder(const std::string& folder, std::string_view rawTail, Response& res);
     void serveEmbedded(const Request& req, Response& res);
     void acceptCommand(const Request& req, Response& res);
@@ -88,7 +92,14 @@ struct ServeHost::Impl {
 
     int requestedPort;
     int port = 0;
+    // The address's token. The page keeps it from the address it was opened with and shows
+    // it with every command and on its event stream: only a page opened with the address has
+    // it.
     std::string token;
+    // What the cookie carries, so the page's own files load. Browsers send a 127.0.0.1 cookie
+    // to every port of that address, so any other local web service the owner visits learns
+    // it; that is why it is not the token and opens nothing but the files.
+    std::string sessionCookie = randomHex(16);
     std::string assets;
     App* app = nullptr;
     PageWindow window{*this};

@@ -34,7 +34,8 @@ void ServeHost::Impl::installRoutes() {
 void ServeHost::Impl::serveGet(const Request& req, Response& res) {
     RequestTarget target = splitTarget(req.target);
     if (target.path == kEventsPath) {
-        serveEvents(res);
+        if (!hasPageKey(req, true)) return refuse(res, 403);
+        serveEvents(req, res);
     } else if (startsWith(target.path, kAssetsPrefix)) {
         serveFolder(assets, std::string_view(target.path).substr(kAssetsPrefix.size()), res);
     } else if (startsWith(target.path, kSpeciesPrefix)) {
@@ -45,8 +46,19 @@ void ServeHost::Impl::serveGet(const Request& req, Response& res) {
     }
 }
 
-void ServeHost::Impl::serveEvents(Response& res) {
-    PageChannel::StreamPtr stream = channel.connect();
+void ServeHost::Impl::serveEvents(const Request& req, Response& res) {
+    bool missed = false;
+    PageChannel::StreamPtr stream = channel.connect(req.get_header_value("Last-Event-ID"), &missed);
+    // A page whose stream broke (it fell too far behind, or lost its connection) reconnects by
+    // itself but would go on showing what it had: init, which the page sends when it starts,
+    // sends it everything afresh.
+    if (missed) {
+        {
+            std::lock_guard lock(mutex);
+            if (!stopping) commands.push_back(R"({"cmd":"init"})");
+        }
+        wake.notify_all();
+    }
     res.set_header("Cache-Control", "no-cache");
     res.set_chunked_content_provider(
         "text/event-stream",

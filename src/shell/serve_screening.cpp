@@ -1,3 +1,4 @@
+#include "shell/page_shim.h"
 #include "shell/serve_host_impl.h"
 #include "shell/serve_security.h"
 
@@ -39,25 +40,27 @@ Screened ServeHost::Impl::screen(const Request& req, Response& res) {
             refuse(res, 403);
             return Screened::Handled;
         }
-        // The token leaves the address at once, so it is not kept in what the page shows or
-        // passes on; the cookie carries it from now on. The address is absolute so that a
-        // path such as //elsewhere cannot send the browser to another host.
+        // The token leaves the query at once, so it is not kept in what the page shows or
+        // passes on. It comes back after "#", which the browser keeps for the page and never
+        // sends: the page takes it from there. The cookie then loads the page's files. The
+        // address is absolute so that a path such as //elsewhere cannot send the browser to
+        // another host.
         std::string rest = queryWithout(target.query, "token");
         res.status = 303;
         res.set_header("Location", "http://" + loopbackAuthority(port) + target.path +
-                                       (rest.empty() ? "" : "?" + rest));
-        res.set_header("Set-Cookie", tokenSetCookie(port, token));
+                                       (rest.empty() ? "" : "?" + rest) + "#token=" + token);
+        res.set_header("Set-Cookie", tokenSetCookie(port, sessionCookie));
         res.set_header("Cache-Control", "no-store");
         return Screened::Handled;
     }
-    if (!hasTokenCookie(req)) {
+    if (!hasSessionCookie(req)) {
         refuse(res, 403);
         return Screened::Handled;
     }
     if (!isReading(req)) {
         if (req.get_header_value_count("Origin") != 1 ||
             !originAllowed(req.get_header_value("Origin"), port) ||
-            !isJsonContentType(req.get_header_value("Content-Type"))) {
+            !isJsonContentType(req.get_header_value("Content-Type")) || !hasPageKey(req, false)) {
             refuse(res, 403);
             return Screened::Handled;
         }
@@ -65,12 +68,25 @@ Screened ServeHost::Impl::screen(const Request& req, Response& res) {
     return Screened::Unhandled;
 }
 
-bool ServeHost::Impl::hasTokenCookie(const Request& req) const {
+bool ServeHost::Impl::hasSessionCookie(const Request& req) const {
     const std::string name = tokenCookieName(port);
     std::size_t count = req.get_header_value_count("Cookie");
     for (std::size_t i = 0; i < count; ++i) {
         auto value = cookieValue(req.get_header_value("Cookie", i), name);
-        if (value && tokensEqual(*value, token)) return true;
+        if (value && tokensEqual(*value, sessionCookie)) return true;
     }
     return false;
+}
+
+bool ServeHost::Impl::hasPageKey(const Request& req, bool inQuery) const {
+    const std::string header(kPageKeyHeader);
+    if (req.get_header_value_count(header) == 1)
+        return tokensEqual(req.get_header_value(header), token);
+    if (!inQuery) return false;
+    auto given = queryValue(splitTarget(req.target).query, kPageKeyParameter);
+    return given && tokensEqual(*given, token);
+}
+
+const std::string& ServeHost::sessionCookie() const {
+    return impl_->sessionCookie;
 }

@@ -26,7 +26,8 @@ async function goTo(page, folder) {
 /** A post from inside the page to one of the host's dialog routes; resolves with the status. */
 function postFromPage(page, route, body) {
   return page.evaluate(async ([target, text]) => {
-    const response = await fetch(target, { method: 'POST', headers: { 'Content-Type': 'application/json' }, body: text });
+    const key = window.sessionStorage.getItem('forgesetToken');
+    const response = await fetch(target, { method: 'POST', headers: { 'Content-Type': 'application/json', 'X-Forgeset-Token': key }, body: text });
     return response.status;
   }, [route, JSON.stringify(body)]);
 }
@@ -139,13 +140,16 @@ describe('dialogs drawn by the page in the browser host', { timeout: 120000 }, (
     const id = (await received(page)).filter((m) => m.type === 'dialog').pop().id;
     assert.equal(await postFromPage(page, '/_host/dialog/list', { id, path: '/' }), 200, 'the page itself while open');
 
-    // From outside the browser, with and without the page's cookie and origin.
+    // From outside the browser, with and without the page's cookie, token and origin. The
+    // cookie is all another local web service could have learnt from the browser.
     const base = new URL(session.url).origin;
+    const key = { 'X-Forgeset-Token': new URL(session.url).searchParams.get('token') };
     const [cookie] = await session.context.cookies(base);
     const listFrom = (headers) => fetch(`${base}/_host/dialog/list`, { method: 'POST', headers: { 'Content-Type': 'application/json', ...headers }, body: JSON.stringify({ id, path: '/' }) }).then((r) => r.status);
-    const withCookie = { Cookie: `${cookie.name}=${cookie.value}` };
-    assert.equal(await listFrom({ ...withCookie, Origin: base }), 200, 'cookie and origin: the page');
-    assert.equal(await listFrom({ Origin: base }), 403, 'no token');
+    const withCookie = { Cookie: `${cookie.name}=${cookie.value}`, ...key };
+    assert.equal(await listFrom({ ...withCookie, Origin: base }), 200, 'cookie, token and origin: the page');
+    assert.equal(await listFrom({ Cookie: `${cookie.name}=${cookie.value}`, Origin: base }), 403, 'the cookie alone');
+    assert.equal(await listFrom({ ...key, Origin: base }), 403, 'no cookie');
     assert.equal(await listFrom({ ...withCookie, Origin: 'http://127.0.0.1:1' }), 403, 'another origin');
     assert.equal(await listFrom(withCookie), 403, 'no origin');
 

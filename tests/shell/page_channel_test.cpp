@@ -41,7 +41,8 @@ TEST(PageChannel, MessagesArriveInPublishingOrder) {
     channel.publish("1");
     channel.publishReload();
     channel.publish("2");
-    EXPECT_EQ(drain(channel, stream), "data: 1\n\nevent: reload\ndata: {}\n\ndata: 2\n\n");
+    EXPECT_EQ(drain(channel, stream),
+              "id: 1\ndata: 1\n\nevent: reload\ndata: {}\n\nid: 2\ndata: 2\n\n");
 }
 
 TEST(PageChannel, ADisconnectedPageGetsNothingMore) {
@@ -60,7 +61,7 @@ TEST(PageChannel, ClosingLetsStreamsWriteWhatTheyHoldThenEnds) {
     channel.publish("last");
     channel.close();
     channel.publish("after");
-    EXPECT_EQ(channel.next(stream, 0ms), "retry: 1000\n\ndata: last\n\n");
+    EXPECT_EQ(channel.next(stream, 0ms), "retry: 1000\n\nid: 1\ndata: last\n\n");
     EXPECT_EQ(channel.next(stream, 0ms), std::nullopt);
     EXPECT_TRUE(channel.waitAllEnded(0ms));
     // A page that comes after the end gets an ended stream.
@@ -76,7 +77,7 @@ TEST(PageChannel, AWaitingStreamWakesForAMessage) {
         channel.publish("x");
     });
     auto start = std::chrono::steady_clock::now();
-    EXPECT_EQ(channel.next(stream, 10s), "data: x\n\n");
+    EXPECT_EQ(channel.next(stream, 10s), "id: 1\ndata: x\n\n");
     EXPECT_LT(std::chrono::steady_clock::now() - start, 5s);
     publisher.join();
 }
@@ -98,4 +99,29 @@ TEST(PageChannel, APageThatStopsReadingIsDroppedBeforeItsBacklogGrowsWithoutBoun
         channel.publish(big);
     EXPECT_EQ(channel.connectedCount(), 0u);
     EXPECT_EQ(channel.next(stream, 0ms), std::nullopt);
+}
+
+TEST(PageChannel, AReconnectingPageLearnsWhetherItMissedMessages) {
+    PageChannel channel;
+    channel.publish("1");
+    channel.publish("2");
+    channel.publishReload();
+    const std::pair<const char*, bool> cases[] = {
+        {"", false},   // a first connect
+        {"2", false},  // got everything
+        {"3", false},  // cannot be behind what was never sent
+        {"1", true},
+        {"0", true},
+        {"x", true},
+        {"2x", true},
+        {" 2", true},
+        {"-1", true},
+        {"99999999999999999999999", true},
+    };
+    for (auto [lastId, expected] : cases) {
+        bool missed = !expected;
+        auto stream = channel.connect(lastId, &missed);
+        EXPECT_EQ(missed, expected) << '"' << lastId << '"';
+        channel.disconnect(stream);
+    }
 }

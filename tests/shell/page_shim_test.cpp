@@ -23,7 +23,8 @@ TEST(PageShim, OffersTheWebViewFaceThePageUses) {
     EXPECT_NE(shim.find("removeEventListener"), std::string::npos);
     EXPECT_NE(shim.find("'/assets/'"), std::string::npos);
     EXPECT_NE(shim.find("'/species/'"), std::string::npos);
-    EXPECT_NE(shim.find("new EventSource('/_host/events')"), std::string::npos);
+    EXPECT_NE(shim.find("new EventSource('/_host/events?key=' + key)"), std::string::npos);
+    EXPECT_NE(shim.find("'X-Forgeset-Token': key"), std::string::npos);
     EXPECT_NE(shim.find("fetch('/_host/command'"), std::string::npos);
     EXPECT_NE(shim.find("'Content-Type': 'application/json'"), std::string::npos);
     EXPECT_NE(shim.find("'reload'"), std::string::npos);

@@ -144,16 +144,18 @@ inline std::string requestText(const std::string& method, const std::string& tar
 // One event of the event stream.
 struct Event {
     std::string type = "message";
+    std::string id;
     std::string data;
 };
 
 // A page's event stream, read as it arrives.
 class EventReader {
   public:
-    EventReader(int port, const std::vector<std::string>& headers) {
+    EventReader(int port, const std::vector<std::string>& headers,
+                const std::string& target = "/_host/events") {
         fd_ = connectTo(port);
         if (fd_ < 0) return;
-        sendAll(fd_, requestText("GET", "/_host/events", headers));
+        sendAll(fd_, requestText("GET", target, headers));
         // The host answers at once with the stream's headers and its reconnect hint; once
         // they are here the host counts this page as connected.
         while (head_.find("\r\n\r\n") == std::string::npos) {
@@ -217,6 +219,8 @@ class EventReader {
                 hasData = true;
             } else if (line.rfind("event: ", 0) == 0) {
                 event.type = line.substr(7);
+            } else if (line.rfind("id: ", 0) == 0) {
+                event.id = line.substr(4);
             }
         }
         if (!hasData) return std::nullopt;
@@ -306,9 +310,11 @@ class HostUnderTest {
     std::string hostHeader() const { return "Host: " + authority(); }
     std::string originHeader() const { return "Origin: http://" + authority(); }
     std::string cookieHeader() const {
-        return "Cookie: forgeset_token_" + std::to_string(port()) + "=" + host->token();
+        return "Cookie: forgeset_token_" + std::to_string(port()) + "=" + host->sessionCookie();
     }
-    std::vector<std::string> page() const { return {hostHeader(), cookieHeader()}; }
+    // The token as the page shows it with its posts.
+    std::string keyHeader() const { return "X-Forgeset-Token: " + host->token(); }
+    std::vector<std::string> page() const { return {hostHeader(), cookieHeader(), keyHeader()}; }
 
     Reply get(const std::string& target) const {
         return roundTrip(port(), requestText("GET", target, page()));
@@ -316,8 +322,8 @@ class HostUnderTest {
     // A command as the page posts it.
     Reply post(const std::string& body) const {
         return roundTrip(port(), requestText("POST", "/_host/command",
-                                             {hostHeader(), cookieHeader(), originHeader(),
-                                              "Content-Type: application/json"},
+                                             {hostHeader(), cookieHeader(), keyHeader(),
+                                              originHeader(), "Content-Type: application/json"},
                                              body));
     }
 

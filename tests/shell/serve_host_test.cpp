@@ -137,27 +137,32 @@ TEST_F(ServeToken, AWrongTokenIsRefused) {
     EXPECT_EQ(roundTrip(h.port(), requestText("GET", "/?token=wrong", h.page())).status, 403);
 }
 
-TEST_F(ServeToken, TheRightTokenSetsTheCookieAndLeavesTheAddress) {
+TEST_F(ServeToken, TheRightTokenSetsTheCookieAndMovesToWhereOnlyThePageSeesIt) {
     HostUnderTest h(kTestCommands);
     const std::string& token = h.host->token();
     Reply reply = roundTrip(h.port(), requestText("GET", "/?token=" + token, {h.hostHeader()}));
     EXPECT_EQ(reply.status, 303);
-    EXPECT_EQ(reply.header("Location"), "http://" + h.authority() + "/");
+    EXPECT_EQ(reply.header("Location"), "http://" + h.authority() + "/#token=" + token);
+    // The cookie is not the token: every port of 127.0.0.1 receives it.
+    EXPECT_NE(h.host->sessionCookie(), token);
     EXPECT_EQ(reply.header("Set-Cookie"), "forgeset_token_" + std::to_string(h.port()) + "=" +
-                                              token + "; Path=/; HttpOnly; SameSite=Strict");
+                                              h.host->sessionCookie() +
+                                              "; Path=/; HttpOnly; SameSite=Strict");
     EXPECT_EQ(reply.header("Cache-Control"), "no-store");
 
     reply = roundTrip(
         h.port(), requestText("GET", "/index.html?x=1&token=" + token + "&y=2", {h.hostHeader()}));
     EXPECT_EQ(reply.status, 303);
-    EXPECT_EQ(reply.header("Location"), "http://" + h.authority() + "/index.html?x=1&y=2");
+    EXPECT_EQ(reply.header("Location"),
+              "http://" + h.authority() + "/index.html?x=1&y=2#token=" + token);
 
-    // The cookie as the browser sends it back authorises everything after.
+    // The cookie as the browser sends it back opens the page's files.
     std::string setCookie = reply.header("Set-Cookie");
     std::string cookie = "Cookie: " + setCookie.substr(0, setCookie.find(';'));
     reply = roundTrip(h.port(), requestText("GET", "/", {h.hostHeader(), cookie}));
     EXPECT_EQ(reply.status, 200);
     EXPECT_NE(reply.body.find("<html"), std::string::npos);
+    EXPECT_EQ(reply.body.find(token), std::string::npos) << "the page must not hand out the token";
     reply = roundTrip(h.port(), requestText("GET", "/app.js",
                                             {h.hostHeader(), "Cookie: a=b; " + cookie.substr(8)}));
     EXPECT_EQ(reply.status, 200);
@@ -169,7 +174,8 @@ TEST_F(ServeToken, TheRedirectNeverLeavesThisHost) {
         h.port(),
         requestText("GET", "//evil.example/x?token=" + h.host->token(), {h.hostHeader()}));
     EXPECT_EQ(reply.status, 303);
-    EXPECT_EQ(reply.header("Location"), "http://" + h.authority() + "//evil.example/x");
+    EXPECT_EQ(reply.header("Location"),
+              "http://" + h.authority() + "//evil.example/x#token=" + h.host->token());
 }
 
 TEST_F(ServeToken, EachRunHasAFreshTokenInTheAddressToOpen) {
@@ -184,22 +190,51 @@ TEST_F(ServeToken, EachRunHasAFreshTokenInTheAddressToOpen) {
     EXPECT_EQ(match[2], first.host->token());
     EXPECT_NE(first.host->token(), second.host->token());
     // One run's cookie opens nothing on the other.
-    std::string cookie =
-        "Cookie: forgeset_token_" + std::to_string(second.port()) + "=" + first.host->token();
+    std::string cookie = "Cookie: forgeset_token_" + std::to_string(second.port()) + "=" +
+                         first.host->sessionCookie();
     EXPECT_EQ(
         roundTrip(second.port(), requestText("GET", "/", {second.hostHeader(), cookie})).status,
         403);
 }
 
-TEST_F(ServeToken, CommandsNeedTheCookieNotATokenInTheAddress) {
+TEST_F(ServeToken, CommandsAndTheStreamNeedTheTokenBesideTheCookie) {
     HostUnderTest h(kTestCommands);
-    Reply reply = roundTrip(
-        h.port(), requestText("POST", "/_host/command?token=" + h.host->token(),
-                              {h.hostHeader(), h.originHeader(), "Content-Type: application/json"},
-                              note("by-address")));
-    EXPECT_EQ(reply.status, 403);
-    EXPECT_EQ(h.post(note("by-cookie")).status, 204);
-    EXPECT_EQ(recorded().waitFor(1), std::vector<std::string>{"by-cookie"});
+    const std::string& token = h.host->token();
+    const std::string jsonType = "Content-Type: application/json";
+    struct Case {
+        const char* name;
+        std::string target;
+        std::vector<std::string> headers;
+    };
+    // What another local web service learns from the owner's browser (the cookie), and what
+    // a guess or an address adds to it, runs nothing.
+    const std::vector<Case> refused = {
+        {"cookie alone", "/_host/command", {h.cookieHeader()}},
+        {"token in the address", "/_host/command?token=" + token, {h.cookieHeader()}},
+        {"key in the address", "/_host/command?key=" + token, {h.cookieHeader()}},
+        {"wrong key", "/_host/command", {h.cookieHeader(), "X-Forgeset-Token: " + token + "0"}},
+        {"two keys", "/_host/command", {h.cookieHeader(), h.keyHeader(), "X-Forgeset-Token: x"}},
+        {"key without cookie", "/_host/command", {h.keyHeader()}},
+        {"token as cookie",
+         "/_host/command",
+         {"Cookie: forgeset_token_" + std::to_string(h.port()) + "=" + token, h.keyHeader()}},
+    };
+    for (Case c : refused) {
+        c.headers.insert(c.headers.end(), {h.hostHeader(), h.originHeader(), jsonType});
+        EXPECT_EQ(
+            roundTrip(h.port(), requestText("POST", c.target, c.headers, note(c.name))).status, 403)
+            << c.name;
+    }
+    EXPECT_EQ(h.post(note("with-both")).status, 204);
+    EXPECT_EQ(recorded().waitFor(1), std::vector<std::string>{"with-both"});
+
+    EventReader cookieOnly(h.port(), {h.hostHeader(), h.cookieHeader()});
+    EXPECT_EQ(cookieOnly.reply().status, 403);
+    EventReader wrongKey(h.port(), {h.hostHeader(), h.cookieHeader()}, "/_host/events?key=x");
+    EXPECT_EQ(wrongKey.reply().status, 403);
+    // An event source cannot set headers: the page shows the token in the query.
+    EventReader page(h.port(), {h.hostHeader(), h.cookieHeader()}, "/_host/events?key=" + token);
+    EXPECT_TRUE(page.connected());
 }
 
 // ----------------------------------------------------------------------- host and origin
@@ -292,15 +327,16 @@ TEST_F(ServeOrigin, CommandsMustComeFromThePageItself) {
     for (auto& [name, headers] : refused) {
         headers.push_back(h.hostHeader());
         headers.push_back(h.cookieHeader());
+        headers.push_back(h.keyHeader());
         Reply reply =
             roundTrip(h.port(), requestText("POST", "/_host/command", headers, note(name)));
         EXPECT_EQ(reply.status, 403) << name;
     }
-    Reply reply =
-        roundTrip(h.port(), requestText("POST", "/_host/command",
-                                        {h.hostHeader(), h.cookieHeader(), h.originHeader(),
-                                         "Content-Type: application/json; charset=UTF-8"},
-                                        note("same-origin")));
+    Reply reply = roundTrip(
+        h.port(), requestText("POST", "/_host/command",
+                              {h.hostHeader(), h.cookieHeader(), h.keyHeader(), h.originHeader(),
+                               "Content-Type: application/json; charset=UTF-8"},
+                              note("same-origin")));
     EXPECT_EQ(reply.status, 204);
     EXPECT_EQ(recorded().waitFor(1), std::vector<std::string>{"same-origin"});
 }
@@ -572,8 +608,8 @@ TEST_F(ServePage, UnknownPathsAreNotFound) {
     }
     Reply reply =
         roundTrip(h.port(), requestText("POST", "/_host/other",
-                                        {h.hostHeader(), h.cookieHeader(), h.originHeader(),
-                                         "Content-Type: application/json"},
+                                        {h.hostHeader(), h.cookieHeader(), h.keyHeader(),
+                                         h.originHeader(), "Content-Type: application/json"},
                                         note("x")));
     EXPECT_EQ(reply.status, 404);
 }
@@ -767,7 +803,8 @@ TEST_F(ServeTool, PrintsOnlyTheAddressAndEndsWithZeroOnWinClose) {
     std::string cookie = "Cookie: " + setCookie.substr(0, setCookie.find(';'));
     EXPECT_EQ(roundTrip(port, requestText("GET", "/", {host, cookie})).status, 200);
     reply = roundTrip(port, requestText("POST", "/_host/command",
-                                        {host, cookie, "Origin: http://127.0.0.1:" + match[1].str(),
+                                        {host, cookie, "X-Forgeset-Token: " + match[2].str(),
+                                         "Origin: http://127.0.0.1:" + match[1].str(),
                                          "Content-Type: application/json"},
                                         "{\"cmd\":\"winClose\"}"));
     EXPECT_EQ(reply.status, 204);

@@ -8,6 +8,22 @@
   // The first post waits until the message stream is open (or a moment has passed), so the
   // answer to the page's first command (init) is not sent before anyone listens.
   'use strict';
+  // The host's token: it arrives once after "#" in the address the host sent the browser to,
+  // and is kept for this tab (a reload keeps it) and shown with every post and on the event
+  // stream. The cookie alone, which every port of 127.0.0.1 receives, opens only files.
+  var key = (function () {
+    var found = /^#token=([0-9a-f]+)$/.exec(window.location.hash);
+    try {
+      if (found) window.sessionStorage.setItem('forgesetToken', found[1]);
+      else found = [null, window.sessionStorage.getItem('forgesetToken') || ''];
+    } catch (ignored) {
+      found = found || [null, ''];
+    }
+    if (window.location.hash) {
+      window.history.replaceState(null, '', window.location.pathname + window.location.search);
+    }
+    return found[1];
+  })();
   var listeners = [];
   var opened;
   var streamReady = new Promise(function (resolve) {
@@ -15,7 +31,9 @@
     setTimeout(resolve, 3000);
   });
   var posts = Promise.resolve();
-  var events = new EventSource('@EVENTS@');
+  var events = new EventSource('@EVENTS@?@KEY_PARAMETER@=' + key);
+  // A stream that reopens names the last message it got, and the host sends the page afresh
+  // what it missed meanwhile.
   events.addEventListener('open', function () { opened(); });
   events.addEventListener('message', function (event) {
     var data;
@@ -39,7 +57,7 @@
   function send(text) {
     return fetch('@COMMAND@', {
       method: 'POST',
-      headers: { 'Content-Type': 'application/json' },
+      headers: { 'Content-Type': 'application/json', '@KEY_HEADER@': key },
       body: text,
       credentials: 'same-origin',
       cache: 'no-store'
@@ -51,7 +69,7 @@
   function dialogRequest(path, body) {
     return fetch(path, {
       method: 'POST',
-      headers: { 'Content-Type': 'application/json' },
+      headers: { 'Content-Type': 'application/json', '@KEY_HEADER@': key },
       body: JSON.stringify(body),
       credentials: 'same-origin',
       cache: 'no-store'

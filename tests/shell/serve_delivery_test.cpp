@@ -1,0 +1,161 @@
+// The browser host's deliveries: a page whose stream broke is brought up to date when it
+// comes back, also after it lagged so far behind that the host let it go.
+#include <gtest/gtest.h>
+
+#include <nlohmann/json.hpp>
+
+#include <fstream>
+#include <memory>
+#include <mutex>
+#include <regex>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "bridge/json_read.h"
+#include "shell/serve_client.h"
+#include "support/test_app.h"
+
+namespace {
+
+using namespace std::chrono_literals;
+using namespace serve_test;
+using json = nlohmann::json;
+
+std::mutex seenMutex;
+std::vector<std::string> seen;
+
+void noteName(App&, const std::string& message) {
+    std::lock_guard lock(seenMutex);
+    seen.push_back(jsonString(message, "cmd"));
+}
+
+std::vector<std::string> seenAfter(std::chrono::milliseconds wait) {
+    std::this_thread::sleep_for(wait);
+    std::lock_guard lock(seenMutex);
+    return seen;
+}
+
+const Command kCommands[] = {{"init", noteName}, {"refresh", noteName}};
+
+TEST(ServeDelivery, APageThatMissedMessagesIsBroughtUpToDateWhenItReconnects) {
+    {
+        std::lock_guard lock(seenMutex);
+        seen.clear();
+    }
+    HostUnderTest h(kCommands);
+    std::string lastId;
+    {
+        EventReader page(h.port(), h.page());
+        ASSERT_TRUE(page.connected());
+        h.outbox.post("{\"type\":\"one\"}");
+        auto event = page.next();
+        ASSERT_TRUE(event);
+        lastId = event->id;
+        ASSERT_FALSE(lastId.empty());
+    }
+    // A page that reconnects having seen everything gets nothing afresh, nor does a page
+    // that connects for the first time (it sends init itself).
+    auto headersWith = [&](const std::string& id) {
+        std::vector<std::string> headers = h.page();
+        headers.push_back("Last-Event-ID: " + id);
+        return headers;
+    };
+    { EventReader caughtUp(h.port(), headersWith(lastId)); }
+    { EventReader fresh(h.port(), h.page()); }
+    EXPECT_EQ(seenAfter(300ms), std::vector<std::string>{});
+
+    h.outbox.post("{\"type\":\"missed\"}");
+    EventReader behind(h.port(), headersWith(lastId));
+    ASSERT_TRUE(behind.connected());
+    std::vector<std::string> expected = {"init"};
+    auto deadline = Clock::now() + 5s;
+    while (seenAfter(20ms).size() < expected.size() && Clock::now() < deadline) {
+    }
+    EXPECT_EQ(seenAfter(0ms), expected);
+}
+
+// The tool as the owner runs it, on a server whose skins document of 3 MB makes every state
+// message that large, driven as a page would drive it.
+class BusyServerTool : public ::testing::Test {
+  protected:
+    BusyServerTool() {
+        std::string skins = "{\"skins\":[";
+        for (int i = 0; skins.size() < (3u << 20); ++i)
+            skins += (i ? ",\"" : "\"") + std::to_string(i) + std::string(40, 's') + "\"";
+        writeText(root() + "/resources/skins/skins.json", skins + "]}");
+        tool = std::make_unique<ServeProcess>(std::vector<std::string>{"--serve", "--root", root()},
+                                              dir.path() + "/data", dir.path() + "/stderr.txt");
+        std::smatch match;
+        std::string line = tool->firstLine(20s);
+        if (!std::regex_match(line, match,
+                              std::regex(R"(http://127\.0\.0\.1:(\d+)/\?token=([0-9a-f]+))")))
+            throw std::runtime_error("no address from the tool: " + line);
+        port = std::stoi(match[1]);
+        host = "Host: 127.0.0.1:" + match[1].str();
+        Reply reply = roundTrip(port, requestText("GET", "/?token=" + match[2].str(), {host}));
+        std::string setCookie = reply.header("Set-Cookie");
+        page = {host, "Cookie: " + setCookie.substr(0, setCookie.find(';')),
+                "X-Forgeset-Token: " + match[2].str()};
+    }
+
+    std::string root() const { return dir.path() + "/server"; }
+
+    int refresh() {
+        std::vector<std::string> headers = page;
+        headers.insert(headers.end(), {"Origin: http://127.0.0.1:" + std::to_string(port),
+                                       "Content-Type: application/json"});
+        return roundTrip(port,
+                         requestText("POST", "/_host/command", headers, "{\"cmd\":\"refresh\"}"))
+            .status;
+    }
+
+    TempDir dir;
+    std::unique_ptr<ServeProcess> tool;
+    int port = 0;
+    std::string host;
+    std::vector<std::string> page;
+};
+
+TEST_F(BusyServerTool, APageThatLagsFarBehindIsLetGoAndCatchesUpWhenItComesBack) {
+    EventReader reader(port, page);
+    ASSERT_TRUE(reader.connected());
+    std::string lastId;
+    auto deliver = [&](int count) {
+        for (int i = 0; i < count; ++i) {
+            ASSERT_EQ(refresh(), 204);
+            auto event = reader.next();
+            ASSERT_TRUE(event);
+            ASSERT_GT(event->data.size(), 3u << 20);
+            lastId = event->id;
+        }
+    };
+    deliver(20);
+
+    // A page that stops reading while the host keeps talking: the host lets it go before
+    // its backlog grows without bound...
+    for (int i = 0; i < 60; ++i)
+        ASSERT_EQ(refresh(), 204);
+    // 180 MB in all, of which the connection holds a few: far more than a page may lag.
+    std::this_thread::sleep_for(4s);
+    while (auto event = reader.next(10s)) {
+        if (event->type == "message") lastId = event->id;
+    }
+    EXPECT_TRUE(reader.endsWithin(0ms)) << "the lagging stream was not ended";
+    // ...and when it comes back, it hears the whole picture again: state, studio, species.
+    std::vector<std::string> headers = page;
+    headers.push_back("Last-Event-ID: " + lastId);
+    EventReader back(port, headers);
+    ASSERT_TRUE(back.connected());
+    std::vector<std::string> types;
+    while (types.size() < 3) {
+        auto event = back.next(10s);
+        ASSERT_TRUE(event) << "after " << types.size() << " messages";
+        std::string type = json::parse(event->data).value("type", "");
+        if (type == "state" && !types.empty() && types.back() == "state") continue;
+        types.push_back(type);
+    }
+    EXPECT_EQ(types, (std::vector<std::string>{"state", "studio", "species"}));
+}
+
+}  // namespace
