@@ -1,7 +1,8 @@
 'use strict';
 // The Species page's remote build against the fake build service: signing in through the
 // loopback listener, the build button's reasons, the upload and the job's progress, its log
-// lines shown live, Cancel while it runs, the installed package, and signing out.
+// lines shown live, Cancel while it runs, Check it for a job handed over earlier, the
+// installed package, and signing out.
 const { describe, it, before, after } = require('node:test');
 const assert = require('node:assert/strict');
 const { spawn } = require('node:child_process');
@@ -102,6 +103,36 @@ describe('Species page: the remote build', { timeout: 180000 }, () => {
     assert.ok(fs.existsSync(path.join(session.root, 'server-mods', 'species_raptor.ucas')));
     const states = (await received(page)).filter((m) => m.type === 'speciesRemote').map((m) => m.state);
     assert.deepEqual(Array.from(new Set(states)), ['preparing', 'uploading', 'queued', 'running', 'done']);
+  });
+
+  it('cancels a build while it runs', async () => {
+    await script(service, { job: { stages: [{ state: 'running', polls: 1000, log: ['Cooking {species}.'] }] } });
+    await clearSent(page);
+    await page.click('[data-action="build-remote"]');
+    await page.waitForSelector('[data-action="build-cancel"]', { timeout: 60000 });
+    await page.click('[data-action="build-cancel"]');
+    assert.deepEqual((await sent(page)).map((m) => m.cmd), ['buildRemote', 'buildCancel']);
+    assert.deepEqual(await waitNotice(page, 'Build cancelled.', 30000), { text: 'Build cancelled.', error: false });
+    await page.waitForFunction(() => /^cancelled/.test(document.getElementById('species-remote').textContent.trim()));
+    assert.equal(await page.isVisible('[data-action="build-cancel"]'), false);
+    await page.waitForFunction(() => !document.querySelector('[data-action="build-remote"]').disabled);
+  });
+
+  it('offers Check it for a job handed over earlier and follows it to the end', async () => {
+    await script(service, { jobs: [{ id: 'job-earlier', species: 'raptor', stages: [{ state: 'running', log: ['Resumed {species}.'] }, { state: 'done' }] }] });
+    fs.writeFileSync(path.join(session.root, 'species', 'raptor', 'build', 'remote-job.txt'), 'job-earlier');
+    await page.evaluate(() => window.chrome.webview.postMessage({ cmd: 'speciesRefresh' }));
+    await page.waitForSelector('[data-action="build-resume"]');
+    assert.equal(await page.textContent('#species-remote-reason'), 'A build of this species is on its way.');
+    await clearSent(page);
+    await page.click('[data-action="build-resume"]');
+    assert.deepEqual(await sent(page), [{ cmd: 'buildResume', name: 'raptor' }]);
+    assert.deepEqual(await waitNotice(page, 'Build finished.', 30000), {
+      text: 'Build finished. The species is in client-mods and server-mods. Restart the server to load it.',
+      error: false,
+    });
+    await page.waitForSelector('[data-action="build-resume"]', { state: 'detached' });
+    assert.equal(fs.existsSync(path.join(session.root, 'species', 'raptor', 'build', 'remote-job.txt')), false);
   });
 
   it('signs out', async () => {
