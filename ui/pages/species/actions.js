@@ -32,7 +32,7 @@ const field = (panel, id) => {
 };
 
 /** Sends the document after the checks; the workspace counts as saved when the host echoes it. */
-export function saveWorkspace(ctx) {
+function saveWorkspace(ctx) {
   const ws = ctx.ws;
   const problem = saveProblem(ws.doc);
   if (problem) {

@@ -4,9 +4,9 @@
  * rule's words say what to do.
  */
 
-export const LOG_MAX = 400;
+const LOG_MAX = 400;
 
-export const REASONS = {
+const REASONS = {
   signIn: 'Sign in first.',
   busy: 'An import or upload is running.',
   busyLocal: 'An import or build is running.',
@@ -19,7 +19,7 @@ export const REASONS = {
 const LIVE_STATES = ['preparing', 'uploading', 'queued', 'running'];
 
 /** A remote build of this species is being packed, uploaded or built right now. */
-export function remoteLive(ws) {
+function remoteLive(ws) {
   return !!ws.remote && LIVE_STATES.includes(ws.remote.state);
 }
 

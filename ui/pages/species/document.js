@@ -23,7 +23,7 @@ const text = (value) => (typeof value === 'string' ? value : '');
 const nonEmpty = (value) => typeof value === 'string' && value !== '';
 
 /** One sound event: without a sound it is dropped (null); the rest is held to its limits. */
-export function normalizeEvent(raw) {
+function normalizeEvent(raw) {
   if (!isPlainObject(raw) || !nonEmpty(raw.sound)) return null;
   const { time, volume, pitch } = EVENT_LIMITS;
   const event = {
@@ -38,7 +38,7 @@ export function normalizeEvent(raw) {
 }
 
 /** The events of one animation, sorted by time (a stable sort keeps equal times in order). */
-export function normalizeEvents(list) {
+function normalizeEvents(list) {
   const events = (Array.isArray(list) ? list : []).map(normalizeEvent).filter((e) => e !== null);
   return events.sort((a, b) => a.time - b.time);
 }
@@ -52,7 +52,7 @@ export function normalizeAnimation(raw) {
   return out;
 }
 
-export function normalizeSound(raw) {
+function normalizeSound(raw) {
   if (!isPlainObject(raw) || !nonEmpty(raw.id) || !nonEmpty(raw.file)) return null;
   return {
     id: raw.id,
@@ -102,7 +102,7 @@ function normalizeSample(raw) {
 }
 
 /** One role's value as {anim, rate} or {blend, rate}; null when it plays nothing. */
-export function normalizeRole(role, raw) {
+function normalizeRole(role, raw) {
   if (nonEmpty(raw)) return { anim: raw, rate: 1 };
   if (!isPlainObject(raw)) return null;
   const rate = clampNumber(raw.rate, RATE_RANGE.min, RATE_RANGE.max, 1);
@@ -132,7 +132,7 @@ function normalizeRoles(loaded) {
  * A stat as the file keeps it: a number sets the value, {factor} multiplies the template's,
  * and a bare number on a stat that can only be multiplied is taken as its factor.
  */
-export function normalizeStat(stat, raw) {
+function normalizeStat(stat, raw) {
   const factor = isPlainObject(raw) ? raw.factor : stat.set ? undefined : raw;
   if (typeof factor === 'number' && Number.isFinite(factor)) {
     return { factor: clampNumber(factor, stat.factor.min, stat.factor.max, 1) };
@@ -226,7 +226,7 @@ function sourceForFile(source) {
 }
 
 /** The object species.json holds: only set roles, thresholds above 0, only changed stats. */
-export function speciesForFile(doc) {
+function speciesForFile(doc) {
   const animations = {};
   for (const role of ROLES) {
     const value = roleForFile(doc.animations[role.key]);

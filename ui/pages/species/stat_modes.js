@@ -9,9 +9,9 @@ import { statOf } from './schema.js';
 
 export const SAME = 'same';
 export const SET = 'set';
-export const MULTIPLY = 'multiply';
+const MULTIPLY = 'multiply';
 
-export const MODE_LABELS = [[SAME, 'Same as template'], [SET, 'Set'], [MULTIPLY, 'Multiply']];
+const MODE_LABELS = [[SAME, 'Same as template'], [SET, 'Set'], [MULTIPLY, 'Multiply']];
 
 /** The modes a stat offers, as [value, label] pairs. */
 export function modesOf(stat) {

@@ -8,8 +8,8 @@ import { freeName, isPlainObject } from '../../lib/fields.js';
 import { normalizeAnimation, normalizeAttack } from './document.js';
 import { ATTACK_DEFAULTS, ATTACK_KEYS, ATTACK_MAX, GRID_X, GRID_Y, ROLE_KEYS, roleOf } from './schema.js';
 
-export const NO_MATCH = 'The file names gave no clear match.';
-export const linkedNotice = (n) => `Linked ${n} animations from their file names.`;
+const NO_MATCH = 'The file names gave no clear match.';
+const linkedNotice = (n) => `Linked ${n} animations from their file names.`;
 
 const num = (value) => (typeof value === 'number' && Number.isFinite(value) ? value : 0);
 const str = (value) => (typeof value === 'string' ? value : '');
@@ -91,7 +91,7 @@ function directionFromId(id) {
 }
 
 /** The inspection's suggestions split into role links and attack groups, in file order. */
-export function suggestions(inspection) {
+function suggestions(inspection) {
   const roles = [];
   const groups = new Map();
   for (const a of inspection.animations) {
