@@ -102,6 +102,8 @@ describe('Species page: create, import, link, save and build', { timeout: 180000
     // A second grid cell for walk, chosen on the grid and filled from its select.
     await page.click('[data-action="grid-cell"][data-role="walk"][data-x="0.5"][data-y="0"]');
     await pickAnimation(page, 'select[data-scope="role-cell"][data-role="walk"]', 'walk_left');
+    // The page is drawn again, and the keyboard stays where it was.
+    assert.equal(await page.evaluate(() => document.activeElement.dataset.focus), 'pick:walk');
     await commit(page, 'input[data-scope="role-rate"][data-role="idle"]', '0,5');
     await page.selectOption('select[data-scope="stat-mode"][data-stat="health"]', 'multiply');
     await commit(page, 'input[data-scope="stat-value"][data-stat="health"]', '1.5');

@@ -35,15 +35,15 @@ function listHtml(attacks, selected) {
 function editorHtml(doc, hosts, attack, row, choices) {
   const data = (f) => ({ scope: 'attack', row, f, focus: `attack:${row}:${f}` });
   const select = (f, label) =>
-    `<label class="vf-field"><span class="vf-label">${label}</span>${animationSelect(choices, attack[f], ` data-scope="attack" data-row="${row}" data-f="${f}"`, label)}</label>`;
+    `<label class="vf-field"><span class="vf-label">${label}</span>${animationSelect(choices, attack[f], ` data-scope="attack" data-row="${row}" data-f="${f}" data-focus="attack:${row}:${f}"`, label)}</label>`;
   const allow = HABITATS.map((h) =>
-    `<label class="sp-inline"><input type="checkbox" class="switch" data-scope="attack-allow" data-row="${row}" data-habitat="${h}"${attack.allowIn.includes(h) ? ' checked' : ''}> ${HABITAT_LABELS[h]}</label>`).join('');
+    `<label class="sp-inline"><input type="checkbox" class="switch" data-scope="attack-allow" data-row="${row}" data-habitat="${h}" data-focus="allow:${row}:${h}"${attack.allowIn.includes(h) ? ' checked' : ''}> ${HABITAT_LABELS[h]}</label>`).join('');
   const fields = ATTACK_FIELDS.map((f) => valueHtml(f, getPath(attack, f.f), data(f.f))).join('');
   return `<div class="sp-attack-editor" data-row="${row}">
       <div class="sp-grid">
         <label class="vf-field"><span class="vf-label">Id</span><input type="text" spellcheck="false" maxlength="64" data-scope="attack-id" data-row="${row}" data-focus="attack-id:${row}" value="${esc(attack.id)}"></label>
-        <label class="vf-field"><span class="vf-label">Damage from</span><select data-scope="attack" data-row="${row}" data-f="source">${choiceOptions(sourceChoices(hosts, doc.template), attack.source)}</select></label>
-        <label class="vf-field"><span class="vf-label">Key</span><select data-scope="attack" data-row="${row}" data-f="key">${choiceOptions(ATTACK_KEYS.map((k) => [k, k]), attack.key)}</select></label>
+        <label class="vf-field"><span class="vf-label">Damage from</span><select data-scope="attack" data-row="${row}" data-f="source" data-focus="attack:${row}:source">${choiceOptions(sourceChoices(hosts, doc.template), attack.source)}</select></label>
+        <label class="vf-field"><span class="vf-label">Key</span><select data-scope="attack" data-row="${row}" data-f="key" data-focus="attack:${row}:key">${choiceOptions(ATTACK_KEYS.map((k) => [k, k]), attack.key)}</select></label>
         ${select('animation', 'Animation')}${select('animationLeft', 'Turning left')}${select('animationRight', 'Turning right')}
         ${fields}
       </div>

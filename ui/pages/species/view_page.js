@@ -63,7 +63,7 @@ function headHtml(store, ws, ui) {
       </div>
       ${warn}
       <div class="sp-grid">
-        <label class="vf-field"><span class="vf-label">Built on</span><select data-scope="template" aria-label="Built on">${choiceOptions(templateChoices(store.hosts), doc.template)}</select></label>
+        <label class="vf-field"><span class="vf-label">Built on</span><select data-scope="template" data-focus="template" aria-label="Built on">${choiceOptions(templateChoices(store.hosts), doc.template)}</select></label>
       </div>
       ${docFieldsHtml(HEAD_FIELDS, doc)}
     </div>`;

@@ -26,7 +26,7 @@ function gridHtml(role, value, cell) {
       const sample = value.blend.find((s) => s.x === x && s.y === y);
       const on = cell.x === x && cell.y === y;
       cells += `<button type="button" class="sp-cell${sample ? ' filled' : ''}${on ? ' chosen' : ''}" data-action="grid-cell" ` +
-        `data-role="${role.key}" data-x="${x}" data-y="${y}" aria-pressed="${on}" title="${GRID_X_LABELS[GRID_X.indexOf(x)]}, ${GRID_Y_LABELS[row]}">` +
+        `data-role="${role.key}" data-x="${x}" data-y="${y}" data-focus="cell:${role.key}:${x}:${y}" aria-pressed="${on}" title="${GRID_X_LABELS[GRID_X.indexOf(x)]}, ${GRID_Y_LABELS[row]}">` +
         `${sample ? esc(sample.anim) : '·'}</button>`;
     }
   });
@@ -37,7 +37,7 @@ function gridHtml(role, value, cell) {
 function roleHtml(role, value, choices, ui) {
   const grid = !!(value && value.blend);
   const mode = role.blend
-    ? `<label class="sp-inline"><input type="checkbox" class="switch" data-scope="role-grid" data-role="${role.key}"${grid ? ' checked' : ''}> Direction grid</label>`
+    ? `<label class="sp-inline"><input type="checkbox" class="switch" data-scope="role-grid" data-role="${role.key}" data-focus="grid:${role.key}"${grid ? ' checked' : ''}> Direction grid</label>`
     : '';
   // A role that plays nothing has no speed to set.
   const rateField = `<label class="vf-field"><span class="vf-label">Speed</span><span class="vf-input">` +
@@ -48,10 +48,10 @@ function roleHtml(role, value, choices, ui) {
   if (grid) {
     const cell = chosenCell(ui, role.key);
     const sample = value.blend.find((s) => s.x === cell.x && s.y === cell.y);
-    pick = animationSelect(choices, sample ? sample.anim : '', ` data-scope="role-cell" data-role="${role.key}"`, `${role.label}, chosen cell`);
+    pick = animationSelect(choices, sample ? sample.anim : '', ` data-scope="role-cell" data-role="${role.key}" data-focus="pick:${role.key}"`, `${role.label}, chosen cell`);
     body = `${gridHtml(role, value, cell)}<p class="hint">Choose a cell, then the animation it plays in the list above.</p>`;
   } else {
-    pick = animationSelect(choices, value ? value.anim : '', ` data-scope="role-anim" data-role="${role.key}"`, role.label);
+    pick = animationSelect(choices, value ? value.anim : '', ` data-scope="role-anim" data-role="${role.key}" data-focus="pick:${role.key}"`, role.label);
   }
   const required = role.required ? ' <span class="badge badge-warn">required</span>' : '';
   return `<div class="sp-role" data-role="${role.key}">

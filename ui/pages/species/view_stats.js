@@ -20,7 +20,7 @@ function statRowHtml(doc, hosts, stat) {
       `data-focus="stat:${stat.key}" aria-label="${esc(stat.label)}" value="${esc(showNumber(value, statField(stat, mode)))}">` +
       `<span class="vf-unit">${mode === SET ? esc(stat.unit || '') : '×'}</span></span>`;
   return `<tr data-stat="${stat.key}"><td>${esc(stat.label)}</td>` +
-    `<td><select data-scope="stat-mode" data-stat="${stat.key}" aria-label="${esc(stat.label)} mode">${choiceOptions(modesOf(stat), mode)}</select></td>` +
+    `<td><select data-scope="stat-mode" data-stat="${stat.key}" data-focus="mode:${stat.key}" aria-label="${esc(stat.label)} mode">${choiceOptions(modesOf(stat), mode)}</select></td>` +
     `<td>${number}</td><td class="hint">Template: ${esc(baseText)}</td></tr>`;
 }
 
