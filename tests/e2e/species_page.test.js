@@ -189,14 +189,41 @@ describe('Species page: create, import, link, save and build', { timeout: 180000
     assert.deepEqual([readDoc(session, 'broken').name, readDoc(session, 'broken').label], ['broken', '']);
   });
 
+  it('shows a species.json of the wrong shape without sending anything, and saves it by the schema', async () => {
+    const hostile = {
+      label: 'L'.repeat(5 * 1024 * 1024),
+      template: 42,
+      source: { mesh: ['x'], animations: 'none', sounds: [{ id: 'a' }] },
+      stats: 'strong',
+      animations: [1, 2],
+      attacks: Array.from({ length: 10000 }, (_, i) => ({ id: `a${i}`, damage: '9', animation: 'bite' })),
+    };
+    fs.mkdirSync(workspace(session, 'odd'), { recursive: true });
+    fs.writeFileSync(path.join(workspace(session, 'odd'), 'species.json'), JSON.stringify(hostile));
+    await clearSent(page);
+    await page.evaluate(() => window.chrome.webview.postMessage({ cmd: 'speciesRefresh' }));
+    await page.click('#species-list [data-name="odd"]', { timeout: 15000 });
+    assert.equal(await page.textContent('#species-name'), 'odd');
+    assert.deepEqual(await sent(page), [{ cmd: 'speciesRefresh' }], 'nothing is sent before a save');
+    assert.equal(await page.textContent('#species-attacks .hint'), '16 of 16');
+    await page.fill('input[data-scope="doc"][data-f="label"]', 'Odd one');
+    assert.deepEqual(await saveAndWait(page), { text: SAVED, error: false });
+    const doc = readDoc(session, 'odd');
+    assert.deepEqual([doc.label, doc.template, doc.source.mesh, doc.source.animations, doc.source.sounds], ['Odd one', 'deinosuchus', '', [], []]);
+    assert.deepEqual([doc.stats, doc.animations, doc.attacks.length, doc.attacks[0].damage], [{}, {}, 16, 50]);
+  });
+
   it('removes a species only on the second click and keeps its folder', async () => {
+    await page.click('#species-list [data-name="broken"]');
     await page.click('[data-action="delete"]');
     assert.equal(await page.textContent('[data-action="delete"]'), 'Remove it? Click again');
     await page.click('[data-action="delete"]');
     const notice = await waitNotice(page, 'Removed.');
     assert.match(notice.text, /^Removed\. The folder was kept as _deleted_broken_\d+\.$/);
     await page.waitForFunction(() => !document.querySelector('#species-list [data-name="broken"]'));
-    assert.equal(await page.textContent('#species-name'), 'raptor');
+    // The first species in the list is shown instead.
+    assert.equal(await page.textContent('#species-name'), 'odd');
+    assert.ok(fs.readdirSync(path.join(session.root, 'species')).some((n) => /^_deleted_broken_\d+$/.test(n)));
     await checkTraffic(page);
   });
 });

@@ -226,6 +226,13 @@ class SpeciesPage {
       if (this.#painting) this.#changedWhilePainting = !!how;
       else this.#redraw(how);
     });
+    // A field commits when it is left, but Save must be clickable while it is still being
+    // typed in: clicking it is what leaves the field.
+    panel.addEventListener('input', (event) => {
+      const el = event.target;
+      const save = panel.querySelector('#species-save');
+      if (save && el instanceof Element && el.dataset.scope && !el.closest('.sounds-section')) save.disabled = false;
+    });
     // Animation selects get their options when first touched, before they open.
     const fill = (event) => {
       const el = event.target;
