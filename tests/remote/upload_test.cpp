@@ -2,6 +2,7 @@
 // every way the service can refuse or answer wrongly.
 #include <fstream>
 
+#include "bridge/build_service.h"
 #include "remote/upload.h"
 #include "remote_fixture.h"
 
@@ -217,6 +218,34 @@ TEST_F(UploadTest, AHugePartSizeDoesNotBringThePartIntoMemory) {
     EXPECT_LT(grown, 24 * 1024) << "the upload held " << grown << " KiB more at its peak";
     EXPECT_EQ(requestsTo("/api/uploads/up-1/parts/").size(), 1u);
     EXPECT_EQ(requestsTo("/api/uploads/up-1/parts/")[0]["bodySize"], size);
+}
+
+// A part is sent from its range of the file; a range the file does not hold is not sent.
+TEST_F(UploadTest, ARangeOfTheFileIsTheWholeBody) {
+    service.script({{"rules", {{{"method", "PUT"}, {"path", "/range"}, {"status", 200}}}}});
+    writeText(archive(), "0123456789");
+    struct Case {
+        std::uint64_t offset, length;
+        std::string body;  // "!" for a refused range
+    } cases[] = {
+        {0, 4, "0123"}, {4, 4, "4567"}, {8, 2, "89"}, {0, 10, "0123456789"},
+        {10, 0, ""},    {8, 3, "!"},    {11, 0, "!"}, {0, 1ull << 62, "!"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::to_string(c.offset) + "+" + std::to_string(c.length));
+        const std::size_t before = requestsTo("/range").size();
+        BuildServiceResponse r = buildServiceRequest(t.app.buildServiceTimeouts, "PUT", "/range",
+                                                     "", FileRange{archive(), c.offset, c.length});
+        if (c.body == "!") {
+            EXPECT_EQ(r.error, "Could not read the upload file.");
+            EXPECT_EQ(requestsTo("/range").size(), before) << "nothing was sent";
+        } else {
+            EXPECT_EQ(r.status, 200u);
+            ASSERT_EQ(requestsTo("/range").size(), before + 1);
+            EXPECT_EQ(requestsTo("/range").back()["body"], c.body);
+            EXPECT_EQ(requestsTo("/range").back()["bodySize"], c.body.size());
+        }
+    }
 }
 
 }  // namespace
