@@ -85,8 +85,8 @@ struct App {
     // Species whose remote build is being packed, uploaded or followed.
     FollowedSpecies followedSpecies;
 
-    // The remote build's workers still running.
-    WorkerCount remoteWorkers;
+    // The import, local build and remote build workers still running.
+    WorkerCount workers;
 
     // Opens an address in the user's browser (the sign-in page). The browser host also
     // shows the address on its page, where no desktop browser may be found. Set before the

@@ -7,10 +7,10 @@
 #include "bridge/dispatcher.h"
 
 std::function<void()> countedWork(App& app, std::string_view command, std::function<void()> work) {
-    app.remoteWorkers.enter();
+    app.workers.enter();
     return [&app, name = std::string(command), work = std::move(work)] {
         runReportingFailures(app, name, work);
-        app.remoteWorkers.leave();
+        app.workers.leave();
     };
 }
 
@@ -19,7 +19,7 @@ void startRemoteWorker(App& app, std::string_view command, std::function<void()>
     try {
         std::thread(std::move(counted)).detach();
     } catch (...) {
-        app.remoteWorkers.leave();
+        app.workers.leave();
         throw;
     }
 }

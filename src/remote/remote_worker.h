@@ -4,7 +4,7 @@
 
 struct App;
 
-// Remote build workers run on detached threads. Each is counted in app.remoteWorkers from
+// Remote build workers run on detached threads. Each is counted in app.workers from
 // the moment it is started until its last message is posted, so a headless host can wait for
 // it, and anything it throws becomes an error notice naming `command`.
 

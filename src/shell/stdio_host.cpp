@@ -58,7 +58,7 @@ void runStdioHost(const Options& options) {
     // wait.
     if (!window.closed()) {
         app.studioJobs.waitIdle();
-        app.remoteWorkers.waitIdle();
+        app.workers.waitIdle();
     }
     session.finishDelivery();
     session.exit(0);

@@ -19,6 +19,17 @@ BusyClaim::~BusyClaim() {
 }
 
 void BusyClaim::handToWorker(std::function<void()> work) {
-    std::thread(std::move(work)).detach();
+    // Counted until its last message is posted, which is after it frees the flag: a host
+    // at the end of its input waits for that.
+    app_.workers.enter();
+    try {
+        std::thread([&app = app_, work = std::move(work)] {
+            work();
+            app.workers.leave();
+        }).detach();
+    } catch (...) {
+        app_.workers.leave();
+        throw;
+    }
     held_ = false;
 }

@@ -28,7 +28,7 @@ class BusyClaim {
     explicit operator bool() const { return held_; }
 
     // Runs `work` on a new detached thread, which from then on owns the flag and must free it
-    // with releaseBusy when it ends.
+    // with releaseBusy when it ends. The thread is counted in app.workers while it runs.
     void handToWorker(std::function<void()> work);
 
   private:

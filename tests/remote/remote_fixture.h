@@ -48,9 +48,9 @@ class RemoteTest : public ::testing::Test {
     ~RemoteTest() override {
         // No worker may outlive the App it reports to.
         const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(30);
-        while (!t.app.remoteWorkers.idle() && std::chrono::steady_clock::now() < until)
+        while (!t.app.workers.idle() && std::chrono::steady_clock::now() < until)
             std::this_thread::sleep_for(std::chrono::milliseconds(5));
-        if (!t.app.remoteWorkers.idle()) {
+        if (!t.app.workers.idle()) {
             ADD_FAILURE() << "a remote worker is still running";
             std::abort();
         }
@@ -91,9 +91,9 @@ class RemoteTest : public ::testing::Test {
     std::vector<json> untilIdle(int seconds = 20) {
         std::vector<json> seen;
         const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(seconds);
-        while (!t.app.remoteWorkers.idle() && std::chrono::steady_clock::now() < end)
+        while (!t.app.workers.idle() && std::chrono::steady_clock::now() < end)
             std::this_thread::sleep_for(std::chrono::milliseconds(2));
-        EXPECT_TRUE(t.app.remoteWorkers.idle()) << "the remote workers did not end";
+        EXPECT_TRUE(t.app.workers.idle()) << "the remote workers did not end";
         for (json& m : t.take())
             seen.push_back(std::move(m));
         return seen;

@@ -233,7 +233,7 @@ TEST_F(SignInTest, NoLocalPortEndsTheSignIn) {
         held.push_back(fd);
     t.send(cmd("buildLogin"));
     const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-    while (!t.app.remoteWorkers.idle() && std::chrono::steady_clock::now() < end)
+    while (!t.app.workers.idle() && std::chrono::steady_clock::now() < end)
         std::this_thread::sleep_for(std::chrono::milliseconds(2));
     for (int fd : held)
         ::close(fd);

@@ -2,6 +2,7 @@
 // asset helper and the species kit beside it, dialogs answered from a file.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <optional>
 #include <string>
@@ -41,6 +42,16 @@ class SpeciesStdioTest : public ::testing::Test {
             if (stop(seen.back())) break;
         }
         return seen;
+    }
+
+    // A folder with one real FBX model, and the dialog answers that choose it.
+    std::string modelFolder() {
+        const std::string chosen = home / "Dino Model";
+        fs::create_directories(chosen);
+        fs::copy_file("/usr/share/assimp/models/FBX/boxWithUncompressedCTypeArray.FBX",
+                      chosen + "/Dino.FBX");
+        writeText(home / "answers.txt", chosen + "\n");
+        return chosen;
     }
 
     TempDir home;
@@ -91,6 +102,34 @@ TEST_F(SpeciesStdioTest, ARealFbxFolderIsImportedInspectedAndListed) {
     EXPECT_EQ(readText(root + "/species/dino/source/Dino.FBX"), readText(chosen + "/Dino.FBX"));
     EXPECT_EQ(inspect["textures"][0]["file"], "Textures/Dino_Body_D.png");
     EXPECT_FALSE(exists(root + "/species/dino/source/readme.txt"));
+}
+
+// A script that sends its commands and ends its input at once still gets the import's answers
+// to the end: the tool waits for the worker before it exits.
+TEST_F(SpeciesStdioTest, EndOfInputWaitsForTheImportToFinish) {
+    const std::string root = home / "server";
+    fs::create_directories(root);
+    modelFolder();
+    ChildProcess tool({FORGESET_TOOL_PATH,
+                       {"--stdio", "--root", root, "--dialogs", home / "answers.txt"},
+                       {{"XDG_DATA_HOME", home / "data"}}});
+    tool.write(R"({"cmd":"saveSpecies","name":"dino","data":"e30K"})"
+               "\n"
+               R"({"cmd":"importSpecies","name":"dino"})"
+               "\n");
+    tool.closeInput();
+    std::vector<json> seen;
+    while (std::optional<std::string> line = tool.readLine())
+        seen.push_back(json::parse(*line));
+    EXPECT_EQ(tool.wait(), 0);
+    auto finished = std::find_if(seen.begin(), seen.end(), [](const json& m) {
+        return m["type"] == "notice" && m["text"] == "Import finished.";
+    });
+    ASSERT_NE(finished, seen.end()) << "the import's answers were cut off";
+    auto last = std::find_if(seen.rbegin(), seen.rend(),
+                             [](const json& m) { return m["type"] == "species"; });
+    ASSERT_NE(last, seen.rend());
+    EXPECT_EQ((*last)["busy"], false);
 }
 
 }  // namespace
