@@ -53,9 +53,9 @@ void runStdioHost(const Options& options) {
         if (!line.empty() && line.back() == '\r') line.pop_back();
         dispatchCommand(app, line);
     }
-    // A script that ends its input after a long command still wants that command's answer,
-    // a remote build's to the end of its job; winClose, like closing the window, does not
-    // wait.
+    // A script that ends its input after a long command still wants that command's answer:
+    // an extraction's, an import's, a build's, a remote build's to the end of its job.
+    // winClose, like closing the window, does not wait.
     if (!window.closed()) {
         app.studioJobs.waitIdle();
         app.workers.waitIdle();
