@@ -36,17 +36,9 @@ std::pair<std::string, std::string> folderAndName(const std::string& path) {
 }
 
 std::string temporaryNameBeside(const std::string& path) {
-    unsigned char noise[kNoiseDigits / 2];
-    randomBytes(noise, sizeof noise);
-    static const char hex[] = "0123456789abcdef";
-    std::string suffix = ".";
-    for (unsigned char b : noise) {
-        suffix += hex[b >> 4];
-        suffix += hex[b & 15];
-    }
     auto [folder, name] = folderAndName(path);
     // Hidden, so a folder listing taken meanwhile does not show it as a resource or texture.
-    return folder + "." + name + suffix + ".tmp";
+    return folder + "." + name + "." + randomHexDigits(kNoiseDigits / 2) + ".tmp";
 }
 
 // The temporaries this process is writing right now, so that a save of the same file on

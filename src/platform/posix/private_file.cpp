@@ -13,15 +13,7 @@ namespace platform {
 namespace {
 
 std::string temporaryNameBeside(const std::string& path) {
-    unsigned char noise[8];
-    randomBytes(noise, sizeof noise);
-    static const char hex[] = "0123456789abcdef";
-    std::string name = path + ".";
-    for (unsigned char b : noise) {
-        name += hex[b >> 4];
-        name += hex[b & 15];
-    }
-    return name + ".tmp";
+    return path + "." + randomHexDigits(8) + ".tmp";
 }
 
 }  // namespace

@@ -14,15 +14,7 @@ namespace platform {
 namespace {
 
 std::string temporaryBeside(const std::string& path) {
-    unsigned char noise[8];
-    randomBytes(noise, sizeof noise);
-    static const char hex[] = "0123456789abcdef";
-    std::string name = path + ".";
-    for (unsigned char b : noise) {
-        name += hex[b >> 4];
-        name += hex[b & 15];
-    }
-    return name + ".part";
+    return path + "." + randomHexDigits(8) + ".part";
 }
 
 Result<> copyBytes(int from, int to) {
