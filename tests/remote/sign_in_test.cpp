@@ -223,6 +223,11 @@ TEST_F(SignInTest, OtherRequestsAndSilentConnectionsDoNotStopTheSignIn) {
 // With no descriptor left for a socket the listener cannot be opened; the sign-in ends at
 // once with its notice and opens nothing.
 TEST_F(SignInTest, NoLocalPortEndsTheSignIn) {
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+    // The sanitizers' runtimes need descriptors of their own (their reports, starting the
+    // worker's thread), so taking every one tests them rather than the sign-in.
+    GTEST_SKIP() << "needs every file descriptor taken, which the sanitizers cannot run with";
+#endif
     rlimit old{};
     ASSERT_EQ(::getrlimit(RLIMIT_NOFILE, &old), 0);
     std::vector<int> held;
