@@ -14,6 +14,7 @@ before(async () => {
     'shell/router.js',
     'shell/notice.js',
     'shell/registry.js',
+    'shell/startup.js',
   ];
   core = Object.assign({}, ...(await Promise.all(modules.map((m) => import(pathToFileURL(path.join(UI_DIR, m)).href)))));
 });
@@ -383,4 +384,35 @@ describe('openUrl message', () => {
     ];
     for (const [url, expected] of cases) assert.equal(openLink.isOpenableUrl(url), expected, String(url));
   });
+});
+
+describe('start-up', () => {
+  // The host's answers in the order they come, and after which one the page counts as loaded.
+  const cases = [
+    { name: 'no server folder', root: '', answers: ['state', 'studio', 'species', 'notice'], loadedAfter: 2 },
+    { name: 'a server folder: the first state asks for the species again', root: '/srv/a', answers: ['state', 'studio', 'species', 'species', 'species'], loadedAfter: 3 },
+  ];
+  for (const c of cases) {
+    it(`is loaded once every species message it asked for has come (${c.name})`, () => {
+      const page = core.newPageState();
+      const loadedAt = [];
+      let current = -1;
+      const startup = core.createStartupWatch(() => loadedAt.push(current));
+      const route = core.createRouter({
+        page,
+        send: (obj) => startup.sent(obj),
+        render: () => {},
+        notice: () => {},
+        aiLoad: () => {},
+        deliver: () => {},
+      });
+      c.answers.forEach((type, index) => {
+        current = index;
+        const msg = type === 'state' ? stateMessage({ root: c.root }) : { type };
+        route(msg);
+        startup.received(msg);
+      });
+      assert.deepEqual(loadedAt, [c.loadedAfter]);
+    });
+  }
 });

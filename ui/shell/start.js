@@ -13,6 +13,7 @@ import { acceptPages } from './pages.js';
 import { createPicker } from './picker.js';
 import { createPageRegistry } from './registry.js';
 import { createRouter } from './router.js';
+import { createStartupWatch } from './startup.js';
 import { state } from './state.js';
 import { TAB_KEYS, wireTabs } from './tabs.js';
 import { wireTitlebar } from './titlebar.js';
@@ -84,9 +85,15 @@ export function startShell(doc, { stateApplied } = {}) {
   }
 
   wireTitlebar(doc, send);
+  const startup = createStartupWatch(() => {
+    doc.body.dataset.loaded = 'true';
+  });
   const route = createRouter({
     page: state,
-    send,
+    send: (obj) => {
+      startup.sent(obj);
+      send(obj);
+    },
     render: renderCurrent,
     notice: api.notice,
     aiLoad: ai.load,
@@ -97,14 +104,9 @@ export function startShell(doc, { stateApplied } = {}) {
     openUrl: createLinkBar(doc, doc.getElementById('notice')),
   });
   acceptPages(registry.register);
-  // `init` answers with state, studio and species, in that order; the page counts as loaded
-  // once the last of them has been drawn, so nothing of the start-up arrives later.
-  const seen = new Set();
   listen((data) => {
     route(data);
-    if (!data || doc.body.dataset.loaded) return;
-    seen.add(data.type);
-    if (seen.has('state') && seen.has('species')) doc.body.dataset.loaded = 'true';
+    startup.received(data);
   });
   selectTab(state.tab, false);
   send({ cmd: 'init' });
