@@ -65,7 +65,11 @@ TEST(ServeDelivery, APageThatMissedMessagesIsBroughtUpToDateWhenItReconnects) {
     { EventReader fresh(h.port(), h.page()); }
     EXPECT_EQ(seenAfter(300ms), std::vector<std::string>{});
 
+    // Posting is asynchronous: a page that stayed connected shows when it has gone out.
+    EventReader witness(h.port(), h.page());
+    ASSERT_TRUE(witness.connected());
     h.outbox.post("{\"type\":\"missed\"}");
+    ASSERT_TRUE(witness.next());
     EventReader behind(h.port(), headersWith(lastId));
     ASSERT_TRUE(behind.connected());
     std::vector<std::string> expected = {"init"};

@@ -12,17 +12,22 @@
   // and is kept for this tab (a reload keeps it) and shown with every post and on the event
   // stream. The cookie alone, which every port of 127.0.0.1 receives, opens only files.
   var key = (function () {
-    var found = /^#token=([0-9a-f]+)$/.exec(window.location.hash);
-    try {
-      if (found) window.sessionStorage.setItem('forgesetToken', found[1]);
-      else found = [null, window.sessionStorage.getItem('forgesetToken') || ''];
-    } catch (ignored) {
-      found = found || [null, ''];
-    }
-    if (window.location.hash) {
+    var given = /^#token=([0-9a-f]+)$/.exec(window.location.hash);
+    if (given) {
+      // Out of the address bar, the history and anything the page passes on.
       window.history.replaceState(null, '', window.location.pathname + window.location.search);
+      try {
+        window.sessionStorage.setItem('forgesetToken', given[1]);
+      } catch (ignored) {
+        // Without storage this load still has it; a reload needs the address again.
+      }
+      return given[1];
     }
-    return found[1];
+    try {
+      return window.sessionStorage.getItem('forgesetToken') || '';
+    } catch (ignored) {
+      return '';
+    }
   })();
   var listeners = [];
   var opened;
