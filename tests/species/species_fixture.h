@@ -28,6 +28,15 @@ class SpeciesTest : public ::testing::Test {
                                      program() + "/species-kit");
     }
 
+    // A worker's very last step, after its last message, is to leave app.workers: the App
+    // must outlive it.
+    ~SpeciesTest() override {
+        const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+        while (!t.app.workers.idle() && std::chrono::steady_clock::now() < until)
+            std::this_thread::sleep_for(std::chrono::milliseconds(2));
+        EXPECT_TRUE(t.app.workers.idle()) << "a species worker did not end";
+    }
+
     std::string program() const { return t.home / "program"; }
     std::string ws(const std::string& name) const { return t.root() + "/species/" + name; }
 

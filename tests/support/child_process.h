@@ -49,6 +49,7 @@ class ChildProcess {
     ChildProcess& operator=(const ChildProcess&) = delete;
 
     bool started() const { return pid_ > 0; }
+    pid_t pid() const { return pid_; }
 
     // Queues bytes for the child's standard input; they go out while output is read, so
     // neither side can fill a pipe and wait for the other.
