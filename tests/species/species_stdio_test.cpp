@@ -44,12 +44,16 @@ class SpeciesStdioTest : public ::testing::Test {
         return seen;
     }
 
-    // A folder with one real FBX model, and the dialog answers that choose it.
+    // A folder with one real FBX model, a texture and a file that is neither, and the dialog
+    // answers that choose it.
     std::string modelFolder() {
         const std::string chosen = home / "Dino Model";
-        fs::create_directories(chosen);
+        fs::create_directories(chosen + "/Textures");
         fs::copy_file("/usr/share/assimp/models/FBX/boxWithUncompressedCTypeArray.FBX",
                       chosen + "/Dino.FBX");
+        fs::copy_file("/usr/share/assimp/models/glTF/CesiumMilkTruck/CesiumMilkTruck.png",
+                      chosen + "/Textures/Dino_Body_D.png");
+        writeText(chosen + "/readme.txt", "not a texture");
         writeText(home / "answers.txt", chosen + "\n");
         return chosen;
     }
@@ -59,15 +63,8 @@ class SpeciesStdioTest : public ::testing::Test {
 
 TEST_F(SpeciesStdioTest, ARealFbxFolderIsImportedInspectedAndListed) {
     const std::string root = home / "server";
-    const std::string chosen = home / "Dino Model";
     fs::create_directories(root);
-    fs::create_directories(chosen + "/Textures");
-    fs::copy_file("/usr/share/assimp/models/FBX/boxWithUncompressedCTypeArray.FBX",
-                  chosen + "/Dino.FBX");
-    fs::copy_file("/usr/share/assimp/models/glTF/CesiumMilkTruck/CesiumMilkTruck.png",
-                  chosen + "/Textures/Dino_Body_D.png");
-    writeText(chosen + "/readme.txt", "not a texture");
-    writeText(home / "answers.txt", chosen + "\n");
+    const std::string chosen = modelFolder();
 
     ChildProcess tool({FORGESET_TOOL_PATH,
                        {"--stdio", "--root", root, "--dialogs", home / "answers.txt"},
