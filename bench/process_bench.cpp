@@ -16,19 +16,9 @@
 #include <vector>
 
 #include "platform/process.h"
+#include "timing.h"
 
 namespace {
-
-using Clock = std::chrono::steady_clock;
-
-double seconds(Clock::time_point from) {
-    return std::chrono::duration<double>(Clock::now() - from).count();
-}
-
-double median(std::vector<double> v) {
-    std::sort(v.begin(), v.end());
-    return v[v.size() / 2];
-}
 
 // fork, exec, wait: the least any launcher can do.
 void bareRun(const char* program, const char* arg, const char* stdoutFile) {

@@ -26,9 +26,9 @@
 #include "platform/dialogs.h"
 #include "species/species_message.h"
 #include "species/tree_copy.h"
+#include "timing.h"
 
 namespace fs = std::filesystem;
-using Clock = std::chrono::steady_clock;
 
 namespace {
 
@@ -57,17 +57,6 @@ void writeFile(const fs::path& path, const std::string& bytes) {
         std::fprintf(stderr, "cannot write %s\n", path.c_str());
         std::exit(1);
     }
-}
-
-double seconds(const std::function<void()>& work) {
-    const auto start = Clock::now();
-    work();
-    return std::chrono::duration<double>(Clock::now() - start).count();
-}
-
-double median(std::vector<double> values) {
-    std::sort(values.begin(), values.end());
-    return values[values.size() / 2];
 }
 
 // Sizes from a few KB to tens of MB, as texture and model folders have, scaled to 1 GB.

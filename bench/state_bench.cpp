@@ -20,9 +20,9 @@
 #include "bridge/files.h"
 #include "bridge/json_write.h"
 #include "server/state.h"
+#include "timing.h"
 
 namespace fs = std::filesystem;
-using Clock = std::chrono::steady_clock;
 
 namespace {
 
@@ -145,18 +145,6 @@ std::string mixedText(std::size_t size) {
     return text;
 }
 
-double secondsOf(const std::function<void()>& work) {
-    auto start = Clock::now();
-    work();
-    return std::chrono::duration<double>(Clock::now() - start).count();
-}
-
-double median(std::vector<double> values) {
-    std::sort(values.begin(), values.end());
-    std::size_t n = values.size();
-    return n % 2 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2;
-}
-
 std::string readWithStream(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
     std::string bytes;
@@ -203,9 +191,9 @@ int main(int argc, char** argv) {
     readStream();
     std::vector<double> stateTimes, readTimes, streamTimes;
     for (int i = 0; i < runs; ++i) {
-        stateTimes.push_back(secondsOf(buildState));
-        readTimes.push_back(secondsOf(readPlain));
-        streamTimes.push_back(secondsOf(readStream));
+        stateTimes.push_back(seconds(buildState));
+        readTimes.push_back(seconds(readPlain));
+        streamTimes.push_back(seconds(readStream));
     }
     const std::size_t messageBytes = buildStateMessage(root).size();
 
@@ -216,12 +204,12 @@ int main(int argc, char** argv) {
     const int escapeRuns = std::max(3, runs / 3);
     std::vector<double> escapeTimes, copyTimes, stringCopyTimes;
     for (int i = 0; i < escapeRuns + 1; ++i) {
-        double e = secondsOf([&] { sink = sink + jsonEscape(text).size(); });
-        double c = secondsOf([&] {
+        double e = seconds([&] { sink = sink + jsonEscape(text).size(); });
+        double c = seconds([&] {
             std::memcpy(copyTarget.data(), text.data(), text.size());
             sink = sink + static_cast<unsigned char>(copyTarget[text.size() / 2]);
         });
-        double s = secondsOf([&] {
+        double s = seconds([&] {
             std::string copy = text;
             sink = sink + copy.size();
         });

@@ -20,21 +20,11 @@
 
 #include "bridge/build_service.h"
 #include "platform/paths.h"
+#include "timing.h"
 
 extern char** environ;
 
 namespace {
-
-using Clock = std::chrono::steady_clock;
-
-double seconds(Clock::time_point from) {
-    return std::chrono::duration<double>(Clock::now() - from).count();
-}
-
-double median(std::vector<double> v) {
-    std::sort(v.begin(), v.end());
-    return v[v.size() / 2];
-}
 
 // VmHWM of this process, in MiB.
 double peakResidentMiB() {
