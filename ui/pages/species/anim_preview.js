@@ -6,6 +6,7 @@
 import * as THREE from 'three';
 import { FBXLoader } from 'three/addons/loaders/FBXLoader.js';
 import { OrbitControls } from 'three/addons/controls/OrbitControls.js';
+import { aimAtBox } from '../../lib/camera.js';
 import { sourceUrl } from './sounds_model.js';
 
 // Textures the model names are never fetched: the preview is grey, and a workspace's
@@ -48,8 +49,6 @@ function makeGrey(object, grey) {
 }
 
 // A three-quarter view from the front left, a little above: legs, tail and head all show.
-// Half the longest side rather than the bounding sphere sets the distance, since animals
-// are long and low and the sphere would leave most of the view empty.
 function frame(object, camera, controls) {
   object.updateMatrixWorld(true);
   // The bounds of the posed mesh, vertex by vertex: a skinned model's stored bounds are
@@ -57,20 +56,7 @@ function frame(object, camera, controls) {
   object.traverse((node) => {
     if (node.isSkinnedMesh) node.skeleton.update();
   });
-  const box = new THREE.Box3().setFromObject(object, true);
-  if (box.isEmpty()) return;
-  const center = box.getCenter(new THREE.Vector3());
-  const size = box.getSize(new THREE.Vector3());
-  const radius = Math.max(1e-3, Math.max(size.x, size.y, size.z) / 2);
-  const halfV = THREE.MathUtils.degToRad(camera.fov / 2);
-  const halfH = Math.atan(Math.tan(halfV) * camera.aspect);
-  const distance = (radius / Math.tan(Math.min(halfV, halfH))) * 1.15;
-  camera.position.copy(center).addScaledVector(new THREE.Vector3(0.8, 0.45, 1).normalize(), distance);
-  camera.near = distance / 100;
-  camera.far = distance * 100;
-  camera.updateProjectionMatrix();
-  controls.target.copy(center);
-  controls.update();
+  aimAtBox(new THREE.Box3().setFromObject(object, true), camera, controls, new THREE.Vector3(0.8, 0.45, 1), 1.15);
 }
 
 // A missing file says so in a few words; the loader's own text would carry the whole address.

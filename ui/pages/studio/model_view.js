@@ -4,6 +4,7 @@
  */
 import * as THREE from 'three';
 import { OrbitControls } from 'three/addons/controls/OrbitControls.js';
+import { aimAtBox } from '../../lib/camera.js';
 
 function materialsOf(object) {
   const list = [];
@@ -30,23 +31,7 @@ function disposeObject(object, keep) {
 // Puts the model in view from its side, a little above and ahead of it: the flank is
 // where most of a pattern shows.
 function frameModel(object, camera, controls) {
-  const box = new THREE.Box3().setFromObject(object);
-  if (box.isEmpty()) return;
-  const center = box.getCenter(new THREE.Vector3());
-  const size = box.getSize(new THREE.Vector3());
-  // Half the longest side rather than the bounding sphere: animals are long and low, and
-  // the sphere would leave most of the view empty.
-  const radius = Math.max(1e-3, Math.max(size.x, size.y, size.z) / 2);
-  const halfV = THREE.MathUtils.degToRad(camera.fov / 2);
-  const halfH = Math.atan(Math.tan(halfV) * camera.aspect);
-  const distance = (radius / Math.tan(Math.min(halfV, halfH))) * 0.95;
-  const direction = new THREE.Vector3(1, 0.4, 0.45).normalize();
-  camera.position.copy(center).addScaledVector(direction, distance);
-  camera.near = distance / 100;
-  camera.far = distance * 100;
-  camera.updateProjectionMatrix();
-  controls.target.copy(center);
-  controls.update();
+  aimAtBox(new THREE.Box3().setFromObject(object), camera, controls, new THREE.Vector3(1, 0.4, 0.45), 0.95);
 }
 
 function createScene() {
