@@ -58,6 +58,21 @@ class SpeciesStdioTest : public ::testing::Test {
         return chosen;
     }
 
+    // The tool over `root`, with modelFolder()'s dialog answers.
+    ChildProcess::Options toolOptions(const std::string& root) {
+        return {FORGESET_TOOL_PATH,
+                {"--stdio", "--root", root, "--dialogs", home / "answers.txt"},
+                {{"XDG_DATA_HOME", home / "data"}}};
+    }
+
+    // Asks the tool to create the species "dino" and import the chosen folder into it.
+    static void askToImport(ChildProcess& tool) {
+        tool.write(R"({"cmd":"saveSpecies","name":"dino","data":"e30K"})"
+                   "\n"
+                   R"({"cmd":"importSpecies","name":"dino"})"
+                   "\n");
+    }
+
     TempDir home;
 };
 
@@ -66,13 +81,8 @@ TEST_F(SpeciesStdioTest, ARealFbxFolderIsImportedInspectedAndListed) {
     fs::create_directories(root);
     const std::string chosen = modelFolder();
 
-    ChildProcess tool({FORGESET_TOOL_PATH,
-                       {"--stdio", "--root", root, "--dialogs", home / "answers.txt"},
-                       {{"XDG_DATA_HOME", home / "data"}}});
-    tool.write(R"({"cmd":"saveSpecies","name":"dino","data":"e30K"})"
-               "\n"
-               R"({"cmd":"importSpecies","name":"dino"})"
-               "\n");
+    ChildProcess tool(toolOptions(root));
+    askToImport(tool);
     auto seen = until(tool, [](const json& m) {
         return m["type"] == "notice" && (m["text"] == "Import finished." || m["error"] == true);
     });
@@ -107,13 +117,8 @@ TEST_F(SpeciesStdioTest, EndOfInputWaitsForTheImportToFinish) {
     const std::string root = home / "server";
     fs::create_directories(root);
     modelFolder();
-    ChildProcess tool({FORGESET_TOOL_PATH,
-                       {"--stdio", "--root", root, "--dialogs", home / "answers.txt"},
-                       {{"XDG_DATA_HOME", home / "data"}}});
-    tool.write(R"({"cmd":"saveSpecies","name":"dino","data":"e30K"})"
-               "\n"
-               R"({"cmd":"importSpecies","name":"dino"})"
-               "\n");
+    ChildProcess tool(toolOptions(root));
+    askToImport(tool);
     tool.closeInput();
     std::vector<json> seen;
     while (std::optional<std::string> line = tool.readLine())
