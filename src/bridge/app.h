@@ -9,6 +9,7 @@
 #include "bridge/job_queue.h"
 #include "bridge/outbox.h"
 #include "bridge/remote_state.h"
+#include "bridge/worker_count.h"
 #include "platform/dialogs.h"
 #include "platform/http.h"
 #include "platform/paths.h"

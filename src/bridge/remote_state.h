@@ -1,6 +1,5 @@
 #pragma once
 #include <chrono>
-#include <condition_variable>
 #include <cstdint>
 #include <functional>
 #include <mutex>
@@ -42,31 +41,4 @@ class FollowedSpecies {
   private:
     std::mutex mutex_;
     std::set<std::string> names_;
-};
-
-// How many remote build workers (sign-in, upload, trackers, cancels) are running, so a
-// headless host at the end of its input can wait for their last messages.
-class WorkerCount {
-  public:
-    void enter() {
-        std::lock_guard lock(mutex_);
-        ++running_;
-    }
-    void leave() {
-        std::lock_guard lock(mutex_);
-        if (--running_ == 0) idle_.notify_all();
-    }
-    void waitIdle() {
-        std::unique_lock lock(mutex_);
-        idle_.wait(lock, [this] { return running_ == 0; });
-    }
-    bool idle() {
-        std::lock_guard lock(mutex_);
-        return running_ == 0;
-    }
-
-  private:
-    std::mutex mutex_;
-    std::condition_variable idle_;
-    int running_ = 0;
 };

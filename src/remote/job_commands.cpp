@@ -45,12 +45,7 @@ void buildResume(App& app, const std::string& message) {
     }
     TrackedJob job{app.serverRoot, name, std::move(id), app.buildServiceTimeouts};
     startRemoteWorker(app, "buildResume", [&app, job = std::move(job), workspace] {
-        struct Release {
-            App& app;
-            const std::string& workspace;
-            ~Release() { app.followedSpecies.release(workspace); }
-        } release{app, workspace};
-        trackJob(app, job);
+        whileFollowing(app, workspace, [&] { trackJob(app, job); });
     });
 }
 

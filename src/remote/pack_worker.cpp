@@ -6,6 +6,7 @@
 #include "bridge/app.h"
 #include "bridge/asset_helper.h"
 #include "bridge/credentials.h"
+#include "bridge/dispatcher.h"
 #include "bridge/files.h"
 #include "bridge/json_read.h"
 #include "bridge/messages.h"
@@ -163,14 +164,11 @@ void buildRemote(App& app, const std::string& message) {
         return;
     }
     sendSpeciesMessage(app);
-    claim.handToWorker(countedWork(app, "buildRemote", [&app, job = std::move(job), workspace] {
-        struct Release {
-            App& app;
-            const std::string& workspace;
-            ~Release() { app.followedSpecies.release(workspace); }
-        } release{app, workspace};
-        packWorker(app, job);
-    }));
+    claim.handToWorker([&app, job = std::move(job), workspace] {
+        runReportingFailures(app, "buildRemote", [&] {
+            whileFollowing(app, workspace, [&] { packWorker(app, job); });
+        });
+    });
 }
 
 }  // namespace command

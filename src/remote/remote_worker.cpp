@@ -1,25 +1,21 @@
 #include "remote/remote_worker.h"
 
 #include <string>
-#include <thread>
 
 #include "bridge/app.h"
 #include "bridge/dispatcher.h"
 
-std::function<void()> countedWork(App& app, std::string_view command, std::function<void()> work) {
-    app.workers.enter();
-    return [&app, name = std::string(command), work = std::move(work)] {
+void startRemoteWorker(App& app, std::string_view command, std::function<void()> work) {
+    startCountedWorker(app.workers, [&app, name = std::string(command), work = std::move(work)] {
         runReportingFailures(app, name, work);
-        app.workers.leave();
-    };
+    });
 }
 
-void startRemoteWorker(App& app, std::string_view command, std::function<void()> work) {
-    std::function<void()> counted = countedWork(app, command, std::move(work));
-    try {
-        std::thread(std::move(counted)).detach();
-    } catch (...) {
-        app.workers.leave();
-        throw;
-    }
+void whileFollowing(App& app, const std::string& workspace, const std::function<void()>& work) {
+    struct Release {
+        App& app;
+        const std::string& workspace;
+        ~Release() { app.followedSpecies.release(workspace); }
+    } release{app, workspace};
+    work();
 }

@@ -1,6 +1,6 @@
 #include "species/busy.h"
 
-#include <thread>
+#include <utility>
 
 #include "bridge/app.h"
 
@@ -21,15 +21,6 @@ BusyClaim::~BusyClaim() {
 void BusyClaim::handToWorker(std::function<void()> work) {
     // Counted until its last message is posted, which is after it frees the flag: a host
     // at the end of its input waits for that.
-    app_.workers.enter();
-    try {
-        std::thread([&app = app_, work = std::move(work)] {
-            work();
-            app.workers.leave();
-        }).detach();
-    } catch (...) {
-        app_.workers.leave();
-        throw;
-    }
+    startCountedWorker(app_.workers, std::move(work));
     held_ = false;
 }
