@@ -23,20 +23,13 @@ std::uint64_t dialogId(const std::string& body) {
     return static_cast<std::uint64_t>(id);
 }
 
-void answerJson(Response& res, int status, const std::string& json) {
+void answerJson(ServerResponse& res, int status, const std::string& json) {
     res.status = status;
-    res.set_header("Cache-Control", "no-store");
-    res.set_content(json, "application/json");
+    res.setHeader("Cache-Control", "no-store");
+    res.setContent(json, "application/json");
 }
 
 }  // namespace
-
-void ServeHost::Impl::installDialogRoutes() {
-    server.Post(std::string(kDialogListPath),
-                [this](const Request& req, Response& res) { listForDialog(req, res); });
-    server.Post(std::string(kDialogAnswerPath),
-                [this](const Request& req, Response& res) { answerDialog(req, res); });
-}
 
 void ServeHost::Impl::listForDialog(const Request& req, Response& res) {
     std::optional<PageDialog> dialog = dialogs.open(dialogId(req.body));

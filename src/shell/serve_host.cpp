@@ -1,7 +1,5 @@
 #include "shell/serve_host.h"
 
-#include <sys/socket.h>
-
 #include <csignal>
 #include <cstdlib>
 #include <iostream>
@@ -34,37 +32,20 @@ bool ServeHost::Impl::start(App& theApp) {
     // A page that goes away while we write to it must not end the process.
     std::signal(SIGPIPE, SIG_IGN);
 
-    server.new_task_queue = [] { return new httplib::ThreadPool(kWorkerThreads); };
-    server.set_payload_max_length(kMaxCommandBytes);
-    server.set_keep_alive_max_count(10000);
-    // Plain address reuse only: with port sharing a second copy of the tool could bind the
-    // same port and the kernel would split the page's requests between the two.
-    server.set_socket_options([](socket_t sock) {
-        int yes = 1;
-        ::setsockopt(sock, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof(yes));
-    });
-    server.set_default_headers({
-        {"X-Content-Type-Options", "nosniff"},
-        {"X-Frame-Options", "DENY"},
-        {"Referrer-Policy", "no-referrer"},
-        {"Cross-Origin-Resource-Policy", "same-origin"},
-    });
-    installRoutes();
-
-    if (requestedPort == 0) {
-        port = server.bind_to_any_port("127.0.0.1");
-    } else {
-        port = server.bind_to_port("127.0.0.1", requestedPort) ? requestedPort : -1;
-    }
-    if (port <= 0) return false;
-    listener = std::thread([this] {
-        server.listen_after_bind();
-        listenerEnded = true;
-    });
-    // stop() does nothing to a server that has not begun listening yet, which would leave
-    // the listener waiting for ever; so start() returns only once it listens.
-    while (!server.is_running() && !listenerEnded)
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    platform::HttpServerLimits limits;
+    limits.maxBodyBytes = kMaxCommandBytes;
+    server =
+        std::make_unique<platform::HttpServer>([this](const Request& req) { return screen(req); },
+                                               [this](Request& req) { return route(req); }, limits,
+                                               std::vector<platform::HttpHeader>{
+                                                   {"X-Content-Type-Options", "nosniff"},
+                                                   {"X-Frame-Options", "DENY"},
+                                                   {"Referrer-Policy", "no-referrer"},
+                                                   {"Cross-Origin-Resource-Policy", "same-origin"},
+                                               });
+    platform::Result<int> listening = server->start(requestedPort);
+    if (!listening) return false;
+    port = *listening;
     // The one writer: messages reach the pages in the order they were posted.
     writer = std::thread([this] {
         while (auto message = app->outbox.waitNext())
@@ -117,8 +98,7 @@ void ServeHost::Impl::finish() {
     writer.join();
     channel.close();
     channel.waitAllEnded(kFinalFlushLimit);
-    server.stop();
-    listener.join();
+    server->stop();
 }
 
 ServeHost::ServeHost(int port) : impl_(std::make_unique<Impl>(port)) {}

@@ -2,8 +2,6 @@
 // The browser host's insides, shared by the files that each hold one part of it: starting and
 // stopping (serve_host.cpp), the checks every request passes (serve_screening.cpp) and the
 // answers to the page's requests (serve_routes.cpp).
-#include <httplib.h>
-
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
@@ -16,6 +14,7 @@
 
 #include "bridge/app.h"
 #include "bridge/random_token.h"
+#include "platform/http_server.h"
 #include "platform/window.h"
 #include "shell/page_channel.h"
 #include "shell/page_dialogs.h"
@@ -23,13 +22,9 @@
 
 namespace serve_detail {
 
-using httplib::Request;
-using httplib::Response;
-using Screened = httplib::Server::HandlerResponse;
+using platform::ServerRequest;
+using platform::ServerResponse;
 
-// A browser keeps about six connections to a host, one of them for the event stream, and
-// every idle kept-alive connection holds a worker; this leaves room for two tabs and tests.
-inline constexpr std::size_t kWorkerThreads = 32;
 // A painted texture travels as base64 inside one command.
 inline constexpr std::size_t kMaxCommandBytes = std::size_t{256} << 20;
 // A stream that has had nothing to say for this long writes a comment, which is also how a
@@ -38,16 +33,17 @@ inline constexpr std::chrono::milliseconds kKeepAliveInterval{15000};
 // At the end, how long the pages get to receive the last messages.
 inline constexpr std::chrono::milliseconds kFinalFlushLimit{2000};
 
-void refuse(Response& res, int status);
-bool isReading(const Request& req);
+void refuse(ServerResponse& res, int status);
+// A refusal as the screen's answer.
+ServerResponse refusal(int status);
+bool isReading(const ServerRequest& req);
 bool startsWith(std::string_view text, std::string_view prefix);
 
 }  // namespace serve_detail
 
 struct ServeHost::Impl {
-    using Request = serve_detail::Request;
-    using Response = serve_detail::Response;
-    using Screened = serve_detail::Screened;
+    using Request = platform::ServerRequest;
+    using Response = platform::ServerResponse;
 
     // The page's window calls as a browser tab can answer them.
     class PageWindow : public platform::Window {
@@ -69,19 +65,21 @@ struct ServeHost::Impl {
     explicit Impl(int askedPort) : requestedPort(askedPort) {}
 
     bool start(App& app);
-    void installRoutes();
-    void installDialogRoutes();
+    // Every request the screen let through, by method and path.
+    Response route(Request& req);
     void run();
     void stop();
     void finish();
 
-    Screened screen(const Request& req, Response& res);
+    // Nothing for a request that may go on to route(); else the answer that ends it.
+    std::optional<Response> screen(const Request& req);
     bool hasSessionCookie(const Request& req) const;
     // The token shown by the page: in its header, or for the event stream (`inQuery`), which
     // cannot set headers, as a query parameter.
     bool hasPageKey(const Request& req, bool inQuery) const;
     void serveGet(const Request& req, Response& res);
     void serveEvents(const Request& req, Response& res);
+    void servePost(const Request& req, Response& res);
     void serveFolder(const std::string& folder, std::string_view rawTail, Response& res);
     void serveEmbedded(const Request& req, Response& res);
     void acceptCommand(const Request& req, Response& res);
@@ -91,7 +89,8 @@ struct ServeHost::Impl {
     std::string speciesFolder();
 
     int requestedPort;
-    int port = 0;
+    // Set once listening; the reading thread screens with it from then on.
+    std::atomic<int> port{0};
     // The address's token. The page keeps it from the address it was opened with and shows
     // it with every command and on its event stream: only a page opened with the address has
     // it.
@@ -106,8 +105,7 @@ struct ServeHost::Impl {
     PageChannel channel;
     // Asked on the dispatching thread, where the server root may be read.
     PageDialogs dialogs{channel, [this] { return app ? app->serverRoot : std::string(); }};
-    httplib::Server server;
-    std::thread listener;
+    std::unique_ptr<platform::HttpServer> server;
     std::thread writer;
 
     std::mutex mutex;
@@ -117,7 +115,6 @@ struct ServeHost::Impl {
     bool started = false;
     bool finished = false;
     std::atomic<bool> closedByPage{false};
-    std::atomic<bool> listenerEnded{false};
 
     // A copy of the server root for the request threads: the root itself is written by the
     // commands on the dispatching thread and must not be read elsewhere meanwhile.

@@ -12,23 +12,29 @@
 
 using namespace serve_detail;
 
-void ServeHost::Impl::installRoutes() {
-    server.set_pre_routing_handler([this](const Request& req, Response& res) {
-        // Debian builds the HTTP library with brotli, which then compresses every script on
-        // every request at its slowest setting: seconds for three.js, for a page that only
-        // ever travels over loopback. Without the header the body goes out as it is. The
-        // library hands out its own, non-const request object as const.
-        const_cast<Request&>(req).headers.erase("Accept-Encoding");
-        return screen(req, res);
-    });
-    server.Get(".*", [this](const Request& req, Response& res) { serveGet(req, res); });
-    server.Post(std::string(kCommandPath),
-                [this](const Request& req, Response& res) { acceptCommand(req, res); });
-    installDialogRoutes();
-    server.set_exception_handler([](const Request&, Response& res, std::exception_ptr) {
-        res.status = 500;
-        res.set_content("Internal error\n", "text/plain");
-    });
+ServeHost::Impl::Response ServeHost::Impl::route(Request& req) {
+    Response res;
+    if (isReading(req)) {
+        serveGet(req, res);
+    } else if (req.method == "POST") {
+        servePost(req, res);
+    } else {
+        refuse(res, 405);
+    }
+    return res;
+}
+
+void ServeHost::Impl::servePost(const Request& req, Response& res) {
+    const std::string path = splitTarget(req.target).path;
+    if (path == kCommandPath) {
+        acceptCommand(req, res);
+    } else if (path == kDialogListPath) {
+        listForDialog(req, res);
+    } else if (path == kDialogAnswerPath) {
+        answerDialog(req, res);
+    } else {
+        refuse(res, 404);
+    }
 }
 
 void ServeHost::Impl::serveGet(const Request& req, Response& res) {
@@ -48,7 +54,7 @@ void ServeHost::Impl::serveGet(const Request& req, Response& res) {
 
 void ServeHost::Impl::serveEvents(const Request& req, Response& res) {
     bool missed = false;
-    PageChannel::StreamPtr stream = channel.connect(req.get_header_value("Last-Event-ID"), &missed);
+    PageChannel::StreamPtr stream = channel.connect(req.header("Last-Event-ID"), &missed);
     // A page whose stream broke (it fell too far behind, or lost its connection) reconnects by
     // itself but would go on showing what it had: init, which the page sends when it starts,
     // sends it everything afresh.
@@ -59,19 +65,14 @@ void ServeHost::Impl::serveEvents(const Request& req, Response& res) {
         }
         wake.notify_all();
     }
-    res.set_header("Cache-Control", "no-cache");
-    res.set_chunked_content_provider(
-        "text/event-stream",
-        [this, stream](std::size_t, httplib::DataSink& sink) {
-            std::optional<std::string> text = channel.next(stream, kKeepAliveInterval);
-            if (!text) {
-                sink.done();
-                return true;
-            }
-            if (text->empty()) *text = ": keep-alive\n\n";
-            return sink.write(text->data(), text->size());
-        },
-        [this, stream](bool) { channel.disconnect(stream); });
+    res.setHeader("Cache-Control", "no-cache");
+    res.setHeader("Content-Type", "text/event-stream");
+    res.stream = [this, stream]() -> std::optional<std::string> {
+        std::optional<std::string> text = channel.next(stream, kKeepAliveInterval);
+        if (text && text->empty()) *text = ": keep-alive\n\n";
+        return text;
+    };
+    res.streamEnded = [this, stream] { channel.disconnect(stream); };
 }
 
 void ServeHost::Impl::serveFolder(const std::string& folder, std::string_view rawTail,
@@ -82,10 +83,9 @@ void ServeHost::Impl::serveFolder(const std::string& folder, std::string_view ra
     platform::Result<platform::FileHandle> file = platform::openInsideFolder(folder, *relative);
     // Missing, refused and outside all look the same from here: nothing to serve.
     if (!file) return refuse(res, 404);
-    res.set_header("Cache-Control", "no-cache");
-    res.set_header("Content-Security-Policy", std::string(kFolderFilePolicy));
-    res.set_content(platform::readOpenFile(*file),
-                    std::string(platform::folderFileType(*relative)));
+    res.setHeader("Cache-Control", "no-cache");
+    res.setHeader("Content-Security-Policy", std::string(kFolderFilePolicy));
+    res.setContent(platform::readOpenFile(*file), std::string(platform::folderFileType(*relative)));
 }
 
 void ServeHost::Impl::serveEmbedded(const Request& req, Response& res) {
@@ -110,15 +110,15 @@ void ServeHost::Impl::serveEmbedded(const Request& req, Response& res) {
         if (name == "Content-Type") {
             contentType = value;
         } else {
-            res.set_header(name, value);
+            res.setHeader(name, value);
         }
     }
     if (id == findRoute("/index.html")) {
         std::string nonce = randomHex(16);
-        res.set_header("Content-Security-Policy", pageContentSecurityPolicy(nonce));
-        res.set_content(injectPageShim(bytes, nonce), contentType);
+        res.setHeader("Content-Security-Policy", pageContentSecurityPolicy(nonce));
+        res.setContent(injectPageShim(bytes, nonce), contentType);
     } else {
-        res.set_content(bytes.data(), bytes.size(), contentType);
+        res.setContent(std::string(bytes), contentType);
     }
 }
 

@@ -7,12 +7,18 @@
 
 namespace serve_detail {
 
-void refuse(Response& res, int status) {
+void refuse(ServerResponse& res, int status) {
     res.status = status;
-    res.set_content(status == 404 ? "Not found\n" : "Forbidden\n", "text/plain");
+    res.setContent(status == 404 ? "Not found\n" : "Forbidden\n", "text/plain");
 }
 
-bool isReading(const Request& req) {
+ServerResponse refusal(int status) {
+    ServerResponse res;
+    refuse(res, status);
+    return res;
+}
+
+bool isReading(const ServerRequest& req) {
     return req.method == "GET" || req.method == "HEAD";
 }
 
@@ -24,21 +30,17 @@ bool startsWith(std::string_view text, std::string_view prefix) {
 
 using namespace serve_detail;
 
-Screened ServeHost::Impl::screen(const Request& req, Response& res) {
-    if (req.get_header_value_count("Host") != 1 ||
-        !hostAllowed(req.get_header_value("Host"), port)) {
-        refuse(res, 403);
-        return Screened::Handled;
+std::optional<ServerResponse> ServeHost::Impl::screen(const Request& req) {
+    if (req.headerCount("Host") != 1 || !hostAllowed(req.header("Host"), port)) {
+        return refusal(403);
     }
     if (req.target.empty() || req.target.front() != '/') {
-        refuse(res, 403);
-        return Screened::Handled;
+        return refusal(403);
     }
     RequestTarget target = splitTarget(req.target);
     if (auto given = queryValue(target.query, "token")) {
         if (!isReading(req) || !tokensEqual(*given, token)) {
-            refuse(res, 403);
-            return Screened::Handled;
+            return refusal(403);
         }
         // The token leaves the query at once, so it is not kept in what the page shows or
         // passes on. It comes back after "#", which the browser keeps for the page and never
@@ -46,33 +48,31 @@ Screened ServeHost::Impl::screen(const Request& req, Response& res) {
         // address is absolute so that a path such as //elsewhere cannot send the browser to
         // another host.
         std::string rest = queryWithout(target.query, "token");
+        ServerResponse res;
         res.status = 303;
-        res.set_header("Location", "http://" + loopbackAuthority(port) + target.path +
-                                       (rest.empty() ? "" : "?" + rest) + "#token=" + token);
-        res.set_header("Set-Cookie", tokenSetCookie(port, sessionCookie));
-        res.set_header("Cache-Control", "no-store");
-        return Screened::Handled;
+        res.setHeader("Location", "http://" + loopbackAuthority(port) + target.path +
+                                      (rest.empty() ? "" : "?" + rest) + "#token=" + token);
+        res.setHeader("Set-Cookie", tokenSetCookie(port, sessionCookie));
+        res.setHeader("Cache-Control", "no-store");
+        return res;
     }
     if (!hasSessionCookie(req)) {
-        refuse(res, 403);
-        return Screened::Handled;
+        return refusal(403);
     }
     if (!isReading(req)) {
-        if (req.get_header_value_count("Origin") != 1 ||
-            !originAllowed(req.get_header_value("Origin"), port) ||
-            !isJsonContentType(req.get_header_value("Content-Type")) || !hasPageKey(req, false)) {
-            refuse(res, 403);
-            return Screened::Handled;
+        if (req.headerCount("Origin") != 1 || !originAllowed(req.header("Origin"), port) ||
+            !isJsonContentType(req.header("Content-Type")) || !hasPageKey(req, false)) {
+            return refusal(403);
         }
     }
-    return Screened::Unhandled;
+    return std::nullopt;
 }
 
 bool ServeHost::Impl::hasSessionCookie(const Request& req) const {
     const std::string name = tokenCookieName(port);
-    std::size_t count = req.get_header_value_count("Cookie");
+    std::size_t count = req.headerCount("Cookie");
     for (std::size_t i = 0; i < count; ++i) {
-        auto value = cookieValue(req.get_header_value("Cookie", i), name);
+        auto value = cookieValue(req.header("Cookie", i), name);
         if (value && tokensEqual(*value, sessionCookie)) return true;
     }
     return false;
@@ -80,8 +80,7 @@ bool ServeHost::Impl::hasSessionCookie(const Request& req) const {
 
 bool ServeHost::Impl::hasPageKey(const Request& req, bool inQuery) const {
     const std::string header(kPageKeyHeader);
-    if (req.get_header_value_count(header) == 1)
-        return tokensEqual(req.get_header_value(header), token);
+    if (req.headerCount(header) == 1) return tokensEqual(req.header(header), token);
     if (!inQuery) return false;
     auto given = queryValue(splitTarget(req.target).query, kPageKeyParameter);
     return given && tokensEqual(*given, token);

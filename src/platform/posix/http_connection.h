@@ -1,0 +1,61 @@
+#pragma once
+#include <chrono>
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "platform/folder_access.h"
+#include "platform/http_message.h"
+
+namespace platform::http_detail {
+
+using Clock = std::chrono::steady_clock;
+
+// One client connection. The reading thread owns it while it waits for or reads a request;
+// a worker owns it while the handler runs and the answer is written.
+struct Connection {
+    enum class Phase {
+        // Between requests: nothing of the next one has come yet.
+        waiting,
+        // Reading the head into `pending`.
+        head,
+        // Reading the body straight into `request.body`.
+        body,
+        // An answer was sent and the connection is to end: what the client still sends is
+        // read and dropped until it closes, so that closing cannot reset the connection
+        // before the client has read the answer.
+        closing,
+    };
+
+    FileHandle socket;
+    // Received bytes that belong to no request read so far (the head, and what a client sends
+    // after it before it waits for the answer).
+    std::string pending;
+    Phase phase = Phase::waiting;
+    Clock::time_point deadline;
+    // Set once the screen let one of its requests through.
+    bool proven = false;
+    // Order of acceptance, to find the oldest connection that has not proven itself.
+    std::uint64_t serial = 0;
+    ServerRequest request;
+    std::size_t bodyReceived = 0;
+};
+
+// Sends every byte of `parts` in order on a non-blocking socket, waiting for room at most
+// `stall` at a time; false when the peer went away or took nothing for that long.
+bool sendAll(int socket, std::vector<std::string_view> parts, std::chrono::milliseconds stall);
+
+// What can be sent now without waiting; for the small answers given before a request was
+// let through, to a client that may never read.
+void sendWithoutWaiting(int socket, std::string_view bytes);
+
+// Writes `response` to the request's connection: the head, then the body (not for HEAD), or
+// the streamed pieces as chunks until the stream ends or the peer goes; streamEnded is called
+// in either case. False when the connection cannot be used for another request.
+bool writeAnswer(int socket, const ServerRequest& request, ServerResponse& response,
+                 const std::vector<HttpHeader>& common, bool closeAfter,
+                 std::chrono::milliseconds stall);
+
+}  // namespace platform::http_detail
