@@ -1,0 +1,244 @@
+// The browser host's HTTP server as clients use it over loopback: the exchanges a browser
+// makes, the refusals, and the slow, silent and streaming clients that must not hold it.
+#include "platform/http_server.h"
+
+#include <gtest/gtest.h>
+#include <poll.h>
+
+#include <atomic>
+#include <stdexcept>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "shell/serve_client.h"
+
+namespace {
+
+using namespace std::chrono_literals;
+using platform::ServerRequest;
+using platform::ServerResponse;
+using serve_test::Clock;
+using serve_test::connectTo;
+using serve_test::sendAll;
+
+// A server that lets through requests with "X-Key: ok" and answers by path.
+class TestServer {
+  public:
+    explicit TestServer(platform::HttpServerLimits limits = small())
+        : server_(
+              [](const ServerRequest& head) -> std::optional<ServerResponse> {
+                  if (head.header("X-Key") == "ok") return std::nullopt;
+                  ServerResponse refusal;
+                  refusal.status = 403;
+                  return refusal;
+              },
+              [this](ServerRequest& request) { return answer(request); }, limits,
+              {{"X-Common", "1"}}) {
+        auto started = server_.start(0);
+        if (!started) throw std::runtime_error("the server did not start");
+        port = *started;
+    }
+
+    static platform::HttpServerLimits small() {
+        platform::HttpServerLimits limits;
+        limits.maxBodyBytes = 1 << 20;
+        limits.workers = 4;
+        return limits;
+    }
+
+    platform::HttpServer& server() { return server_; }
+    int port = 0;
+    std::atomic<bool> streamEnded{false};
+
+  private:
+    ServerResponse answer(ServerRequest& request) {
+        ServerResponse response;
+        if (request.target == "/throw") throw std::runtime_error("a handler that fails");
+        if (request.target == "/slow") std::this_thread::sleep_for(300ms);
+        if (request.target == "/stream") {
+            response.stream = [] {
+                std::this_thread::sleep_for(20ms);
+                return std::optional<std::string>("tick");
+            };
+            response.streamEnded = [this] { streamEnded = true; };
+            return response;
+        }
+        response.setContent(request.method + " " + request.target + " " + request.body,
+                            "text/plain");
+        return response;
+    }
+
+    platform::HttpServer server_;
+};
+
+// Reads answers off a connection one at a time, by their Content-Length.
+class AnswerReader {
+  public:
+    explicit AnswerReader(int fd) : fd_(fd) {}
+
+    // The next answer's status and body; status 0 when the connection ended first.
+    std::pair<int, std::string> next(bool headOnly = false) {
+        std::size_t end;
+        while ((end = buffer_.find("\r\n\r\n")) == std::string::npos)
+            if (!fill()) return {0, ""};
+        serve_test::Reply head = serve_test::parseReply(buffer_.substr(0, end + 4));
+        buffer_.erase(0, end + 4);
+        std::size_t length = headOnly ? 0 : std::stoul("0" + head.header("Content-Length"));
+        while (buffer_.size() < length)
+            if (!fill()) return {0, ""};
+        std::string body = buffer_.substr(0, length);
+        buffer_.erase(0, length);
+        return {head.status, body};
+    }
+
+    // True when the server closes the connection within `limit` with nothing more to say.
+    bool closedWithin(std::chrono::milliseconds limit) {
+        pollfd p{fd_, POLLIN, 0};
+        if (::poll(&p, 1, static_cast<int>(limit.count())) <= 0) return false;
+        char byte;
+        return ::recv(fd_, &byte, 1, MSG_DONTWAIT) <= 0;
+    }
+
+  private:
+    bool fill() {
+        char chunk[65536];
+        ssize_t n = ::recv(fd_, chunk, sizeof chunk, 0);
+        if (n <= 0) return false;
+        buffer_.append(chunk, static_cast<std::size_t>(n));
+        return true;
+    }
+    int fd_;
+    std::string buffer_;
+};
+
+TEST(HttpServer, ExchangesAreAnsweredInOrderAndBadOnesEndTheConnection) {
+    const std::string key = "Host: h\r\nX-Key: ok\r\n";
+    struct Case {
+        std::string name;
+        std::string sent;
+        std::vector<std::pair<int, std::string>> answers;
+        bool closed;
+    } cases[] = {
+        {"pipelined",
+         "GET /a HTTP/1.1\r\n" + key + "\r\nPOST /b HTTP/1.1\r\n" + key +
+             "Content-Length: 5\r\n\r\nhello",
+         {{200, "GET /a "}, {200, "POST /b hello"}},
+         false},
+        {"refused by the screen, its body unread",
+         "POST / HTTP/1.1\r\nContent-Length: 900000\r\n\r\n" + std::string(900000, 'x'),
+         {{403, ""}},
+         true},
+        {"malformed", "GET / HTTP/9\r\n" + key + "\r\n", {{400, "Bad Request\r\n"}}, true},
+        {"too large",
+         "POST / HTTP/1.1\r\n" + key + "Content-Length: 2000000\r\n\r\n",
+         {{413, "Content Too Large\r\n"}},
+         true},
+        {"chunked",
+         "POST / HTTP/1.1\r\n" + key + "Transfer-Encoding: chunked\r\n\r\n",
+         {{501, "Not Implemented\r\n"}},
+         true},
+        {"continue",
+         "POST /c HTTP/1.1\r\n" + key + "Expect: 100-continue\r\nContent-Length: 2\r\n\r\nok",
+         {{100, ""}, {200, "POST /c ok"}},
+         false},
+        {"asks to close",
+         "GET /d HTTP/1.1\r\n" + key + "Connection: close\r\n\r\n",
+         {{200, "GET /d "}},
+         true},
+        {"handler fails",
+         "GET /throw HTTP/1.1\r\n" + key + "\r\n",
+         {{500, "Internal Server Error\r\n"}},
+         false},
+    };
+    TestServer test;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        int fd = connectTo(test.port);
+        ASSERT_GE(fd, 0);
+        ASSERT_TRUE(sendAll(fd, c.sent));
+        AnswerReader reader(fd);
+        for (const auto& expected : c.answers)
+            EXPECT_EQ(reader.next(), expected);
+        if (c.closed) {
+            EXPECT_TRUE(reader.closedWithin(2s));
+        } else {
+            // Still open for the next request, and HEAD gets the length without the body.
+            ASSERT_TRUE(sendAll(
+                fd, "HEAD /e HTTP/1.1\r\n" + key + "\r\nGET /f HTTP/1.1\r\n" + key + "\r\n"));
+            EXPECT_EQ(reader.next(true), std::make_pair(200, std::string()));
+            EXPECT_EQ(reader.next(), std::make_pair(200, std::string("GET /f ")));
+        }
+        ::close(fd);
+    }
+}
+
+TEST(HttpServer, SilentAndTricklingClientsAreLetGoWhileOthersAreServed) {
+    platform::HttpServerLimits limits = TestServer::small();
+    limits.headDeadline = 400ms;
+    limits.maxUnproven = 4;
+    TestServer test(limits);
+    const auto start = Clock::now();
+    std::vector<int> silent;
+    for (int i = 0; i < 6; ++i)
+        silent.push_back(connectTo(test.port));
+    // Past the cap the oldest that proved nothing make room at once, the others stay until
+    // the head deadline.
+    EXPECT_TRUE(AnswerReader(silent[0]).closedWithin(300ms));
+    EXPECT_TRUE(AnswerReader(silent[1]).closedWithin(300ms));
+    EXPECT_FALSE(AnswerReader(silent[2]).closedWithin(0ms));
+    for (std::size_t i = 2; i < silent.size(); ++i)
+        EXPECT_TRUE(AnswerReader(silent[i]).closedWithin(2s)) << i;
+    EXPECT_GE(Clock::now() - start, 350ms);
+    for (int fd : silent)
+        ::close(fd);
+
+    // A client that has proven itself may wait between requests past the head deadline.
+    int proven = connectTo(test.port);
+    AnswerReader provenReader(proven);
+    ASSERT_TRUE(sendAll(proven, "GET /p HTTP/1.1\r\nX-Key: ok\r\n\r\n"));
+    EXPECT_EQ(provenReader.next().first, 200);
+
+    // Trickling does not extend the deadline, and meanwhile others are served.
+    int trickler = connectTo(test.port);
+    const auto trickleStart = Clock::now();
+    const std::string request = "GET /t HTTP/1.1\r\nX-Key: ok\r\n\r\n";
+    bool cut = false;
+    for (std::size_t i = 0; i < request.size() && !cut; ++i) {
+        cut = !sendAll(trickler, request.substr(i, 1)) || AnswerReader(trickler).closedWithin(50ms);
+        int other = connectTo(test.port);
+        ASSERT_TRUE(sendAll(other, "GET /o HTTP/1.1\r\nX-Key: ok\r\nConnection: close\r\n\r\n"));
+        EXPECT_EQ(AnswerReader(other).next().first, 200);
+        ::close(other);
+    }
+    EXPECT_TRUE(cut) << "the trickler was served";
+    EXPECT_GE(Clock::now() - trickleStart, 350ms);
+
+    std::this_thread::sleep_for(limits.headDeadline);
+    ASSERT_TRUE(sendAll(proven, "GET /q HTTP/1.1\r\nX-Key: ok\r\n\r\n"));
+    EXPECT_EQ(provenReader.next(), std::make_pair(200, std::string("GET /q ")));
+    ::close(trickler);
+    ::close(proven);
+}
+
+TEST(HttpServer, StoppingEndsStreamsButAnswersTheRequestsInHand) {
+    TestServer test;
+    int stream = connectTo(test.port);
+    ASSERT_TRUE(sendAll(stream, "GET /stream HTTP/1.1\r\nX-Key: ok\r\n\r\n"));
+    AnswerReader streamReader(stream);
+    ASSERT_EQ(streamReader.next(true).first, 200);
+    int slow = connectTo(test.port);
+    ASSERT_TRUE(sendAll(slow, "GET /slow HTTP/1.1\r\nX-Key: ok\r\n\r\n"));
+    std::this_thread::sleep_for(100ms);
+
+    const auto before = Clock::now();
+    test.server().stop();
+    EXPECT_LT(Clock::now() - before, 2s);
+    EXPECT_TRUE(test.streamEnded);
+    EXPECT_EQ(AnswerReader(slow).next(), std::make_pair(200, std::string("GET /slow ")));
+    EXPECT_EQ(connectTo(test.port), -1) << "still listening after the stop";
+    ::close(stream);
+    ::close(slow);
+}
+
+}  // namespace
