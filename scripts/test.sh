@@ -13,12 +13,14 @@ cmake --preset asan >/dev/null
 cmake --build --preset asan -- "$jobs"
 ctest --preset asan "$jobs"
 
-# The threads live in the outbox, the workers and the hosts. The desktop window's tests stay
-# out: GLib and WebKit are not instrumented and synchronise in ways ThreadSanitizer cannot
-# see, so every run would report their internals rather than our code.
+# The threads live in the outbox, the workers, the hosts and the browser host's HTTP server.
+# The desktop window's tests stay out: GLib and WebKit are not instrumented and synchronise in
+# ways ThreadSanitizer cannot see, so every run would report their internals rather than our
+# code.
 cmake --preset tsan >/dev/null
 cmake --build --preset tsan --target threaded_tests -- "$jobs"
-ctest --preset tsan "$jobs" -R '^(bridge|studio|species|remote|shell)\.' -E '\.Desktop'
+ctest --preset tsan "$jobs" -R '^((bridge|studio|species|remote|shell)\.|platform\.HttpServer)' \
+    -E '\.Desktop'
 
 # A short run of each fuzz target from its corpus; a crash fails the run.
 scripts/fuzz.sh 15
