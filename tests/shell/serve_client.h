@@ -10,6 +10,7 @@
 #include <unistd.h>
 
 #include <cctype>
+#include <cerrno>
 #include <chrono>
 #include <cstdlib>
 #include <map>
@@ -199,6 +200,15 @@ class EventReader {
         return ended_;
     }
 
+    // True when the host let the page go: it ended the stream, or it closed the connection
+    // (as it does to a page that has not read for a while).
+    bool letGo() {
+        while (!ended_ && !hungUp_) {
+            if (!more()) break;
+        }
+        return ended_ || hungUp_;
+    }
+
     void disconnect() {
         if (fd_ >= 0) ::close(fd_);
         fd_ = -1;
@@ -230,6 +240,8 @@ class EventReader {
     bool fill(std::string& into) {
         char buffer[1 << 16];
         ssize_t n = ::recv(fd_, buffer, sizeof buffer, 0);
+        // A time-out of the socket is no answer either way.
+        if (n == 0 || (n < 0 && errno != EAGAIN && errno != EWOULDBLOCK)) hungUp_ = true;
         if (n <= 0) return false;
         into.append(buffer, static_cast<std::size_t>(n));
         return true;
@@ -259,6 +271,7 @@ class EventReader {
     std::string head_, chunked_, decoded_;
     Reply reply_;
     bool ended_ = false;
+    bool hungUp_ = false;
 };
 
 // The browser host in this process over a private app data folder and server folder, with
