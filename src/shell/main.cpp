@@ -2,6 +2,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/memory.h"
 #include "shell/desktop_host.h"
 #include "shell/options.h"
 #include "shell/serve_host.h"
@@ -10,6 +11,7 @@
 int main(int argc, char** argv) {
     // Standard output carries messages only; the C++ streams need no sync with C stdio.
     std::ios::sync_with_stdio(false);
+    platform::releaseLargeBlocksAtOnce(std::size_t{1} << 20);
     ParsedOptions parsed = parseOptions(std::vector<std::string>(argv + 1, argv + argc));
     if (!parsed.error.empty()) {
         std::cerr << "forgeset-server-tool: " << parsed.error << "\n" << usageText();

@@ -21,6 +21,14 @@ namespace serve_test {
 
 class BusyServerTool : public ::testing::Test {
   protected:
+    // Whether the tool frees memory as it does for the owner: the sanitizers bring their own
+    // allocators, which hold freed memory back on purpose.
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+    static constexpr bool kPlainAllocator = false;
+#else
+    static constexpr bool kPlainAllocator = true;
+#endif
+
     BusyServerTool() {
         using namespace std::chrono_literals;
         std::string skins = "{\"skins\":[";
@@ -42,7 +50,9 @@ class BusyServerTool : public ::testing::Test {
                 "X-Forgeset-Token: " + match[2].str()};
     }
 
-    std::string root() const { return dir.path() + "/server"; }
+    std::string root() const {
+        return dir.path() + "/server";
+    }
 
     // Waits until the tool has used no processor time for half a second (at most a minute).
     void waitUntilIdle() {
@@ -66,6 +76,15 @@ class BusyServerTool : public ::testing::Test {
             if (now == before) return;
             before = now;
         }
+    }
+
+    // The tool's resident memory in KiB.
+    long residentKiB() const {
+        std::ifstream status("/proc/" + std::to_string(tool->pid()) + "/status");
+        std::string line;
+        while (std::getline(status, line))
+            if (line.rfind("VmRSS:", 0) == 0) return std::stol(line.substr(6));
+        return -1;
     }
 
     int refresh() {

@@ -42,15 +42,6 @@ constexpr std::size_t kStateBytes = 3u << 20;
 
 class ServeLoad : public BusyServerTool {
   protected:
-    // The tool's resident memory in KiB.
-    long residentKiB() const {
-        std::ifstream status("/proc/" + std::to_string(tool->pid()) + "/status");
-        std::string line;
-        while (std::getline(status, line))
-            if (line.rfind("VmRSS:", 0) == 0) return std::stol(line.substr(6));
-        return -1;
-    }
-
     // A page that clicks faster than the messages come: posts refresh `count` times, then
     // reads each state message off `stream`.
     void deliver(EventReader& stream, int count) {
