@@ -6,12 +6,23 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 jobs=-j"$(nproc)"
+# Each part says how long it took, so a slow run shows where its time went.
+started=$SECONDS
+took() {
+    echo "test.sh: $1 took $((SECONDS - started)) s" >&2
+    started=$SECONDS
+}
+
 scripts/build.sh
+took "set-up and build"
 ctest --preset default "$jobs"
+took "tests"
 
 cmake --preset asan >/dev/null
 cmake --build --preset asan -- "$jobs"
+took "AddressSanitizer build"
 ctest --preset asan "$jobs"
+took "AddressSanitizer tests"
 
 # The threads live in the outbox, the workers, the hosts and the browser host's HTTP server.
 # The desktop window's tests stay out: GLib and WebKit are not instrumented and synchronise in
@@ -19,8 +30,11 @@ ctest --preset asan "$jobs"
 # code.
 cmake --preset tsan >/dev/null
 cmake --build --preset tsan --target threaded_tests -- "$jobs"
+took "ThreadSanitizer build"
 ctest --preset tsan "$jobs" -R '^((bridge|studio|species|remote|shell)\.|platform\.HttpServer)' \
     -E '\.Desktop'
+took "ThreadSanitizer tests"
 
 # A short run of each fuzz target from its corpus; a crash fails the run.
 scripts/fuzz.sh 15
+took "fuzzing"
