@@ -59,6 +59,9 @@ std::optional<ServerResponse> ServeHost::Impl::screen(const Request& req) {
     if (!hasSessionCookie(req)) {
         return refusal(403);
     }
+    // The cookie may be known to other local web services, and a body is read into memory
+    // whole: only the page's posts, which show the token, may bring one.
+    if (isReading(req) && platform::bodyFraming(req).bytes > 0) return refusal(403);
     if (!isReading(req)) {
         if (req.headerCount("Origin") != 1 || !originAllowed(req.header("Origin"), port) ||
             !isJsonContentType(req.header("Content-Type")) || !hasPageKey(req, false)) {

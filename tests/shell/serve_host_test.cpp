@@ -227,6 +227,15 @@ TEST_F(ServeToken, CommandsAndTheStreamNeedTheTokenBesideTheCookie) {
     }
     EXPECT_EQ(h.post(note("with-both")).status, 204);
     EXPECT_EQ(recorded().waitFor(1), std::vector<std::string>{"with-both"});
+    // Nor may the cookie alone bring a body, which would be read into memory whole.
+    auto getWithBody = [&](const std::string& body) {
+        std::string request = requestText("GET", "/index.html", {h.hostHeader(), h.cookieHeader()});
+        request.insert(request.find("\r\n") + 2,
+                       "Content-Length: " + std::to_string(body.size()) + "\r\n");
+        return roundTrip(h.port(), request + body).status;
+    };
+    EXPECT_EQ(getWithBody(std::string(1000, 'x')), 403);
+    EXPECT_EQ(getWithBody(""), 200);
 
     EventReader cookieOnly(h.port(), {h.hostHeader(), h.cookieHeader()});
     EXPECT_EQ(cookieOnly.reply().status, 403);

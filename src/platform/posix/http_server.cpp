@@ -277,7 +277,14 @@ void HttpServer::Impl::readHead(std::unique_ptr<Connection>& connection) {
     std::optional<ServerRequest> head = parseHead(std::string_view(c.pending).substr(0, *length));
     c.pending.erase(0, *length);
     if (!head) return answerAndClose(c, 400);
-    if (std::optional<ServerResponse> answer = screen(*head)) return answerAndClose(c, *answer);
+    std::optional<ServerResponse> answer;
+    try {
+        answer = screen(*head);
+    } catch (...) {
+        // The reading thread serves every connection; one request must not end it.
+        answer = plainAnswer(500);
+    }
+    if (answer) return answerAndClose(c, *answer);
     c.proven = true;
     BodyFraming framing = bodyFraming(*head);
     if (framing.kind == BodyFraming::unsupported) return answerAndClose(c, 501);
