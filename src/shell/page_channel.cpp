@@ -98,9 +98,9 @@ std::optional<std::string> PageChannel::next(const StreamPtr& stream,
         return text;
     }
     if (stream->ended || closed_) {
+        // It stays counted until disconnect(): its stream still has its end to write, and
+        // waitAllEnded() is there to let it.
         stream->ended = true;
-        streams_.erase(stream);
-        changed_.notify_all();
         return std::nullopt;
     }
     return std::string();

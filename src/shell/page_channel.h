@@ -51,13 +51,15 @@ class PageChannel {
     // was disconnected, or the channel was closed and all it held has been handed out.
     std::optional<std::string> next(const StreamPtr& stream, std::chrono::milliseconds idle);
 
-    // The page went away (or its stream ended); what it still held is dropped.
+    // The page went away, or its stream has written its end; what it still held is dropped.
+    // Every stream is disconnected once it is over, whatever next() said.
     void disconnect(const StreamPtr& stream);
 
     // No more messages; each stream ends after writing what it holds.
     void close();
 
-    // Waits until every stream has ended, at most `limit`; true when they all have.
+    // Waits until every stream has been disconnected, at most `limit`; true when they all
+    // have.
     bool waitAllEnded(std::chrono::milliseconds limit);
 
     std::size_t connectedCount();

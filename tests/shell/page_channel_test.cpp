@@ -63,6 +63,9 @@ TEST(PageChannel, ClosingLetsStreamsWriteWhatTheyHoldThenEnds) {
     channel.publish("after");
     EXPECT_EQ(channel.next(stream, 0ms), "retry: 1000\n\nid: 1\ndata: last\n\n");
     EXPECT_EQ(channel.next(stream, 0ms), std::nullopt);
+    // The end of the stream is still to be written: the host must not stop before it is.
+    EXPECT_FALSE(channel.waitAllEnded(0ms));
+    channel.disconnect(stream);
     EXPECT_TRUE(channel.waitAllEnded(0ms));
     // A page that comes after the end gets an ended stream.
     EXPECT_EQ(channel.next(channel.connect(), 0ms), std::nullopt);
