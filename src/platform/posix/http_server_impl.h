@@ -1,0 +1,80 @@
+#pragma once
+// The HTTP server's insides, shared by its two halves: the reading thread
+// (http_reading.cpp) and starting, stopping and the workers (http_server.cpp).
+#include <chrono>
+#include <condition_variable>
+#include <cstdint>
+#include <deque>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <set>
+#include <thread>
+#include <unordered_map>
+#include <vector>
+
+#include "platform/http_server.h"
+#include "platform/posix/http_connection.h"
+
+namespace platform {
+
+namespace http_detail {
+
+// A short plain-text answer with the status's reason as its body.
+ServerResponse plainAnswer(int status);
+
+}  // namespace http_detail
+
+struct HttpServer::Impl {
+    Impl(Screen s, Handle h, HttpServerLimits l, std::vector<HttpHeader> c)
+        : screen(std::move(s)), handle(std::move(h)), limits(l), common(std::move(c)) {}
+
+    Result<int> start(int port);
+    void stop();
+
+    // The reading thread.
+    void loop();
+    void watch(int fd);
+    void acceptAll();
+    void closeOldestUnproven();
+    void receive(http_detail::Connection& connection);
+    void advance(std::unique_ptr<http_detail::Connection>& connection);
+    void readHead(std::unique_ptr<http_detail::Connection>& connection);
+    void answerAndClose(http_detail::Connection& connection, int status);
+    void answerAndClose(http_detail::Connection& connection, const ServerResponse& response);
+    void handOver(std::unique_ptr<http_detail::Connection>& connection);
+    void takeBackReturned();
+    void endExpired();
+    http_detail::Clock::time_point nearestDeadline() const;
+
+    // The workers.
+    void work();
+    void serve(std::unique_ptr<http_detail::Connection> connection);
+
+    Screen screen;
+    Handle handle;
+    HttpServerLimits limits;
+    std::vector<HttpHeader> common;
+
+    FileHandle listener;
+    FileHandle epoll;
+    FileHandle wakeUp;
+    std::thread reader;
+    std::vector<std::thread> workers;
+
+    // Owned by the reading thread: the connections it reads, by descriptor.
+    std::unordered_map<int, std::unique_ptr<http_detail::Connection>> reading;
+    std::uint64_t accepted = 0;
+    std::optional<http_detail::Clock::time_point> acceptPausedUntil;
+
+    std::mutex mutex;
+    std::condition_variable jobsReady;
+    std::deque<std::unique_ptr<http_detail::Connection>> jobs;
+    std::vector<std::unique_ptr<http_detail::Connection>> returned;
+    // The descriptors of the streamed answers being written, so that stopping can end them.
+    std::set<int> streaming;
+    bool stopping = false;
+    bool running = false;
+};
+
+}  // namespace platform
