@@ -1,6 +1,5 @@
 #include "shell/serve_host.h"
 
-#include <csignal>
 #include <cstdlib>
 #include <iostream>
 
@@ -29,20 +28,17 @@ bool ServeHost::Impl::start(App& theApp) {
     followRoot();
     assets = assetsFolder();
     token = randomHex(16);
-    // A page that goes away while we write to it must not end the process.
-    std::signal(SIGPIPE, SIG_IGN);
-
     platform::HttpServerLimits limits;
     limits.maxBodyBytes = kMaxCommandBytes;
-    server =
-        std::make_unique<platform::HttpServer>([this](const Request& req) { return screen(req); },
-                                               [this](Request& req) { return route(req); }, limits,
-                                               std::vector<platform::HttpHeader>{
-                                                   {"X-Content-Type-Options", "nosniff"},
-                                                   {"X-Frame-Options", "DENY"},
-                                                   {"Referrer-Policy", "no-referrer"},
-                                                   {"Cross-Origin-Resource-Policy", "same-origin"},
-                                               });
+    std::vector<platform::HttpHeader> everyAnswer = {
+        {"X-Content-Type-Options", "nosniff"},
+        {"X-Frame-Options", "DENY"},
+        {"Referrer-Policy", "no-referrer"},
+        {"Cross-Origin-Resource-Policy", "same-origin"},
+    };
+    server = std::make_unique<platform::HttpServer>(
+        [this](const Request& req) { return screen(req); },
+        [this](Request& req) { return route(req); }, limits, std::move(everyAnswer));
     platform::Result<int> listening = server->start(requestedPort);
     if (!listening) return false;
     port = *listening;
