@@ -2,22 +2,13 @@
 
 #include <charconv>
 
+#include "platform/ascii.h"
+
 namespace platform {
 namespace {
 
 // Browsers send a few dozen lines; a head with more is not one of theirs.
 constexpr std::size_t kMaxHeaderLines = 100;
-
-char lowerAscii(char c) {
-    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
-}
-
-bool sameName(std::string_view a, std::string_view b) {
-    if (a.size() != b.size()) return false;
-    for (std::size_t i = 0; i < a.size(); ++i)
-        if (lowerAscii(a[i]) != lowerAscii(b[i])) return false;
-    return true;
-}
 
 bool isTokenChar(char c) {
     if ((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9')) return true;
@@ -38,14 +29,6 @@ bool isFieldValue(std::string_view text) {
         if ((byte < 0x20 && c != '\t') || byte == 0x7f) return false;
     }
     return true;
-}
-
-std::string_view trimBlanks(std::string_view text) {
-    while (!text.empty() && (text.front() == ' ' || text.front() == '\t'))
-        text.remove_prefix(1);
-    while (!text.empty() && (text.back() == ' ' || text.back() == '\t'))
-        text.remove_suffix(1);
-    return text;
 }
 
 // The next line of `text` without its end (CRLF or LF); `text` moves past it.
@@ -88,7 +71,7 @@ bool listsToken(const ServerRequest& request, std::string_view name, std::string
         std::string_view rest = value;
         while (!rest.empty()) {
             std::size_t comma = rest.find(',');
-            if (sameName(trimBlanks(rest.substr(0, comma)), token)) return true;
+            if (equalsIgnoringAsciiCase(trimBlanks(rest.substr(0, comma)), token)) return true;
             rest.remove_prefix(comma == std::string_view::npos ? rest.size() : comma + 1);
         }
     }
@@ -137,13 +120,13 @@ std::string_view reasonPhrase(int status) {
 std::size_t ServerRequest::headerCount(std::string_view name) const {
     std::size_t count = 0;
     for (const HttpHeader& header : headers)
-        count += sameName(header.name, name) ? 1 : 0;
+        count += equalsIgnoringAsciiCase(header.name, name) ? 1 : 0;
     return count;
 }
 
 std::string ServerRequest::header(std::string_view name, std::size_t index) const {
     for (const HttpHeader& header : headers) {
-        if (!sameName(header.name, name)) continue;
+        if (!equalsIgnoringAsciiCase(header.name, name)) continue;
         if (index == 0) return header.value;
         --index;
     }

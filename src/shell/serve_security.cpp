@@ -3,16 +3,11 @@
 #include <vector>
 
 #include "bridge/text.h"
+#include "platform/ascii.h"
 
 namespace {
 
-std::string_view trimBlanks(std::string_view text) {
-    while (!text.empty() && (text.front() == ' ' || text.front() == '\t'))
-        text.remove_prefix(1);
-    while (!text.empty() && (text.back() == ' ' || text.back() == '\t'))
-        text.remove_suffix(1);
-    return text;
-}
+using platform::trimBlanks;
 
 // Splits on a separator; empty pieces are kept.
 std::vector<std::string_view> splitOn(std::string_view text, char separator) {

@@ -8,15 +8,12 @@
 #include <cstdlib>
 #include <string>
 
+#include "platform/ascii.h"
 #include "platform/desktop.h"
 
 namespace platform {
 
 namespace {
-
-char lowerAscii(char c) {
-    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
-}
 
 PageAnswer plainAnswer(int status, std::string reason, std::string_view body) {
     PageAnswer answer;

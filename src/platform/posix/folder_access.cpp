@@ -8,12 +8,10 @@
 #include <climits>
 #include <cstdlib>
 
+#include "platform/ascii.h"
+
 namespace platform {
 namespace {
-
-char lowerAscii(char c) {
-    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
-}
 
 bool endsWithIgnoringCase(std::string_view text, std::string_view ending) {
     if (text.size() < ending.size()) return false;
