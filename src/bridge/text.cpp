@@ -170,14 +170,6 @@ bool isPlainName(std::string_view name) {
     return true;
 }
 
-bool hasControlCharacter(std::string_view text) {
-    for (char ch : text) {
-        unsigned char c = static_cast<unsigned char>(ch);
-        if ((c < 0x20 && c != '\t') || c == 0x7F) return true;
-    }
-    return false;
-}
-
 bool isReservedDeviceName(std::string_view name) {
     // Windows looks at the part before the first dot, and drops blanks at its end.
     std::string_view base = name.substr(0, name.find('.'));

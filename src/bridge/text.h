@@ -2,6 +2,7 @@
 #include <cstddef>
 #include <string>
 #include <string_view>
+#include "platform/ascii.h"
 
 // Every string in the tool is UTF-8. fromUtf8 is the one step that turns bytes from disk, a
 // child, the network or the page into valid UTF-8.
@@ -55,6 +56,6 @@ bool isPlainName(std::string_view name);
 // file or folder is refused with them, on Linux too.
 bool isReservedDeviceName(std::string_view name);
 
-// True when the text holds a control character other than tab (C0 or DEL). Such characters
-// never belong in a name or a setting and could split a line of a file.
-bool hasControlCharacter(std::string_view text);
+// True when the text holds a control character other than tab (C0 or DEL): the same rule the
+// hosts apply to what browsers send.
+using platform::hasControlCharacter;

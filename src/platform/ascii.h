@@ -17,6 +17,16 @@ inline bool equalsIgnoringAsciiCase(std::string_view a, std::string_view b) {
     return true;
 }
 
+// True when the text holds a control character other than tab (C0 or DEL). Such characters
+// never belong in a name, a setting or a header value, and could split a line.
+inline bool hasControlCharacter(std::string_view text) {
+    for (char ch : text) {
+        const auto c = static_cast<unsigned char>(ch);
+        if ((c < 0x20 && c != '\t') || c == 0x7F) return true;
+    }
+    return false;
+}
+
 // The text without the spaces and tabs at either end.
 inline std::string_view trimBlanks(std::string_view text) {
     while (!text.empty() && (text.front() == ' ' || text.front() == '\t'))

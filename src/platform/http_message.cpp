@@ -22,15 +22,6 @@ bool isToken(std::string_view text) {
     return true;
 }
 
-// Visible characters, blanks and bytes of UTF-8; no other control character.
-bool isFieldValue(std::string_view text) {
-    for (char c : text) {
-        const auto byte = static_cast<unsigned char>(c);
-        if ((byte < 0x20 && c != '\t') || byte == 0x7f) return false;
-    }
-    return true;
-}
-
 // The next line of `text` without its end (CRLF or LF); `text` moves past it.
 std::string_view takeLine(std::string_view& text) {
     std::size_t end = text.find('\n');
@@ -167,7 +158,7 @@ std::optional<ServerRequest> parseHead(std::string_view head) {
         std::size_t colon = line.find(':');
         if (colon == std::string_view::npos || !isToken(line.substr(0, colon))) return std::nullopt;
         std::string_view value = trimBlanks(line.substr(colon + 1));
-        if (!isFieldValue(value)) return std::nullopt;
+        if (hasControlCharacter(value)) return std::nullopt;
         if (request.headers.size() == kMaxHeaderLines) return std::nullopt;
         request.headers.push_back({std::string(line.substr(0, colon)), std::string(value)});
     }
