@@ -9,6 +9,7 @@
 #include "bridge/job_queue.h"
 #include "bridge/outbox.h"
 #include "bridge/remote_state.h"
+#include "bridge/server_root.h"
 #include "bridge/worker_count.h"
 #include "platform/dialogs.h"
 #include "platform/http.h"
@@ -57,9 +58,9 @@ struct App {
     // The command table, in dispatch order.
     std::span<const Command> commands;
 
-    // The chosen server folder; empty when none. Written only on the thread that dispatches
-    // commands; workers are handed their own copy when they start.
-    std::string serverRoot;
+    // The chosen server folder; empty when none. Changed only on the thread that dispatches
+    // commands; workers read it through its lock.
+    ServerRoot serverRoot;
 
     // Set by buildLogin while a sign-in worker runs.
     std::atomic<bool> signInActive{false};

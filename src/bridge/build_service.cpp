@@ -26,6 +26,8 @@ std::string failureText(platform::HttpFailure failure) {
             return "Could not open a connection.";
         case platform::HttpFailure::cannotReadUpload:
             return "Could not read the upload file.";
+        case platform::HttpFailure::cannotWriteDownload:
+            return "The download could not be written to disk (is it full?).";
         case platform::HttpFailure::cannotReach:
             return "Could not reach the build service.";
         case platform::HttpFailure::noAnswer:
@@ -108,6 +110,13 @@ BuildServiceResponse buildServiceRequest(const platform::HttpTimeouts& timeouts,
     request.body = body;
     request.downloadFile = downloadFile;
     request.progress = progress;
+    return exchange(request);
+}
+
+BuildServiceResponse buildServiceGet(const platform::HttpTimeouts& timeouts, std::string_view path,
+                                     std::string_view headers, std::size_t bodyCap) {
+    platform::HttpRequest request = baseRequest(timeouts, "GET", path, headers);
+    request.bodyCap = bodyCap;
     return exchange(request);
 }
 

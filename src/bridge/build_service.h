@@ -47,6 +47,12 @@ BuildServiceResponse buildServiceRequest(const platform::HttpTimeouts& timeouts,
                                          std::string_view body, const std::string& downloadFile,
                                          const platform::HttpProgress& progress = {});
 
+// A GET whose answer may be long, such as a build log asked for from its start: kept in
+// memory up to `bodyCap` bytes instead of about 4 MiB. A longer answer arrives cut, with at
+// least `bodyCap` bytes.
+BuildServiceResponse buildServiceGet(const platform::HttpTimeouts& timeouts, std::string_view path,
+                                     std::string_view headers, std::size_t bodyCap);
+
 // One part of a file: `length` bytes from `offset`.
 struct FileRange {
     std::string file;

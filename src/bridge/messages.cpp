@@ -16,17 +16,26 @@ void sendNotice(App& app, std::string_view text, bool isError) {
     postToUi(app, std::move(json));
 }
 
-void sendSpeciesLog(App& app, std::string_view name, std::string_view line) {
+namespace {
+
+void postForRoot(App& app, const std::string& root, std::string json) {
+    app.serverRoot.whileCurrent(root, [&] { postToUi(app, std::move(json)); });
+}
+
+}  // namespace
+
+void sendSpeciesLog(App& app, const std::string& root, std::string_view name,
+                    std::string_view line) {
     std::string json = R"({"type":"speciesLog","name":)";
     appendJsonString(json, name);
     json += R"(,"line":)";
     appendJsonString(json, line);
     json += '}';
-    postToUi(app, std::move(json));
+    postForRoot(app, root, std::move(json));
 }
 
-void sendSpeciesRemote(App& app, std::string_view name, std::string_view state,
-                       std::string_view detail) {
+void sendSpeciesRemote(App& app, const std::string& root, std::string_view name,
+                       std::string_view state, std::string_view detail) {
     std::string json = R"({"type":"speciesRemote","name":)";
     appendJsonString(json, name);
     json += R"(,"state":)";
@@ -34,5 +43,5 @@ void sendSpeciesRemote(App& app, std::string_view name, std::string_view state,
     json += R"(,"detail":)";
     appendJsonString(json, detail);
     json += '}';
-    postToUi(app, std::move(json));
+    postForRoot(app, root, std::move(json));
 }

@@ -2,6 +2,7 @@
 #include <condition_variable>
 #include <functional>
 #include <mutex>
+#include <thread>
 
 // How many workers (imports, local builds, the remote build's sign-in, uploads, trackers and
 // cancels) are running, so a headless host at the end of its input can wait for their last
@@ -24,6 +25,13 @@ class WorkerCount {
         std::lock_guard lock(mutex_);
         return running_ == 0;
     }
+
+    // Starts one worker thread and lets it go. Starting a thread can fail (the system is out
+    // of threads or memory) and then throws; tests put a failing one here to see that every
+    // command lets go of what it claimed.
+    std::function<void(std::function<void()>)> launch = [](std::function<void()> run) {
+        std::thread(std::move(run)).detach();
+    };
 
   private:
     std::mutex mutex_;

@@ -22,15 +22,20 @@ struct HttpTimeouts {
 
 // The step at which an exchange failed. The caller turns each into its own words.
 enum class HttpFailure {
-    badUrl,            // the URL cannot be split into scheme, host, port, path and query
-    cannotOpen,        // the HTTP library could not be set up
-    cannotReadUpload,  // the upload file cannot be opened, sized or read to its end
-    cannotReach,       // no connection: name, connect, proxy or TLS handshake failed
-    noAnswer,          // sending, receiving or the answer itself failed (time-outs too)
+    badUrl,               // the URL cannot be split into scheme, host, port, path and query
+    cannotOpen,           // the HTTP library could not be set up
+    cannotReadUpload,     // the upload file cannot be opened, sized or read to its end
+    cannotReach,          // no connection: name, connect, proxy or TLS handshake failed
+    noAnswer,             // sending, receiving or the answer itself failed (time-outs too)
+    cannotWriteDownload,  // the download file could not be created or written (a full disk)
 };
 
 // Called after each block of an upload file with the bytes sent so far and the total.
 using HttpProgress = std::function<void(std::uint64_t sent, std::uint64_t total)>;
+
+// The usual memory cap of an answer (HttpRequest::bodyCap). Service answers are small JSON;
+// a flood cannot exhaust memory.
+inline constexpr std::size_t httpBodyCap = 4 << 20;
 
 struct HttpRequest {
     std::string method;
@@ -49,6 +54,9 @@ struct HttpRequest {
     // When set, the body of an answer with status 200 is written to this file (created or
     // replaced) instead of memory; any other answer stays in memory.
     std::string downloadFile;
+    // An answer kept in memory grows by whole blocks while it is shorter than this; the rest
+    // is not read, and the answer counts as complete with what was received.
+    std::size_t bodyCap = httpBodyCap;
     HttpProgress progress;
     HttpTimeouts timeouts;
 };
@@ -62,14 +70,12 @@ struct HttpReply {
 inline constexpr std::size_t httpUploadBlock = 1 << 20;
 // Answers are received in blocks of at most this size.
 inline constexpr std::size_t httpReceiveBlock = 64 << 10;
-// An answer kept in memory grows by whole blocks while it is shorter than this; the rest is
-// not read. Service answers are small JSON; a flood cannot exhaust memory.
-inline constexpr std::size_t httpBodyCap = 4 << 20;
 
 // One blocking exchange with its own connection: any status is a reply, only a failed
 // exchange is a failure. HTTPS certificates are checked against the system's store; proxies
 // come from the usual environment variables. Safe to call from several threads at once.
-// A failed exchange leaves no download file behind.
+// A failed exchange leaves no download file behind; a download that could not be written
+// whole is a failed exchange, never a complete answer.
 std::expected<HttpReply, HttpFailure> httpExchange(const HttpRequest& request);
 
 }  // namespace platform

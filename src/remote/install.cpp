@@ -49,7 +49,7 @@ int installFiles(const TrackedJob& job, const std::string& out) {
 }  // namespace
 
 void installResult(App& app, const TrackedJob& job, const std::string& token) {
-    const std::string folder = downloadFolder(job.name);
+    const std::string folder = downloadFolder(job.root, job.name);
     const std::string out = folder + "/out";
     const std::string archive = folder + "/result.zip";
     removeTree(folder);
@@ -57,8 +57,10 @@ void installResult(App& app, const TrackedJob& job, const std::string& token) {
     const std::string tar = systemTarPath();
     const std::string failure = download(job, token, archive, tar);
     if (!failure.empty()) {
+        // The job file stays, so buildResume can fetch the result again.
+        removeTree(folder);
         sendNotice(app, "Could not download the result: " + failure, true);
-        sendSpeciesRemote(app, job.name, "failed", failure);
+        sendSpeciesRemote(app, job.root, job.name, "failed", failure);
         return;
     }
     // Owners and permission bits from the archive are not taken; bsdtar already refuses
@@ -74,9 +76,9 @@ void installResult(App& app, const TrackedJob& job, const std::string& token) {
                    "Build finished. The species is in client-mods and server-mods. Restart the "
                    "server to load it.",
                    false);
-        sendSpeciesRemote(app, job.name, "done", "Pak downloaded");
+        sendSpeciesRemote(app, job.root, job.name, "done", "Pak downloaded");
     } else {
         sendNotice(app, "The result is incomplete, the pak files are missing.", true);
-        sendSpeciesRemote(app, job.name, "failed", "Result incomplete");
+        sendSpeciesRemote(app, job.root, job.name, "failed", "Result incomplete");
     }
 }

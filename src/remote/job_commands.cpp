@@ -18,7 +18,7 @@ namespace {
 // then: only a page out of step with the disk sends them.
 std::string storedJob(const App& app, const std::string& name) {
     if (app.serverRoot.empty() || !isSpeciesName(name)) return {};
-    return readJobId(app.serverRoot, name);
+    return readJobId(app.serverRoot.path(), name);
 }
 
 void cancelWorker(App& app, const std::string& id, const std::string& token,
@@ -38,15 +38,17 @@ void buildResume(App& app, const std::string& message) {
     const std::string name = jsonString(message, "name");
     std::string id = storedJob(app, name);
     if (id.empty()) return;
-    const std::string workspace = workspaceFolder(app.serverRoot, name);
-    if (!app.followedSpecies.tryClaim(workspace)) {
+    FollowClaim follow(app, workspaceFolder(app.serverRoot.path(), name));
+    if (!follow) {
         sendNotice(app, kAlreadyFollowed, true);
         return;
     }
-    TrackedJob job{app.serverRoot, name, std::move(id), app.buildServiceTimeouts};
-    startRemoteWorker(app, "buildResume", [&app, job = std::move(job), workspace] {
-        whileFollowing(app, workspace, [&] { trackJob(app, job); });
-    });
+    TrackedJob job{app.serverRoot.path(), name, std::move(id), app.buildServiceTimeouts};
+    startRemoteWorker(app, "buildResume",
+                      [&app, job = std::move(job), workspace = follow.workspace()] {
+                          whileFollowing(app, workspace, [&] { trackJob(app, job); });
+                      });
+    follow.handedOver();
 }
 
 void buildCancel(App& app, const std::string& message) {

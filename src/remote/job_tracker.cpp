@@ -24,25 +24,36 @@ std::int64_t wholeNumber(const std::string& text, const char* key, std::int64_t 
     return static_cast<std::int64_t>(value);
 }
 
+// A tracker resumed on a long build asks for the whole log so far, which may be tens of
+// megabytes; the page gets only its last lines of it anyway (log_lines.h).
+constexpr std::size_t kLogAnswerCap = 32 << 20;
+
 // One tracker's running state.
 struct Poll {
     std::string token;
     std::int64_t next = 0;
     std::string lastDetail;
     int failures = 0;
+    // Set once an answer was too long to read whole: where it ends is unknown, so asking
+    // again would only fetch the same flood every poll.
+    bool logTooLong = false;
 };
 
-// Fetches the log lines after `next` and shows them. A failed request, or an answer too
-// large to have been received whole, is skipped: the next poll asks from the same place.
+// Fetches the log lines after `next` and shows them. A failed request is skipped: the next
+// poll asks from the same place.
 void followLog(App& app, const TrackedJob& job, Poll& poll) {
-    BuildServiceResponse log = buildServiceRequest(
-        job.timeouts, "GET", "/api/jobs/" + job.id + "/log?from=" + std::to_string(poll.next),
-        bearerHeader(poll.token), {}, {}, {});
-    if (log.status != 200 || !log.error.empty() || log.body.size() >= platform::httpBodyCap) {
+    if (poll.logTooLong) return;
+    BuildServiceResponse log = buildServiceGet(
+        job.timeouts, "/api/jobs/" + job.id + "/log?from=" + std::to_string(poll.next),
+        bearerHeader(poll.token), kLogAnswerCap);
+    if (log.status != 200 || !log.error.empty()) return;
+    if (log.body.size() >= kLogAnswerCap) {
+        poll.logTooLong = true;
+        sendSpeciesLog(app, job.root, job.name, kLogTooLong);
         return;
     }
     const std::string text = fromUtf8(log.body);
-    forwardLogLines(app, job.name, jsonStringArray(text, "lines"));
+    forwardLogLines(app, job.root, job.name, jsonStringArray(text, "lines"));
     poll.next = wholeNumber(text, "next", poll.next);
 }
 
@@ -53,14 +64,14 @@ void showDetail(App& app, const TrackedJob& job, Poll& poll, const std::string& 
         detail = "Waiting, position " + std::to_string(wholeNumber(answer, "position", 0));
     }
     if (detail == poll.lastDetail) return;
-    sendSpeciesRemote(app, job.name, state, detail);
+    sendSpeciesRemote(app, job.root, job.name, state, detail);
     poll.lastDetail = std::move(detail);
 }
 
 void reportLost(App& app, const TrackedJob& job, const BuildServiceResponse& last) {
     const std::string failure = describeFailure(last);
     sendNotice(app, "Lost track of the build: " + failure, true);
-    sendSpeciesRemote(app, job.name, "lost", failure);
+    sendSpeciesRemote(app, job.root, job.name, "lost", failure);
 }
 
 void reportEnded(App& app, const TrackedJob& job, const std::string& state,
@@ -73,7 +84,7 @@ void reportEnded(App& app, const TrackedJob& job, const std::string& state,
     } else {
         sendNotice(app, "Build cancelled.", false);
     }
-    sendSpeciesRemote(app, job.name, state, error);
+    sendSpeciesRemote(app, job.root, job.name, state, error);
 }
 
 // Polls until the job ends or is lost, and deals with the end.
@@ -113,5 +124,5 @@ void trackJob(App& app, const TrackedJob& job) {
     Poll poll;
     poll.token = loadCredentials().token;
     follow(app, job, poll);
-    sendSpeciesMessage(app, job.root);
+    sendSpeciesMessage(app);
 }

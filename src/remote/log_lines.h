@@ -15,11 +15,17 @@ inline constexpr std::size_t kLogLineBytes = 2000;
 inline constexpr const char* kLogLineCut = " [line cut]";
 inline constexpr std::size_t kLogLinesPerAnswer = 1000;
 
+// Shown once instead of the log when one answer is too long to read.
+inline constexpr const char* kLogTooLong =
+    "[The build log is too long to follow here. The whole log comes with the result.]";
+
 // The line as it is shown: whole when short enough, else cut as above.
 std::string shownLogLine(const std::string& line);
 
 // "[N earlier lines not shown]"
 std::string leftOutLine(std::size_t count);
 
-// Posts one speciesLog message per line shown, in order.
-void forwardLogLines(App& app, const std::string& name, const std::vector<std::string>& lines);
+// Posts one speciesLog message per line shown, in order, for the workspace `name` of the
+// server folder `root`.
+void forwardLogLines(App& app, const std::string& root, const std::string& name,
+                     const std::vector<std::string>& lines);

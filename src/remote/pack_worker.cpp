@@ -67,16 +67,17 @@ std::string pack(const PackJob& job, const std::string& work, const std::string&
 // Stages, packs and uploads; the error for the user, or nothing with the job id set.
 std::string packAndUpload(App& app, const PackJob& job, const std::string& work,
                           const std::string& archive, std::string& jobId) {
-    sendSpeciesRemote(app, job.name, "preparing", "Collecting files");
+    sendSpeciesRemote(app, job.root, job.name, "preparing", "Collecting files");
     std::string failure = stageSpecies(workspaceFolder(job.root, job.name), work, job.files);
     if (!failure.empty()) return failure;
-    sendSpeciesRemote(app, job.name, "preparing", "Preparing textures");
+    sendSpeciesRemote(app, job.root, job.name, "preparing", "Preparing textures");
     failure = prepareTextures(job, work);
     if (!failure.empty()) return failure;
-    sendSpeciesRemote(app, job.name, "preparing", "Packing");
+    sendSpeciesRemote(app, job.root, job.name, "preparing", "Packing");
     failure = pack(job, work, archive);
     if (!failure.empty()) return failure;
-    UploadOutcome upload = uploadPackage(app, {job.name, archive, job.token, job.timeouts});
+    UploadOutcome upload =
+        uploadPackage(app, {job.root, job.name, archive, job.token, job.timeouts});
     jobId = std::move(upload.jobId);
     return upload.error;
 }
@@ -107,14 +108,14 @@ void packWorker(App& app, const PackJob& job) {
     }
     if (!failure.empty()) {
         sendNotice(app, failure, true);
-        sendSpeciesRemote(app, job.name, "failed", failure);
-        sendSpeciesMessage(app, job.root);
+        sendSpeciesRemote(app, job.root, job.name, "failed", failure);
+        sendSpeciesMessage(app);
         return;
     }
     makeDirs(workspaceFolder(job.root, job.name) + "/build");
     writeFileBytes(jobFilePath(job.root, job.name), jobId);
     sendNotice(app, "Uploaded. The build server takes it from here.", false);
-    sendSpeciesMessage(app, job.root);
+    sendSpeciesMessage(app);
     trackJob(app, {job.root, job.name, jobId, job.timeouts});
 }
 
@@ -149,26 +150,32 @@ bool passesGuards(App& app, PackJob& job, const std::string& message) {
 namespace command {
 
 void buildRemote(App& app, const std::string& message) {
-    PackJob job{
-        app.serverRoot, jsonString(message, "name"), {}, {}, {}, {}, app.buildServiceTimeouts,
-        app.timeLimits};
+    PackJob job{app.serverRoot.path(),
+                jsonString(message, "name"),
+                {},
+                {},
+                {},
+                {},
+                app.buildServiceTimeouts,
+                app.timeLimits};
     if (!passesGuards(app, job, message)) return;
     BusyClaim claim(app);
     if (!claim) {
         sendNotice(app, kBusyNotice, true);
         return;
     }
-    const std::string workspace = workspaceFolder(job.root, job.name);
-    if (!app.followedSpecies.tryClaim(workspace)) {
+    FollowClaim follow(app, workspaceFolder(job.root, job.name));
+    if (!follow) {
         sendNotice(app, kAlreadyFollowed, true);
         return;
     }
     sendSpeciesMessage(app);
-    claim.handToWorker([&app, job = std::move(job), workspace] {
+    claim.handToWorker([&app, job = std::move(job), workspace = follow.workspace()] {
         runReportingFailures(app, "buildRemote", [&] {
             whileFollowing(app, workspace, [&] { packWorker(app, job); });
         });
     });
+    follow.handedOver();
 }
 
 }  // namespace command

@@ -1,5 +1,7 @@
 #include "remote/remote_paths.h"
 
+#include <cstdint>
+#include <cstdio>
 #include <filesystem>
 #include <system_error>
 
@@ -8,6 +10,7 @@
 #include "bridge/text.h"
 #include "platform/paths.h"
 #include "platform/process.h"
+#include "species/workspace.h"
 
 namespace fs = std::filesystem;
 
@@ -19,8 +22,16 @@ std::string uploadArchivePath(const std::string& name) {
     return uploadWorkFolder(name) + ".zip";
 }
 
-std::string downloadFolder(const std::string& name) {
-    return platform::appDataFolder() + "/build-download/" + name;
+std::string downloadFolder(const std::string& root, const std::string& name) {
+    // FNV-1a: stable across runs and builds, which a folder name left behind must be.
+    std::uint64_t hash = 14695981039346656037ull;
+    for (unsigned char byte : workspaceFolder(root, name)) {
+        hash ^= byte;
+        hash *= 1099511628211ull;
+    }
+    char digits[17];
+    std::snprintf(digits, sizeof digits, "%016llx", static_cast<unsigned long long>(hash));
+    return platform::appDataFolder() + "/build-download/" + name + "-" + digits;
 }
 
 std::string jobFilePath(const std::string& root, const std::string& name) {

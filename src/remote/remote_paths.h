@@ -7,8 +7,10 @@
 std::string uploadWorkFolder(const std::string& name);
 // appData/build-upload/<name>.zip: the archive that is uploaded.
 std::string uploadArchivePath(const std::string& name);
-// appData/build-download/<name>: the result archive and what it unpacks to.
-std::string downloadFolder(const std::string& name);
+// appData/build-download/<name>-<16 hex digits>: the result archive and what it unpacks to.
+// The digits stand for the workspace folder: species of one name in two server folders may
+// be followed at the same time, and each tracker empties its own download folder.
+std::string downloadFolder(const std::string& root, const std::string& name);
 // <root>/species/<name>/build/remote-job.txt: the job id of a build handed to the service.
 std::string jobFilePath(const std::string& root, const std::string& name);
 

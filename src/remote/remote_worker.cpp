@@ -11,6 +11,15 @@ void startRemoteWorker(App& app, std::string_view command, std::function<void()>
     });
 }
 
+FollowClaim::FollowClaim(App& app, std::string workspace)
+    : app_(app),
+      workspace_(std::move(workspace)),
+      held_(app.followedSpecies.tryClaim(workspace_)) {}
+
+FollowClaim::~FollowClaim() {
+    if (held_) app_.followedSpecies.release(workspace_);
+}
+
 void whileFollowing(App& app, const std::string& workspace, const std::function<void()>& work) {
     struct Release {
         App& app;

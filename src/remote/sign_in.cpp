@@ -1,6 +1,7 @@
 #include "remote/sign_in.h"
 
 #include <chrono>
+#include <functional>
 #include <optional>
 
 #include "bridge/app.h"
@@ -32,7 +33,6 @@ constexpr std::uint32_t kReceiveMs = 2000;
 
 // The sign-in worker's own copies, taken on the dispatching thread.
 struct SignInJob {
-    std::string root;
     platform::HttpTimeouts timeouts;
     std::uint32_t limitMs = 0;
 };
@@ -140,19 +140,26 @@ namespace command {
 void buildLogin(App& app, const std::string&) {
     if (app.signInActive.exchange(true)) return;
     sendSpeciesMessage(app);
-    SignInJob job{app.serverRoot, app.buildServiceTimeouts, app.remoteTimings.signInMs};
-    startRemoteWorker(app, "buildLogin", [&app, job = std::move(job)] {
-        // The flag is cleared and the page told on every path, an unexpected failure too.
-        struct Finish {
-            App& app;
-            const std::string& root;
-            ~Finish() {
-                app.signInActive.store(false);
-                sendSpeciesMessage(app, root);
-            }
-        } finish{app, job.root};
-        signInWorker(app, job);
-    });
+    SignInJob job{app.buildServiceTimeouts, app.remoteTimings.signInMs};
+    // The flag is cleared and the page told on every path: by the worker when it ends, an
+    // unexpected failure too, and here when it cannot be started, since nobody else would
+    // and every later sign-in would be ignored.
+    const std::function<void()> clear = [&app] {
+        app.signInActive.store(false);
+        sendSpeciesMessage(app);
+    };
+    try {
+        startRemoteWorker(app, "buildLogin", [&app, job = std::move(job), clear] {
+            struct Finish {
+                const std::function<void()>& run;
+                ~Finish() { run(); }
+            } finish{clear};
+            signInWorker(app, job);
+        });
+    } catch (...) {
+        clear();
+        throw;
+    }
 }
 
 void buildLogout(App& app, const std::string&) {

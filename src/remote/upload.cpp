@@ -57,7 +57,7 @@ std::string sendParts(App& app, const UploadJob& job, const std::string& uploadI
         // Whole percentages, rounded down; 128-bit so a huge part count cannot overflow.
         const auto percent =
             static_cast<std::uint64_t>((static_cast<unsigned __int128>(i + 1) * 100) / parts);
-        sendSpeciesRemote(app, job.name, "uploading",
+        sendSpeciesRemote(app, job.root, job.name, "uploading",
                           "Uploading " + std::to_string(percent) + " %");
     }
     return {};
@@ -92,7 +92,7 @@ UploadOutcome uploadPackage(App& app, const UploadJob& job) {
     }
     std::string failure = sendParts(app, job, uploadId, size, partSize);
     if (!failure.empty()) return {failure, {}};
-    sendSpeciesRemote(app, job.name, "uploading", "Checking the upload");
+    sendSpeciesRemote(app, job.root, job.name, "uploading", "Checking the upload");
     BuildServiceResponse done =
         buildServiceRequest(job.timeouts, "POST", "/api/uploads/" + uploadId + "/complete",
                             bearerHeader(job.token), {}, {}, {});

@@ -9,6 +9,7 @@ struct App;
 
 // What uploadPackage needs besides the archive, copied when the worker starts.
 struct UploadJob {
+    std::string root;
     std::string name;
     std::string archive;
     std::string token;

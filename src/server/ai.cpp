@@ -17,7 +17,7 @@ void saveAi(App& app, const std::string& message) {
         sendNotice(app, "Nothing to save.", true);
         return;
     }
-    const std::string folder = app.serverRoot + "/data/ai";
+    const std::string folder = app.serverRoot.path() + "/data/ai";
     makeDirs(folder);
     const std::string target = folder + "/" + file + ".json";
     const std::string temporary = target + ".tmp";

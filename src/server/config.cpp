@@ -128,7 +128,7 @@ namespace command {
 
 void saveCfg(App& app, const std::string& message) {
     if (app.serverRoot.empty()) return;
-    ServerConfig config = readServerConfig(app.serverRoot);
+    ServerConfig config = readServerConfig(app.serverRoot.path());
     std::vector<std::pair<std::string_view, std::string>> edits;
     for (std::string_view key : configKeys) {
         // Only a real key counts: a value that quotes a key's name must not empty that setting.
@@ -143,7 +143,7 @@ void saveCfg(App& app, const std::string& message) {
     }
     for (const auto& [key, value] : edits)
         setConfigValue(config, key, value);
-    if (writeServerConfig(app.serverRoot, config)) {
+    if (writeServerConfig(app.serverRoot.path(), config)) {
         sendNotice(app, "server.cfg saved. Restart the server to apply.", false);
     } else {
         sendNotice(app, kWriteFailed, true);
@@ -156,7 +156,8 @@ void toggleResource(App& app, const std::string& message) {
     std::string name = jsonString(message, "name");
     bool enabled = jsonBool(message, "enabled");
     if (name.empty() || hasControlCharacter(name)) return;
-    if (!updateResourceLoad(app.serverRoot, name, enabled)) sendNotice(app, kWriteFailed, true);
+    if (!updateResourceLoad(app.serverRoot.path(), name, enabled))
+        sendNotice(app, kWriteFailed, true);
     sendState(app);
 }
 

@@ -55,14 +55,14 @@ void newResource(App& app, const std::string& message) {
         sendNotice(app, "Resource names use letters, digits, _ and -.", true);
         return;
     }
-    const std::string folder = resourcesFolder(app.serverRoot) + "/" + name;
+    const std::string folder = resourcesFolder(app.serverRoot.path()) + "/" + name;
     if (folderExists(folder)) {
         sendNotice(app, "That resource already exists.", true);
         return;
     }
     bool created;
     if (name == "skins") {
-        created = ensureSkinsResource(app.serverRoot) &&
+        created = ensureSkinsResource(app.serverRoot.path()) &&
                   writeFileBytes(folder + "/skins.lua", std::string(templates::defaultSkinList));
     } else {
         created = createOrdinaryResource(folder, name);
@@ -74,7 +74,7 @@ void newResource(App& app, const std::string& message) {
         sendState(app);
         return;
     }
-    if (updateResourceLoad(app.serverRoot, name, true)) {
+    if (updateResourceLoad(app.serverRoot.path(), name, true)) {
         sendNotice(app, "Resource " + name + " created and enabled.", false);
     } else {
         sendNotice(app, "Resource " + name + " created, but server.cfg could not be written.",

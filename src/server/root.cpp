@@ -21,14 +21,14 @@ void loadServerRoot(App& app) {
     while (!root.empty() && (root.back() == '\r' || root.back() == '\n' || root.back() == ' ')) {
         root.pop_back();
     }
-    app.serverRoot = std::move(root);
+    app.serverRoot.set(std::move(root));
 }
 
 bool chooseServerRoot(App& app, const std::string& path) {
-    bool changed = path != app.serverRoot;
-    app.serverRoot = path;
+    bool changed = path != app.serverRoot.path();
+    app.serverRoot.set(path);
     // A failed write is not reported: the next init reads the file and shows what it holds.
-    writeFileBytes(serverRootFile(), toUtf8(app.serverRoot));
+    writeFileBytes(serverRootFile(), toUtf8(app.serverRoot.path()));
     return changed;
 }
 

@@ -21,7 +21,7 @@ std::string guidePath(const std::string& programFolder) {
 namespace command {
 
 void startRunner(App& app, const std::string&) {
-    const std::string runner = app.serverRoot + "/VarraForgesetServer.exe";
+    const std::string runner = app.serverRoot.path() + "/VarraForgesetServer.exe";
     if (app.serverRoot.empty() || !fileExists(runner)) {
         sendNotice(app, "VarraForgesetServer.exe not found in the server folder.", true);
         return;
@@ -31,7 +31,7 @@ void startRunner(App& app, const std::string&) {
     std::error_code failed;
     std::string program = std::filesystem::absolute(runner, failed).string();
     if (failed) program = runner;
-    if (platform::startDetached({program}, app.serverRoot)) {
+    if (platform::startDetached({program}, app.serverRoot.path())) {
         sendNotice(app, "Server runner started in its own window.", false);
     } else {
         sendNotice(app, "Could not start VarraForgesetServer.exe.", true);
@@ -47,7 +47,7 @@ void open(App& app, const std::string& message) {
     // Without a server folder there is nothing to show; a path made of the tail alone would
     // point at the top of the file system.
     if (app.serverRoot.empty()) return;
-    std::string target = app.serverRoot;
+    std::string target = app.serverRoot.path();
     if (what == "resources") {
         target += "/resources";
     } else if (what == "skins") {

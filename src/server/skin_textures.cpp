@@ -24,8 +24,8 @@ void studioSaveTexture(App& app, const std::string& message) {
         sendNotice(app, "Empty texture.", true);
         return;
     }
-    ensureSkinsResource(app.serverRoot);
-    const std::string folder = resourcesFolder(app.serverRoot) + "/skins/textures";
+    ensureSkinsResource(app.serverRoot.path());
+    const std::string folder = resourcesFolder(app.serverRoot.path()) + "/skins/textures";
     makeDirs(folder);
     // The notice keeps the tool's Windows wording, backslash included, on every platform.
     const std::string shown = "textures\\" + name + ".png";

@@ -18,8 +18,8 @@ void saveSkins(App& app, const std::string& message) {
         sendNotice(app, "Nothing to save.", true);
         return;
     }
-    ensureSkinsResource(app.serverRoot);
-    const std::string folder = resourcesFolder(app.serverRoot) + "/skins";
+    ensureSkinsResource(app.serverRoot.path());
+    const std::string folder = resourcesFolder(app.serverRoot.path()) + "/skins";
     const std::string jsonPath = folder + "/skins.json";
     const std::string luaPath = folder + "/skins.lua";
     // No skins.json means skins.lua was written by hand: keep that text before replacing it,
@@ -34,7 +34,7 @@ void saveSkins(App& app, const std::string& message) {
         sendNotice(app, "Could not write skins.json.", true);
     } else if (!replaceFileBytes(luaPath, lua)) {
         sendNotice(app, "Could not write skins.lua.", true);
-    } else if (!updateResourceLoad(app.serverRoot, "skins", true)) {
+    } else if (!updateResourceLoad(app.serverRoot.path(), "skins", true)) {
         sendNotice(app, "Could not write server.cfg.", true);
     } else {
         sendNotice(app, "Skins saved. Restart the server to apply.", false);

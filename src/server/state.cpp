@@ -124,7 +124,7 @@ std::string buildStateMessage(const std::string& root) {
 }
 
 void sendState(App& app) {
-    postToUi(app, buildStateMessage(app.serverRoot));
+    postToUi(app, buildStateMessage(app.serverRoot.path()));
 }
 
 namespace command {

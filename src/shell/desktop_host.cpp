@@ -59,7 +59,7 @@ int runDesktopHost(const Options& options) {
     // empty (its file deleted by hand) leaves the last folder served, as a mapping would stay.
     std::string speciesFolder;
     hooks.sources.speciesFolder = [&app, &speciesFolder] {
-        if (!app.serverRoot.empty()) speciesFolder = app.serverRoot + "/species";
+        if (!app.serverRoot.empty()) speciesFolder = app.serverRoot.path() + "/species";
         return speciesFolder;
     };
     bool connected = false;

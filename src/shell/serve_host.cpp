@@ -25,7 +25,6 @@ bool ServeHost::Impl::start(App& theApp) {
         appendJsonString(json, url);
         postToUi(*target, json + "}");
     };
-    followRoot();
     assets = assetsFolder();
     token = randomHex(16);
     platform::HttpServerLimits limits;
@@ -63,7 +62,6 @@ void ServeHost::Impl::run() {
             commands.pop_front();
         }
         dispatchCommand(*app, message);
-        followRoot();
         if (closedByPage) break;
     }
     finish();

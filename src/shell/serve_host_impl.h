@@ -53,10 +53,7 @@ struct ServeHost::Impl {
         void toggleMaximize() override {}
         void startMove() override {}
         void close() override { host_.closedByPage = true; }
-        void reloadForNewRoot() override {
-            host_.followRoot();
-            host_.channel.publishReload();
-        }
+        void reloadForNewRoot() override { host_.channel.publishReload(); }
 
       private:
         Impl& host_;
@@ -85,7 +82,6 @@ struct ServeHost::Impl {
     void acceptCommand(const Request& req, Response& res);
     void listForDialog(const Request& req, Response& res);
     void answerDialog(const Request& req, Response& res);
-    void followRoot();
     std::string speciesFolder();
 
     int requestedPort;
@@ -104,7 +100,7 @@ struct ServeHost::Impl {
     PageWindow window{*this};
     PageChannel channel;
     // Asked on the dispatching thread, where the server root may be read.
-    PageDialogs dialogs{channel, [this] { return app ? app->serverRoot : std::string(); }};
+    PageDialogs dialogs{channel, [this] { return app ? app->serverRoot.path() : std::string(); }};
     std::unique_ptr<platform::HttpServer> server;
     std::thread writer;
 
@@ -115,9 +111,4 @@ struct ServeHost::Impl {
     bool started = false;
     bool finished = false;
     std::atomic<bool> closedByPage{false};
-
-    // A copy of the server root for the request threads: the root itself is written by the
-    // commands on the dispatching thread and must not be read elsewhere meanwhile.
-    std::mutex rootMutex;
-    std::string serverRoot;
 };

@@ -133,12 +133,8 @@ void ServeHost::Impl::acceptCommand(const Request& req, Response& res) {
     res.status = 204;
 }
 
-void ServeHost::Impl::followRoot() {
-    std::lock_guard lock(rootMutex);
-    serverRoot = app->serverRoot;
-}
-
+// Read by the request threads while commands may change the root.
 std::string ServeHost::Impl::speciesFolder() {
-    std::lock_guard lock(rootMutex);
-    return serverRoot.empty() ? std::string() : serverRoot + "/species";
+    const std::string root = app->serverRoot.current();
+    return root.empty() ? std::string() : root + "/species";
 }

@@ -3,6 +3,7 @@
 #include <utility>
 
 #include "bridge/app.h"
+#include "species/species_message.h"
 
 bool tryClaimBusy(App& app) {
     return !app.speciesBusy.exchange(true);
@@ -21,6 +22,14 @@ BusyClaim::~BusyClaim() {
 void BusyClaim::handToWorker(std::function<void()> work) {
     // Counted until its last message is posted, which is after it frees the flag: a host
     // at the end of its input waits for that.
-    startCountedWorker(app_.workers, std::move(work));
+    try {
+        startCountedWorker(app_.workers, std::move(work));
+    } catch (...) {
+        // The page was shown the job as running; it must not wait for one that never began.
+        releaseBusy(app_);
+        held_ = false;
+        sendSpeciesMessage(app_);
+        throw;
+    }
     held_ = false;
 }

@@ -28,7 +28,9 @@ class BusyClaim {
     explicit operator bool() const { return held_; }
 
     // Runs `work` on a new detached thread, which from then on owns the flag and must free it
-    // with releaseBusy when it ends. The thread is counted in app.workers while it runs.
+    // with releaseBusy when it ends. The thread is counted in app.workers while it runs. When
+    // the thread cannot be started the flag is freed, the page is told, and the failure is
+    // thrown on.
     void handToWorker(std::function<void()> work);
 
   private:

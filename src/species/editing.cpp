@@ -49,7 +49,7 @@ void saveSpecies(App& app, const std::string& message) {
         sendNotice(app, "Nothing to save.", true);
         return;
     }
-    const std::string ws = workspaceFolder(app.serverRoot, name);
+    const std::string ws = workspaceFolder(app.serverRoot.path(), name);
     makeDirs(ws + "/source");
     makeDirs(ws + "/build");
     // A running server reads species.json at any moment: it must see the old or the new
@@ -70,9 +70,9 @@ void deleteSpecies(App& app, const std::string& message) {
     const std::string name = jsonString(message, "name");
     if (!isSpeciesName(name)) return;
     const std::string kept = "_deleted_" + name + "_" + std::to_string(millisecondsSinceBoot());
-    const std::string ws = workspaceFolder(app.serverRoot, name);
+    const std::string ws = workspaceFolder(app.serverRoot.path(), name);
     // Only a workspace folder is put aside; a stray file of that name is no species.
-    if (!folderExists(ws) || !moveAside(ws, speciesFolder(app.serverRoot) + "/" + kept)) {
+    if (!folderExists(ws) || !moveAside(ws, speciesFolder(app.serverRoot.path()) + "/" + kept)) {
         sendNotice(app, "Could not remove the species folder.", true);
         return;
     }
@@ -84,7 +84,7 @@ void openSpecies(App& app, const std::string& message) {
     if (app.serverRoot.empty()) return;
     const std::string name = jsonString(message, "name");
     if (!isSpeciesName(name)) return;
-    platform::shellOpen(workspaceFolder(app.serverRoot, name));
+    platform::shellOpen(workspaceFolder(app.serverRoot.path(), name));
 }
 
 }  // namespace command

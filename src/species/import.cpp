@@ -16,6 +16,12 @@
 
 namespace {
 
+// The import copies into the workspace's source folder; a folder that holds it would be
+// copied into itself, and the source folder itself onto itself.
+constexpr const char* kCopiesIntoItself =
+    "That folder holds or lies inside this species' source folder, so the import would copy "
+    "it into itself. Choose the folder the model files came from.";
+
 // What the import worker is handed: its own copies, since the dispatching thread may change
 // the server folder while it runs.
 struct ImportJob {
@@ -32,7 +38,13 @@ void importFiles(App& app, const ImportJob& job) {
     sendNotice(app, "Copying model, animations and textures...", false);
     const std::string source = workspaceFolder(job.root, job.name) + "/source";
     makeDirs(source);
-    const std::size_t copied = copyImportTree(job.chosen, source);
+    const platform::Result<std::size_t> copy = copyImportTree(job.chosen, source);
+    if (!copy) {
+        sendNotice(app, "Copying stopped: the folder " + copy.error().what + " could not be read.",
+                   true);
+        return;
+    }
+    const std::size_t copied = *copy;
     if (copied == 0) {
         sendNotice(app, "No FBX or texture files found in that folder.", true);
         return;
@@ -53,7 +65,8 @@ namespace command {
 
 void importSpecies(App& app, const std::string& message) {
     if (app.serverRoot.empty()) return;
-    ImportJob job{app.serverRoot, jsonString(message, "name"), {}, {}, app.timeLimits.inspectFbx};
+    ImportJob job{
+        app.serverRoot.path(), jsonString(message, "name"), {}, {}, app.timeLimits.inspectFbx};
     if (!isSpeciesName(job.name)) return;
     job.helper = findAssetHelper(app.programFolder);
     if (job.helper.empty()) {
@@ -69,12 +82,16 @@ void importSpecies(App& app, const std::string& message) {
     std::optional<std::string> chosen = app.dialogs.pickFolder("");
     if (!chosen) return;
     job.chosen = std::move(*chosen);
+    if (holdsOrLiesInside(job.chosen, workspaceFolder(job.root, job.name) + "/source")) {
+        sendNotice(app, kCopiesIntoItself, true);
+        return;
+    }
     sendSpeciesMessage(app);
     claim.handToWorker([&app, job = std::move(job)] {
         // The flag is freed and the page told on every path, an unexpected failure included.
         runReportingFailures(app, "importSpecies", [&] { importFiles(app, job); });
         releaseBusy(app);
-        sendSpeciesMessage(app, job.root);
+        sendSpeciesMessage(app);
     });
 }
 

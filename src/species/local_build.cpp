@@ -44,7 +44,7 @@ BuildEnd runBuildScript(App& app, const BuildJob& job) {
         "-ServerRoot",  job.root,     "-Species",
         job.name};
     BuildOutput output(
-        [&](std::string_view line) { sendSpeciesLog(app, job.name, fromUtf8(line)); });
+        [&](std::string_view line) { sendSpeciesLog(app, job.root, job.name, fromUtf8(line)); });
     const bool ended = platform::runStreaming(argv, job.limitMs,
                                               [&](std::string_view block) { output.feed(block); });
     output.finish();
@@ -78,7 +78,8 @@ namespace command {
 
 void buildSpecies(App& app, const std::string& message) {
     if (app.serverRoot.empty()) return;
-    BuildJob job{app.serverRoot, jsonString(message, "name"), {}, {}, app.timeLimits.localBuild};
+    BuildJob job{
+        app.serverRoot.path(), jsonString(message, "name"), {}, {}, app.timeLimits.localBuild};
     if (!isSpeciesName(job.name)) return;
     job.kit = findSpeciesKit(app.programFolder);
     if (job.kit.empty()) {
@@ -101,7 +102,7 @@ void buildSpecies(App& app, const std::string& message) {
         runReportingFailures(app, "buildSpecies", [&] { end = runBuildScript(app, job); });
         releaseBusy(app);
         reportBuild(app, end);
-        sendSpeciesMessage(app, job.root);
+        sendSpeciesMessage(app);
     });
 }
 

@@ -31,6 +31,17 @@ std::string fileNameOf(const std::string& path) {
     return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
+// The name a picked file takes in the Sounds folder: that of a file already there whose name
+// differs only in ASCII letter case, else its own. Windows replaces such a file under its old
+// name, and the page takes the two for one sound; a second file beside it would be heard by
+// nobody.
+std::string nameInFolder(const std::string& folder, const std::string& file) {
+    for (const std::string& present : listFiles(folder, "*")) {
+        if (equalsIgnoringAsciiCase(present, file)) return present;
+    }
+    return file;
+}
+
 // {"type":"speciesSounds","name":...,"files":["Sounds/a.wav",...]}
 void sendSpeciesSounds(App& app, const std::string& name, const std::vector<std::string>& files) {
     std::string json = "{\"type\":\"speciesSounds\",\"name\":";
@@ -54,7 +65,7 @@ void addSpeciesSounds(App& app, const std::string& message) {
     if (!isSpeciesName(name)) return;
     const std::vector<std::string> picked = app.dialogs.pickFiles(
         "Sound files for this species", {{"Sounds (WAV, OGG)", {"*.wav", "*.ogg"}}});
-    const std::string folder = workspaceFolder(app.serverRoot, name) + "/source/Sounds";
+    const std::string folder = workspaceFolder(app.serverRoot.path(), name) + "/source/Sounds";
     std::vector<std::string> copied;
     for (const std::string& path : picked) {
         const std::string file = fileNameOf(path);
@@ -68,8 +79,9 @@ void addSpeciesSounds(App& app, const std::string& message) {
             continue;
         }
         makeDirs(folder);
-        if (copyFileBytes(path, folder + "/" + file)) {
-            copied.push_back("Sounds/" + file);
+        const std::string stored = nameInFolder(folder, file);
+        if (copyFileBytes(path, folder + "/" + stored)) {
+            copied.push_back("Sounds/" + stored);
         } else {
             sendNotice(app, "Could not copy " + file + ".", true);
         }

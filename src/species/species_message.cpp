@@ -104,12 +104,13 @@ std::string buildSpeciesMessage(const App& app, const std::string& root) {
     return out;
 }
 
-void sendSpeciesMessage(App& app, const std::string& root) {
-    postToUi(app, buildSpeciesMessage(app, root));
-}
-
 void sendSpeciesMessage(App& app) {
-    sendSpeciesMessage(app, app.serverRoot);
+    // Folder changes are the owner's clicks, so this rarely goes round twice.
+    while (true) {
+        const std::string root = app.serverRoot.current();
+        std::string message = buildSpeciesMessage(app, root);
+        if (app.serverRoot.whileCurrent(root, [&] { postToUi(app, std::move(message)); })) return;
+    }
 }
 
 namespace command {

@@ -5,18 +5,13 @@ struct App;
 
 // The "species" message: whether the species kit and the asset helper are there, the busy
 // flag, the build service sign-in, every template description of the kit, and one item per
-// workspace with its files' texts. Built from disk every time; it never fails, what cannot
-// be read shows as empty or false.
-//
-// `root` is passed in because workers build the message too and must not read
-// app.serverRoot, which only the dispatching thread may touch: a worker reports the
-// workspaces of the server folder it was started for.
+// workspace of the server folder `root` with its files' texts. Built from disk every time;
+// it never fails, what cannot be read shows as empty or false.
 std::string buildSpeciesMessage(const App& app, const std::string& root);
 
-// Builds the message and posts it. Callable from any thread.
-void sendSpeciesMessage(App& app, const std::string& root);
-
-// The same for the dispatching thread, over the current server folder.
+// Builds the message for the chosen server folder and posts it. Callable from any thread: a
+// message built for a folder the owner left while it was being built is built anew for the
+// folder chosen now, so the page only ever gets the workspaces of the folder it shows.
 void sendSpeciesMessage(App& app);
 
 // Only the last bytes of build.log travel: the page shows the end of a build.

@@ -15,23 +15,31 @@ class TreeCopy {
   public:
     explicit TreeCopy(fs::path base) : base_(std::move(base)) {}
 
-    std::size_t copyFolder(const fs::path& from, const fs::path& to) {
+    platform::Result<std::size_t> copyFolder(const fs::path& from, const fs::path& to) {
         std::error_code failed;
         fs::directory_iterator entries(from, failed);
         if (failed) return 0;
         std::size_t copied = 0;
-        for (const fs::directory_entry& entry : entries) {
+        // Stepped by hand: the range loop's step throws when the listing breaks off.
+        for (; entries != fs::directory_iterator(); entries.increment(failed)) {
+            if (failed) break;
+            const fs::directory_entry& entry = *entries;
             const fs::path name = entry.path().filename();
-            const fs::file_status status = entry.symlink_status(failed);
-            if (failed) continue;
+            std::error_code unreadable;
+            const fs::file_status status = entry.symlink_status(unreadable);
+            if (unreadable) continue;
             if (fs::is_directory(status)) {
-                if (isRealFolderOrMissing(to / name)) copied += copyFolder(entry.path(), to / name);
+                if (!isRealFolderOrMissing(to / name)) continue;
+                platform::Result<std::size_t> below = copyFolder(entry.path(), to / name);
+                if (!below) return below;
+                copied += *below;
             } else if (isImportFile(name.string())) {
                 const fs::path file =
                     fs::is_symlink(status) ? insideTarget(entry.path()) : entry.path();
                 if (!file.empty() && copyFile(file, to, name)) ++copied;
             }
         }
+        if (failed) return platform::fail(failed.value(), from.string());
         return copied;
     }
 
@@ -81,9 +89,23 @@ bool isImportFile(std::string_view name) {
     return false;
 }
 
-std::size_t copyImportTree(const std::string& from, const std::string& to) {
+platform::Result<std::size_t> copyImportTree(const std::string& from, const std::string& to) {
     std::error_code failed;
     fs::path base = fs::canonical(from, failed);
     if (failed) return 0;
     return TreeCopy(std::move(base)).copyFolder(from, to);
+}
+
+bool holdsOrLiesInside(const std::string& from, const std::string& to) {
+    std::error_code failed;
+    const fs::path a = fs::weakly_canonical(from, failed);
+    if (failed) return false;
+    const fs::path b = fs::weakly_canonical(to, failed);
+    if (failed) return false;
+    // Whole components, so "dino2" neither holds nor lies inside "dino".
+    const auto shorter = std::distance(a.begin(), a.end()) <= std::distance(b.begin(), b.end());
+    const fs::path& outer = shorter ? a : b;
+    const fs::path& inner = shorter ? b : a;
+    return std::mismatch(outer.begin(), outer.end(), inner.begin(), inner.end()).first ==
+           outer.end();
 }

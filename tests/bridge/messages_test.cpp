@@ -47,11 +47,11 @@ TEST(MessagesTest, NoticeHasItsMembersInOrder) {
 
 TEST(MessagesTest, SpeciesLogAndRemoteHaveTheirMembersInOrder) {
     Posting p;
-    sendSpeciesLog(p.app, "Wolf", "line \"1\"");
+    sendSpeciesLog(p.app, p.app.serverRoot.path(), "Wolf", "line \"1\"");
     EXPECT_EQ(p.only(), R"({"type":"speciesLog","name":"Wolf","line":"line \"1\""})");
-    sendSpeciesRemote(p.app, "Wolf", "queued", "");
+    sendSpeciesRemote(p.app, p.app.serverRoot.path(), "Wolf", "queued", "");
     EXPECT_EQ(p.only(), R"({"type":"speciesRemote","name":"Wolf","state":"queued","detail":""})");
-    sendSpeciesRemote(p.app, kAwkward, "s\n", kAwkward);
+    sendSpeciesRemote(p.app, p.app.serverRoot.path(), kAwkward, "s\n", kAwkward);
     std::string text = p.only();
     EXPECT_EQ(text, R"({"type":"speciesRemote","name":")" + kAwkwardEscaped +
                         R"(","state":"s\n","detail":")" + kAwkwardEscaped + R"("})");
@@ -59,7 +59,7 @@ TEST(MessagesTest, SpeciesLogAndRemoteHaveTheirMembersInOrder) {
 
 TEST(MessagesTest, IllFormedTextStillGivesValidJson) {
     Posting p;
-    sendSpeciesLog(p.app, "bad\xC3", "line\xFF\xFE");
+    sendSpeciesLog(p.app, p.app.serverRoot.path(), "bad\xC3", "line\xFF\xFE");
     auto message = nlohmann::json::parse(p.only());
     EXPECT_EQ(message["name"], "bad\uFFFD");
     EXPECT_EQ(message["line"], "line\uFFFD\uFFFD");

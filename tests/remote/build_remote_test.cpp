@@ -2,6 +2,7 @@
 // size limit, and a whole build from the command to the installed files.
 #include <sys/stat.h>
 
+#include "remote/remote_paths.h"
 #include "remote/staging.h"
 #include "remote_fixture.h"
 #include "species/busy.h"
@@ -49,7 +50,7 @@ TEST_F(BuildRemoteTest, GuardsInTheirOrder) {
         Notices notices;
     } cases[] = {
         {"no server folder",
-         [this] { t.app.serverRoot.clear(); },
+         [this] { t.app.serverRoot.set(""); },
          remoteCommand("dino", "Dino.fbx"),
          {}},
         {"a name against the rule", [] {}, remoteCommand("Dino", "Dino.fbx"), {}},
@@ -94,7 +95,7 @@ TEST_F(BuildRemoteTest, GuardsInTheirOrder) {
         const bool busyCase = c.name == "another job holds the busy flag";
         EXPECT_EQ(t.app.speciesBusy.load(), busyCase) << "the flag is left as it was";
         // Put back what the case took away.
-        t.app.serverRoot = t.root();
+        t.app.serverRoot.set(t.root());
         releaseBusy(t.app);
         t.app.followedSpecies.release(ws("dino"));
         signIn();
@@ -243,7 +244,7 @@ TEST_F(BuildRemoteTest, AWholeBuildFromTheCommandToTheInstalledFiles) {
     EXPECT_EQ(readText(ws("dino") + "/build/build.log"),
               "Queued for dino.\nBuilding species dino.\nCooking assets.\nBuild finished.\n");
     EXPECT_FALSE(exists(jobFile("dino")));
-    EXPECT_FALSE(exists(t.appData() + "/build-download/dino"));
+    EXPECT_FALSE(exists(downloadFolder(t.root(), "dino")));
     expectNoStagingLeft("dino");
     EXPECT_EQ(waits(), std::vector<std::uint32_t>(5, 2000)) << "one 2-second wait per poll";
     EXPECT_EQ(service.state()["uploads"]["up-1"]["matchesArchive"], true);

@@ -1,6 +1,7 @@
 // Following a stored job through buildResume and the real dispatcher: every ending of a job,
 // the tolerance for failed polls, the log, buildResume's and buildCancel's guards.
 #include "remote/log_lines.h"
+#include "remote/remote_paths.h"
 #include "remote_fixture.h"
 
 namespace {
@@ -189,7 +190,7 @@ TEST_F(JobTest, EveryEndingOfAJob) {
         ASSERT_FALSE(seen.empty());
         EXPECT_EQ(seen.back()["type"], "species");
         EXPECT_EQ(seen.back()["items"][0]["remoteJob"], c.jobFileKept);
-        EXPECT_FALSE(exists(t.appData() + "/build-download/dino/result.zip"));
+        EXPECT_FALSE(exists(downloadFolder(t.root(), "dino") + "/result.zip"));
     }
 }
 
@@ -285,10 +286,10 @@ TEST_F(JobTest, ResumeFindsOnlyAValidStoredIdAndFollowsOnceAtATime) {
     }
     // No server folder: nothing.
     writeText(jobFile("dino"), "j1");
-    t.app.serverRoot.clear();
+    t.app.serverRoot.set("");
     t.send(cmd("buildResume", "name", "dino"));
     EXPECT_TRUE(untilIdle().empty());
-    t.app.serverRoot = t.root();
+    t.app.serverRoot.set(t.root());
 
     // A species already followed is not followed twice.
     ASSERT_TRUE(t.app.followedSpecies.tryClaim(ws("dino")));

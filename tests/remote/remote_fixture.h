@@ -31,7 +31,7 @@ class RemoteTest : public ::testing::Test {
           opened_("FAKE_XDG_OPEN_LOG", t.home / "opened.txt"),
           noProxy_("no_proxy", "*") {
         namespace fs = std::filesystem;
-        t.app.serverRoot = t.root();
+        t.app.serverRoot.set(t.root());
         t.app.programFolder = t.home / "program";
         fs::create_directories(t.app.programFolder + "/tools");
         fs::create_symlink(FORGESET_FAKE_ASSETS_PATH,

@@ -21,7 +21,8 @@ class UploadTest : public RemoteTest {
   protected:
     UploadOutcome upload(const std::string& bytes) {
         writeText(archive(), bytes);
-        return uploadPackage(t.app, {"dino", archive(), "test-token", t.app.buildServiceTimeouts});
+        return uploadPackage(
+            t.app, {t.root(), "dino", archive(), "test-token", t.app.buildServiceTimeouts});
     }
     std::string archive() const { return t.home / "dino.zip"; }
     std::size_t partRequests() const {
@@ -186,7 +187,7 @@ TEST_F(UploadTest, A401AtTheStartSignsTheUserOut) {
 
 TEST_F(UploadTest, AMissingArchiveIsNotSent) {
     UploadOutcome outcome = uploadPackage(
-        t.app, {"dino", t.home / "none.zip", "test-token", t.app.buildServiceTimeouts});
+        t.app, {t.root(), "dino", t.home / "none.zip", "test-token", t.app.buildServiceTimeouts});
     EXPECT_EQ(outcome.error, "Could not read the upload file.");
     EXPECT_TRUE(service.requests().empty());
 }
@@ -211,8 +212,8 @@ TEST_F(UploadTest, AHugePartSizeDoesNotBringThePartIntoMemory) {
             file.write(block.data(), static_cast<std::streamsize>(block.size()));
     }
     const long before = peakResidentKiB();
-    UploadOutcome outcome =
-        uploadPackage(t.app, {"dino", archive(), "test-token", t.app.buildServiceTimeouts});
+    UploadOutcome outcome = uploadPackage(
+        t.app, {t.root(), "dino", archive(), "test-token", t.app.buildServiceTimeouts});
     const long grown = peakResidentKiB() - before;
     EXPECT_EQ(outcome.error, "");
     EXPECT_LT(grown, 24 * 1024) << "the upload held " << grown << " KiB more at its peak";

@@ -17,7 +17,7 @@ const std::string kSaved = "Saved. A running server picks it up within a few sec
 
 class AiTest : public ::testing::Test {
   protected:
-    void SetUp() override { t.app.serverRoot = t.root(); }
+    void SetUp() override { t.app.serverRoot.set(t.root()); }
 
     void saveAi(const std::string& file, const std::string& text) {
         t.send(
@@ -88,7 +88,7 @@ TEST_F(AiTest, TargetThatCannotBeReplacedLeavesTheTemporaryFile) {
 }
 
 TEST_F(AiTest, NothingHappensWithoutAServerRoot) {
-    t.app.serverRoot.clear();
+    t.app.serverRoot.set("");
     saveAi("brains", "x");
     saveAi("Brains", "");
     EXPECT_TRUE(t.takeRaw().empty());

@@ -21,7 +21,7 @@ const std::string kSaved = "server.cfg saved. Restart the server to apply.";
 
 class ConfigTest : public ::testing::Test {
   protected:
-    void SetUp() override { t.app.serverRoot = t.root(); }
+    void SetUp() override { t.app.serverRoot.set(t.root()); }
 
     std::string cfg() const { return t.root() + "/server.cfg"; }
 
@@ -197,7 +197,7 @@ TEST_F(ConfigTest, WriteFailureIsReportedAndFollowedByState) {
 }
 
 TEST_F(ConfigTest, NothingHappensWithoutAServerRoot) {
-    t.app.serverRoot.clear();
+    t.app.serverRoot.set("");
     t.send(saveCfgMessage({}));
     toggle("arena", true);
     EXPECT_TRUE(t.takeRaw().empty());

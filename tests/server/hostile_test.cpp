@@ -28,7 +28,7 @@ std::set<std::string> tree(const std::string& folder) {
 class HostileTest : public ::testing::Test {
   protected:
     void SetUp() override {
-        t.app.serverRoot = t.root();
+        t.app.serverRoot.set(t.root());
         // open must never reach a real desktop opener from a test.
         oldPath_ = std::getenv("PATH") ? std::getenv("PATH") : "";
         setenv("PATH", (std::string(FORGESET_FAKES_DIR) + ":" + oldPath_).c_str(), 1);

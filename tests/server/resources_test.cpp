@@ -31,7 +31,7 @@ std::string repeat(const std::string& piece, int times) {
 
 class ResourcesTest : public ::testing::Test {
   protected:
-    void SetUp() override { t.app.serverRoot = t.root(); }
+    void SetUp() override { t.app.serverRoot.set(t.root()); }
 
     void create(const std::string& name) {
         t.send(nlohmann::ordered_json{{"cmd", "newResource"}, {"name", name}}.dump());
@@ -181,7 +181,7 @@ TEST_F(ResourcesTest, UnwritableServerCfgIsReportedAfterTheFilesAreMade) {
 }
 
 TEST_F(ResourcesTest, NothingHappensWithoutAServerRoot) {
-    t.app.serverRoot.clear();
+    t.app.serverRoot.set("");
     create("arena");
     create("bad name");
     EXPECT_TRUE(t.takeRaw().empty());

@@ -23,8 +23,8 @@ class RootTest : public ::testing::Test {
         if (messages.empty()) return "<none>";
         EXPECT_EQ(messages[0]["type"], "state");
         EXPECT_TRUE(notices(messages).empty());
-        EXPECT_EQ(messages[0]["root"], t.app.serverRoot);
-        return t.app.serverRoot;
+        EXPECT_EQ(messages[0]["root"], t.app.serverRoot.path());
+        return t.app.serverRoot.path();
     }
 
     void pick(const std::string& answer) {
@@ -49,7 +49,7 @@ TEST_F(RootTest, InitDropsTrailingLineBreaksAndBlanksButKeepsTabs) {
 }
 
 TEST_F(RootTest, InitWithoutTheFileForgetsTheRootInMemory) {
-    t.app.serverRoot = t.root();
+    t.app.serverRoot.set(t.root());
     EXPECT_EQ(initRoot(), "");
     // Ill-formed bytes in a hand-edited file still load as valid text.
     writeText(rootFile(), "/srv/caf\xE9\n");
@@ -57,18 +57,18 @@ TEST_F(RootTest, InitWithoutTheFileForgetsTheRootInMemory) {
 }
 
 TEST_F(RootTest, CancelLeavesEverythingAndAnswersWithState) {
-    t.app.serverRoot = t.root();
+    t.app.serverRoot.set(t.root());
     pick("");
     auto messages = t.take();
     ASSERT_EQ(types(messages), std::vector<std::string>{"state"});
     EXPECT_EQ(messages[0]["root"], t.root());
-    EXPECT_EQ(t.app.serverRoot, t.root());
+    EXPECT_EQ(t.app.serverRoot.path(), t.root());
     EXPECT_TRUE(t.window.calls.empty());
     EXPECT_FALSE(exists(rootFile()));
 }
 
 TEST_F(RootTest, SameFolderRewritesTheFileAndDoesNotReload) {
-    t.app.serverRoot = t.root();
+    t.app.serverRoot.set(t.root());
     writeText(rootFile(), "/somewhere/else\r\n");
     pick(t.root());
     auto messages = t.take();
@@ -85,13 +85,13 @@ TEST_F(RootTest, ChangedFolderIsStoredAsPlainUtf8AndReloadsThePage) {
     // The reloaded page asks for everything with init; nothing is sent now.
     EXPECT_TRUE(t.takeRaw().empty());
     EXPECT_EQ(t.window.calls, std::vector<std::string>{"reload"});
-    EXPECT_EQ(t.app.serverRoot, chosen);
+    EXPECT_EQ(t.app.serverRoot.path(), chosen);
     EXPECT_EQ(readText(rootFile()), chosen);
     EXPECT_EQ(initRoot(), chosen);
 }
 
 TEST_F(RootTest, LetterCaseAloneCountsAsAChange) {
-    t.app.serverRoot = t.home / "Server";
+    t.app.serverRoot.set(t.home / "Server");
     pick(t.home / "server");
     EXPECT_EQ(t.window.calls, std::vector<std::string>{"reload"});
     EXPECT_EQ(readText(rootFile()), t.home / "server");

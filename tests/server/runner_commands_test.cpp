@@ -91,7 +91,7 @@ class RunnerCommandsTest : public ::testing::Test {
 };
 
 TEST_F(RunnerCommandsTest, EachTargetOpensItsFolderAndSendsNothing) {
-    t.app.serverRoot = t.root();
+    t.app.serverRoot.set(t.root());
     const std::string r = t.root();
     std::vector<std::string> sent;
     for (std::string what : {"root", "resources", "skins", "mods", "Resources", "server-mods"})
@@ -122,7 +122,7 @@ TEST_F(RunnerCommandsTest, WithoutAServerRootOnlyTheGuideOpens) {
 }
 
 TEST_F(RunnerCommandsTest, RunnerStartsDetachedInTheServerFolder) {
-    t.app.serverRoot = t.root();
+    t.app.serverRoot.set(t.root());
     makeRunner(fs::perms::owner_all);
     t.send(R"({"cmd":"startRunner"})");
     auto messages = t.take();
@@ -137,7 +137,7 @@ TEST_F(RunnerCommandsTest, RunnerUnderARelativeServerRootStarts) {
     // --root and a hand-edited server-root.txt may name the folder relative to the current one.
     const fs::path previous = fs::current_path();
     fs::current_path(t.home.path());
-    t.app.serverRoot = "server";
+    t.app.serverRoot.set("server");
     makeRunner(fs::perms::owner_all);
     t.send(R"({"cmd":"startRunner"})");
     fs::current_path(previous);
@@ -149,7 +149,7 @@ TEST_F(RunnerCommandsTest, RunnerUnderARelativeServerRootStarts) {
 
 TEST_F(RunnerCommandsTest, MissingRunnerIsReported) {
     t.send(R"({"cmd":"startRunner"})");  // no server root
-    t.app.serverRoot = t.root();
+    t.app.serverRoot.set(t.root());
     t.send(R"({"cmd":"startRunner"})");  // no runner
     fs::create_directories(t.root() + "/VarraForgesetServer.exe");
     t.send(R"({"cmd":"startRunner"})");  // a folder of that name
@@ -160,7 +160,7 @@ TEST_F(RunnerCommandsTest, MissingRunnerIsReported) {
 }
 
 TEST_F(RunnerCommandsTest, RunnerThatCannotBeExecutedIsReported) {
-    t.app.serverRoot = t.root();
+    t.app.serverRoot.set(t.root());
     makeRunner(fs::perms::owner_read | fs::perms::owner_write);
     t.send(R"({"cmd":"startRunner"})");
     EXPECT_EQ(notices(t.take()), (Notices{{true, "Could not start VarraForgesetServer.exe."}}));

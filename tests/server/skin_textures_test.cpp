@@ -58,7 +58,7 @@ TEST_F(SkinTexturesTest, TextureWriteFailureIsReported) {
 }
 
 TEST_F(SkinTexturesTest, NothingHappensWithoutAServerRoot) {
-    t.app.serverRoot.clear();
+    t.app.serverRoot.set("");
     saveTexture("stripes", std::string(100, 'x'));
     saveTexture("a.b", "");
     EXPECT_TRUE(t.takeRaw().empty());

@@ -14,7 +14,7 @@ class SkinsResourceTest : public ::testing::Test {
     using Json = nlohmann::json;
     using Notices = std::vector<std::pair<bool, std::string>>;
 
-    void SetUp() override { t.app.serverRoot = t.root(); }
+    void SetUp() override { t.app.serverRoot.set(t.root()); }
 
     // One notice followed by one state message; returns the state.
     Json expectNoticeThenState(bool error, const std::string& text) {

@@ -128,7 +128,7 @@ TEST_F(SkinsTest, OwnersEditsToTheSkinsScriptsSurvive) {
 }
 
 TEST_F(SkinsTest, NothingHappensWithoutAServerRoot) {
-    t.app.serverRoot.clear();
+    t.app.serverRoot.set("");
     saveSkins(kJson, kLua);
     saveSkins("", "");
     EXPECT_TRUE(t.takeRaw().empty());

@@ -82,19 +82,19 @@ TEST_F(StateTest, NoServerRootGivesEveryMemberEmptyWithoutWhitespace) {
 
 TEST_F(StateTest, RootThatIsAFileOrIsGoneIsNotFoundButStillNamed) {
     writeText(t.home / "plain", "x");
-    t.app.serverRoot = t.home / "plain";
+    t.app.serverRoot.set(t.home / "plain");
     OrderedJson s = refresh();
     expectEmptyForms(s);
     EXPECT_EQ(s["root"], t.home / "plain");
 
-    t.app.serverRoot = in("gone");
+    t.app.serverRoot.set(in("gone"));
     s = refresh();
     expectEmptyForms(s);
     EXPECT_EQ(s["root"], in("gone"));
 }
 
 TEST_F(StateTest, FullFolderFillsEveryMemberInOrder) {
-    t.app.serverRoot = t.root();
+    t.app.serverRoot.set(t.root());
     writeText(in("VarraForgesetServer.exe"), "#!/bin/sh\n");
     writeText(in("server-plugin/build/varra-forgeset-server.dll"), "dll");
     writeText(in("server.cfg"),
@@ -153,7 +153,7 @@ TEST_F(StateTest, FullFolderFillsEveryMemberInOrder) {
 }
 
 TEST_F(StateTest, RunnerAndPluginMustBeFiles) {
-    t.app.serverRoot = t.root();
+    t.app.serverRoot.set(t.root());
     fs::create_directories(in("VarraForgesetServer.exe"));
     fs::create_directories(in("server-plugin/build/varra-forgeset-server.dll"));
     OrderedJson s = refresh();
@@ -167,7 +167,7 @@ TEST_F(StateTest, RunnerAndPluginMustBeFiles) {
 }
 
 TEST_F(StateTest, SkinsDocumentGoesInAsItStandsOrAsTextWhenBroken) {
-    t.app.serverRoot = t.root();
+    t.app.serverRoot.set(t.root());
     const std::string json = in("resources/skins/skins.json");
     writeText(json, "");
     EXPECT_TRUE(refresh()["skins"].is_null());
@@ -189,7 +189,7 @@ TEST_F(StateTest, SkinsDocumentGoesInAsItStandsOrAsTextWhenBroken) {
 }
 
 TEST_F(StateTest, HostileBytesInFilesAndNamesStillGiveValidJson) {
-    t.app.serverRoot = t.root();
+    t.app.serverRoot.set(t.root());
     writeText(in("data/ai/brains.json"), "\0\x01\x1f\x7f\xC3\x28\xF0\x9F\x98\x80\xED\xA0\x80"s);
     writeText(in("data/ai/spawns.json"), "cut \xE2\x82");
     fs::create_directories(in("resources/bad\xFFname"));
@@ -206,7 +206,7 @@ TEST_F(StateTest, HostileBytesInFilesAndNamesStillGiveValidJson) {
 }
 
 TEST_F(StateTest, EveryCallReadsTheDiskAfresh) {
-    t.app.serverRoot = t.root();
+    t.app.serverRoot.set(t.root());
     EXPECT_EQ(refresh()["resources"].size(), 0u);
     fs::create_directories(in("resources/arena"));
     writeText(in("server.cfg"), "load arena\n");

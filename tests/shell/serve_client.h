@@ -294,7 +294,7 @@ class HostUnderTest {
         host = std::make_unique<ServeHost>(0);
         platform::Dialogs& chosen = pageDialogs ? host->dialogs() : dialogs;
         app = std::make_unique<App>(outbox, chosen, host->window(), commands);
-        if (withRoot) app->serverRoot = root();
+        if (withRoot) app->serverRoot.set(root());
         if (!host->start(*app)) throw std::runtime_error("the host did not start");
         runner = std::thread([this] {
             runnerId = std::this_thread::get_id();

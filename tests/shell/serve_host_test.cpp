@@ -69,7 +69,7 @@ void closeCommand(App& app, const std::string&) {
 
 // As init does when server-root.txt has gone.
 void forgetRootCommand(App& app, const std::string&) {
-    app.serverRoot.clear();
+    app.serverRoot.set("");
 }
 
 const Command kTestCommands[] = {

@@ -83,7 +83,7 @@ TEST_F(EditingTest, BadInputAnswersWithTheRightNoticeOrNothing) {
     EXPECT_EQ(fs::file_size(ws("big") + "/species.json"), big.size() / 4 * 3);
 
     // Without a server folder nothing happens at all.
-    t.app.serverRoot.clear();
+    t.app.serverRoot.set("");
     for (const char* c : {"saveSpecies", "deleteSpecies", "openSpecies", "importSpecies",
                           "addSpeciesSounds", "buildSpecies"}) {
         t.send(nlohmann::ordered_json{{"cmd", c}, {"name", "big"}, {"data", "e30="}}.dump());

@@ -106,7 +106,7 @@ TEST_F(SoundsTest, NothingCopiedSendsNoSoundsMessage) {
 TEST_F(SoundsTest, AsksWithTheTitleAndTheSoundFilter) {
     RecordingDialogs dialogs({""});
     App app(t.outbox, dialogs, t.window, commandTable());
-    app.serverRoot = t.root();
+    app.serverRoot.set(t.root());
     dispatchCommand(app, cmd("addSpeciesSounds", "name", "dino"));
     EXPECT_EQ(dialogs.askedTitle, "Sound files for this species");
     ASSERT_EQ(dialogs.askedFilters.size(), 1u);

@@ -20,7 +20,7 @@ class SpeciesTest : public ::testing::Test {
         : path_("PATH", std::string(FORGESET_FAKES_DIR) + ":" +
                             (std::getenv("PATH") ? std::getenv("PATH") : "/usr/bin:/bin")) {
         namespace fs = std::filesystem;
-        t.app.serverRoot = t.root();
+        t.app.serverRoot.set(t.root());
         t.app.programFolder = program();
         fs::create_directories(program() + "/tools");
         fs::create_symlink(FORGESET_FAKE_ASSETS_PATH, program() + "/tools/forgeset-assets");

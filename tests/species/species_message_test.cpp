@@ -144,7 +144,7 @@ TEST_F(SpeciesMessageTest, KitHelperBusyAndTheHosts) {
     ASSERT_TRUE(tryClaimBusy(t.app));
     t.app.signInActive = true;
     // Without a server folder the hosts stay and the items go.
-    t.app.serverRoot.clear();
+    t.app.serverRoot.set("");
     fs::create_directories(ws("dino"));
     m = refresh();
     EXPECT_EQ(m["busy"], true);

@@ -270,7 +270,7 @@ TEST_F(StudioTest, HungHelperEndsAtItsLimitWhileOtherCommandsAreAnswered) {
     listed({"Rex"});
     ScopedEnv mode("FAKE_ASSETS_EXPORT", "hang");
     t.app.timeLimits.exportSpecies = 1500;
-    t.app.serverRoot = t.root();
+    t.app.serverRoot.set(t.root());
     auto start = std::chrono::steady_clock::now();
     t.send(R"({"cmd":"studioExtract","species":"Rex"})");
     // The progress notice arrives while the helper is still running ...

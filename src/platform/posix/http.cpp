@@ -42,6 +42,11 @@ class Descriptor {
         fd_ = fd;
     }
     int get() const { return fd_; }
+    int release() {
+        int fd = fd_;
+        fd_ = -1;
+        return fd;
+    }
 
   private:
     int fd_ = -1;
@@ -63,6 +68,7 @@ struct Exchange {
     HttpReply reply;
     // Why a callback stopped the transfer, when it did.
     bool uploadUnreadable = false;
+    bool downloadUnwritable = false;
     bool bodyCapped = false;
 };
 
@@ -118,24 +124,33 @@ void openDownloadIfDue(Exchange& x) {
     x.downloadTried = true;
     x.download.reset(::open(x.request.downloadFile.c_str(),
                             O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOFOLLOW, 0666));
+    if (x.download.get() < 0) x.downloadUnwritable = true;
+}
+
+// Writes one received block whole; false when the disk refused part of it.
+bool writeDownload(Exchange& x, const char* data, std::size_t n) {
+    for (std::size_t done = 0; done < n;) {
+        ssize_t w = ::write(x.download.get(), data + done, n - done);
+        if (w < 0 && errno == EINTR) continue;
+        if (w <= 0) return false;
+        done += static_cast<std::size_t>(w);
+    }
+    return true;
 }
 
 std::size_t receiveBody(char* data, std::size_t size, std::size_t count, void* user) {
     Exchange& x = *static_cast<Exchange*>(user);
     std::size_t n = size * count;
     openDownloadIfDue(x);
+    // A full disk must not turn into a cut archive that passes for the whole result: the
+    // exchange ends, and the caller may fetch it again once there is room.
+    if (x.downloadUnwritable) return CURL_WRITEFUNC_ERROR;
     if (x.download.get() >= 0) {
-        // A failing disk shows later as an archive that does not unpack; the answer is
-        // still read to its end so the exchange itself completes.
-        for (std::size_t done = 0; done < n;) {
-            ssize_t w = ::write(x.download.get(), data + done, n - done);
-            if (w < 0 && errno == EINTR) continue;
-            if (w <= 0) break;
-            done += static_cast<std::size_t>(w);
-        }
-        return n;
+        if (writeDownload(x, data, n)) return n;
+        x.downloadUnwritable = true;
+        return CURL_WRITEFUNC_ERROR;
     }
-    if (x.reply.body.size() >= httpBodyCap) {
+    if (x.reply.body.size() >= x.request.bodyCap) {
         // Everything further would be dropped; stop reading instead of draining a flood.
         x.bodyCapped = true;
         return CURL_WRITEFUNC_ERROR;
@@ -277,6 +292,7 @@ bool setUpLibrary() {
 
 HttpFailure failureOf(const Exchange& x, CURLcode result, bool stalled) {
     if (x.uploadUnreadable) return HttpFailure::cannotReadUpload;
+    if (x.downloadUnwritable) return HttpFailure::cannotWriteDownload;
     if (stalled) return HttpFailure::noAnswer;
     // Before the request could be sent nothing was reached: name, proxy, connect or TLS.
     bool connected = info(x.easy, CURLINFO_PRETRANSFER_TIME_T) > 0;
@@ -309,10 +325,14 @@ std::expected<HttpReply, HttpFailure> httpExchange(const HttpRequest& request) {
     if (complete) {
         x.reply.status = static_cast<std::uint32_t>(responseCode(x.easy));
         openDownloadIfDue(x);  // an empty 200 answer still gives its (empty) file
-        return std::move(x.reply);
+        // The last bytes may sit in the page cache until close, where a full disk shows too.
+        if (x.download.get() >= 0 && ::close(x.download.release()) != 0) {
+            x.downloadUnwritable = true;
+        }
+        if (!x.downloadUnwritable) return std::move(x.reply);
     }
     // A download cut off part-way would pass for the whole result archive.
-    if (x.download.get() >= 0) {
+    if (x.download.get() >= 0 || x.downloadUnwritable) {
         x.download.reset();
         ::unlink(request.downloadFile.c_str());
     }
