@@ -5,6 +5,7 @@
 //
 //   FAKE_ASSETS_LOG        append "arg1<TAB>arg2...<TAB>cwd" per call, written before any work
 //   FAKE_ASSETS_DELAY_MS   sleep this long before doing the work of any command
+//   FAKE_ASSETS_WAIT_FOR   file that must exist before the work of any command (a test's gate)
 //   FAKE_ASSETS_SPECIES    list | plain | remark | unicode | reversed | empty | broken
 //   FAKE_ASSETS_EXPORT     ok | fail | hang | flood | capital | inword | nomesh | badinfo
 //   FAKE_ASSETS_FLOOD_DONE "1": the flood ends with a line "done"
@@ -1293,6 +1294,9 @@ int main(int argc, char** argv) {
     if (args.size() < *needed) return usage("missing arguments for " + command);
 
     sleepMs(std::atol(envOr("FAKE_ASSETS_DELAY_MS", "0").c_str()));
+    for (const std::string gate = envOr("FAKE_ASSETS_WAIT_FOR", "");
+         !gate.empty() && !std::filesystem::exists(gate);)
+        sleepMs(10);
     if (command == "species") return speciesCommand();
     if (command == "export") return exportCommand(args[1], args[2]);
     if (command == "inspect-fbx") return inspectCommand(args[1], args[2]);

@@ -1,5 +1,9 @@
 // Following a stored job through buildResume and the real dispatcher: every ending of a job,
 // the tolerance for failed polls, the log, buildResume's and buildCancel's guards.
+#include <sys/resource.h>
+
+#include <csignal>
+
 #include "remote/log_lines.h"
 #include "remote/remote_paths.h"
 #include "remote_fixture.h"
@@ -212,24 +216,39 @@ TEST_F(JobTest, ALogAnswerWithoutNextAsksFromTheSamePlaceAgain) {
         EXPECT_EQ(r["query"], "from=0");
 }
 
+// A tracker resumed on a long build gets the whole log so far in one answer.
 TEST_F(JobTest, HugeLogsReachThePageInBoundedPieces) {
+    // Building these answers takes the fake seconds on a slow or instrumented machine; the
+    // answer must not be dropped as silent meanwhile.
+    t.app.buildServiceTimeouts.receiveMs = 300000;
     struct Case {
         std::string name;
         json flood;
         std::size_t messages;
         std::string first;
+        std::size_t logRequests;
     } cases[] = {
         {"a million lines",
          {{"lines", 1000000}, {"bytes", 1}},
          1001,
-         "[999000 earlier lines not shown]"},
+         "[999000 earlier lines not shown]",
+         2},
         {"a 4 MB line",
          {{"lines", 1}, {"bytes", 4000000}},
          1,
-         std::string(kLogLineBytes, 'x') + kLogLineCut},
+         std::string(kLogLineBytes, 'x') + kLogLineCut,
+         2},
+        {"a 20 MB answer",
+         {{"lines", 5000}, {"bytes", 4000}},
+         1001,
+         "[4000 earlier lines not shown]",
+         2},
+        // Too long to read whole: said once, and not fetched again at the next poll.
+        {"a 36 MB answer", {{"lines", 9000}, {"bytes", 4000}}, 1, kLogTooLong, 1},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
+        const std::size_t before = requestsTo("/api/jobs/j1/log").size();
         std::vector<json> seen =
             follow(stages({{{"state", "running"}, {"flood", c.flood}}, {{"state", "failed"}}}));
         std::vector<std::string> lines = logLines(seen);
@@ -237,7 +256,76 @@ TEST_F(JobTest, HugeLogsReachThePageInBoundedPieces) {
         EXPECT_EQ(lines.front(), c.first);
         for (const std::string& line : lines)
             EXPECT_LE(line.size(), kLogLineBytes + 16);
+        EXPECT_EQ(requestsTo("/api/jobs/j1/log").size() - before, c.logRequests);
     }
+}
+
+// Species of one name in two server folders, each with its job, followed at the same time:
+// each result lands in its own folder, and once the second folder is chosen the page hears
+// nothing more of the first one's job.
+TEST_F(JobTest, TwoFoldersFollowTheirOwnJobs) {
+    const std::string other = t.home / "other";
+    writeText(other + "/species/dino/species.json", "{}");
+    writeText(other + "/species/dino/build/remote-job.txt", "j2");
+    writeText(jobFile("dino"), "j1");
+    auto plan = [](const char* id, const char* line) {
+        return json{
+            {"id", id}, {"species", "dino"}, {"stages", {{{"state", "done"}, {"log", {line}}}}}};
+    };
+    // The first job is seen only after the switch, and ends while the second's result is
+    // still arriving, so the two trackers overlap.
+    service.script({{"jobs", {plan("j1", "built in the first"), plan("j2", "built in the second")}},
+                    {"rules",
+                     {{{"method", "GET"}, {"path", "/api/jobs/j1"}, {"delayMs", 800}},
+                      {{"method", "GET"}, {"path", "/api/jobs/j2/result"}, {"delayMs", 2500}}}}});
+    t.send(cmd("buildResume", "name", "dino"));
+    t.dialogs = platform::ScriptedDialogs({other});
+    t.send(cmd("pickFolder"));
+    t.send(cmd("buildResume", "name", "dino"));
+    std::vector<json> seen = untilIdle(30);
+
+    EXPECT_EQ(logLines(seen), (std::vector<std::string>{"built in the second"}));
+    EXPECT_EQ(remote(seen), (std::vector<std::string>{"done|done", "done|Pak downloaded"}));
+    EXPECT_EQ(notices(seen), (Notices{{false, kFinished}, {false, kFinished}}));
+    for (const std::string& root : {t.root(), other}) {
+        SCOPED_TRACE(root);
+        for (const char* ext : {".pak", ".utoc", ".ucas"})
+            EXPECT_TRUE(exists(root + "/client-mods/species_dino" + ext));
+        EXPECT_FALSE(exists(root + "/species/dino/build/remote-job.txt"));
+    }
+    EXPECT_EQ(readText(t.root() + "/species/dino/build/build.log"), "built in the first\n");
+    EXPECT_EQ(readText(other + "/species/dino/build/build.log"), "built in the second\n");
+}
+
+// A disk that fills up while the result arrives: the cut archive is no result, and the job
+// file stays, so the build can be fetched again once there is room.
+TEST_F(JobTest, AResultTheDiskCannotHoldKeepsTheJob) {
+    service.script(
+        {{"jobs", {{{"id", "j1"}, {"species", "dino"}, {"stages", {{{"state", "done"}}}}}}}});
+    writeText(jobFile("dino"), "j1");
+    struct rlimit before {};
+    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &before), 0);
+    // A file may grow to 100 bytes here, less than the result archive; writes past it fail
+    // as on a full disk (with the signal that would end the process ignored).
+    auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+    struct rlimit small = before;
+    small.rlim_cur = 100;
+    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
+    t.send(cmd("buildResume", "name", "dino"));
+    std::vector<json> seen = untilIdle();
+    setrlimit(RLIMIT_FSIZE, &before);
+    std::signal(SIGXFSZ, oldHandler);
+
+    const std::string failure = "The download could not be written to disk (is it full?).";
+    EXPECT_EQ(notices(seen), (Notices{{true, "Could not download the result: " + failure}}));
+    EXPECT_EQ(remote(seen), (std::vector<std::string>{"done|done", "failed|" + failure}));
+    EXPECT_EQ(readText(jobFile("dino")), "j1");
+    EXPECT_EQ(installed(), 0);
+    EXPECT_FALSE(exists(downloadFolder(t.root(), "dino")));
+
+    t.send(cmd("buildResume", "name", "dino"));
+    EXPECT_EQ(notices(untilIdle()), (Notices{{false, kFinished}}));
+    EXPECT_EQ(installed(), 6);
 }
 
 TEST(LogLines, CutsLongLinesOnACharacterBoundary) {

@@ -148,4 +148,35 @@ TEST_F(ImportTest, LinksNeverLeadOutOfTheChosenFolderOrTheWorkspace) {
     EXPECT_EQ(outsideFiles, 3u);
 }
 
+// The source folder is the import's target: a folder that holds it would be copied into
+// itself (source/source/...), the source folder itself onto itself. A folder beside it is
+// an ordinary import.
+TEST_F(ImportTest, AFolderThatHoldsOrLiesInsideTheSourceFolderIsRefused) {
+    const std::string source = ws("dino") + "/source";
+    writeText(source + "/Dino.fbx", "model");
+    writeText(source + "/Textures/skin.png", "skin");
+    fs::create_directory_symlink(source, t.home / "shortcut");
+    const Notices refused = {
+        {true,
+         "That folder holds or lies inside this species' source folder, so the import would "
+         "copy it into itself. Choose the folder the model files came from."}};
+    for (const std::string& folder :
+         {ws("dino"), t.root() + "/species", t.root(), source, source + "/Textures",
+          std::string(t.home / "shortcut"), ws("dino") + "/../dino/source"}) {
+        SCOPED_TRACE(folder);
+        t.dialogs = platform::ScriptedDialogs({folder});
+        t.send(cmd("importSpecies", "name", "dino"));
+        EXPECT_EQ(notices(t.take()), refused);
+        EXPECT_FALSE(t.app.speciesBusy);
+        EXPECT_TRUE(t.app.workers.idle());
+    }
+    EXPECT_FALSE(exists(source + "/source"));
+    EXPECT_FALSE(exists(source + "/Textures/Textures"));
+
+    writeText(t.root() + "/species/dino_models/Other.fbx", "other");
+    writeText(t.root() + "/species/dino_models/a.png", "a");
+    EXPECT_EQ(notices(import(t.root() + "/species/dino_models")), kFinished);
+    EXPECT_EQ(readText(source + "/Other.fbx"), "other");
+}
+
 }  // namespace

@@ -1,3 +1,4 @@
+#include <algorithm>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -113,6 +114,41 @@ TEST_F(SoundsTest, AsksWithTheTitleAndTheSoundFilter) {
     EXPECT_EQ(dialogs.askedFilters[0].label, "Sounds (WAV, OGG)");
     EXPECT_EQ(dialogs.askedFilters[0].patterns, (std::vector<std::string>{"*.wav", "*.ogg"}));
     EXPECT_TRUE(t.takeRaw().empty());
+}
+
+// The page takes names that differ only in A to Z for one sound and says its file was
+// replaced, so the host must replace it under the name it already has; names that differ in
+// any other way are two sounds and two files.
+TEST_F(SoundsTest, ANameDifferingOnlyInLetterCaseReplacesTheFileThere) {
+    struct Case {
+        const char* present;
+        const char* picked;
+        std::vector<std::string> files;  // in Sounds/ afterwards
+        std::string reported;
+    } cases[] = {
+        {"roar.wav", "Roar.WAV", {"roar.wav"}, "Sounds/roar.wav"},
+        {"ROAR.ogg", "roar.ogg", {"ROAR.ogg"}, "Sounds/ROAR.ogg"},
+        {"\xC3\x89t\xC3\xA9.wav",
+         "\xC3\xA9t\xC3\xA9.wav",  // Été and été
+         {"\xC3\x89t\xC3\xA9.wav", "\xC3\xA9t\xC3\xA9.wav"},
+         "Sounds/\xC3\xA9t\xC3\xA9.wav"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.picked);
+        fs::remove_all(sounds());
+        writeText(sounds() + c.present, "old");
+        const std::string picked = sound(c.picked, 0);
+        writeText(picked, "new");
+        auto messages = add({picked});
+        ASSERT_EQ(messages.size(), 1u);
+        EXPECT_EQ(messages[0]["files"], nlohmann::json::array({c.reported}));
+        std::vector<std::string> names;
+        for (const auto& entry : fs::directory_iterator(sounds()))
+            names.push_back(entry.path().filename());
+        std::sort(names.begin(), names.end());
+        EXPECT_EQ(names, c.files);
+        EXPECT_EQ(readText(sounds() + c.reported.substr(7)), "new");
+    }
 }
 
 }  // namespace

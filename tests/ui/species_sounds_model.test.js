@@ -49,6 +49,8 @@ describe('sounds added from a speciesSounds message', () => {
       { have: [sound('roar', 'Sounds/other.wav')], files: ['Sounds/roar.wav'], ids: ['roar', 'roar_2'], text: 'Added 1 sound. Save to keep it.' },
       { have: [sound('x')], files: ['Sounds/Roar.wav', 'Sounds/roar.WAV'], ids: ['x', 'roar'], text: 'Added 1 sound. Save to keep it.' },
       { have: [], files: ['Sounds/r-1.wav', 'Sounds/r 1.ogg'], ids: ['r_1', 'r_1_2'], text: 'Added 2 sounds. Save to keep them.' },
+      // The host keeps names apart that differ in more than A to Z, so the page does too.
+      { have: [sound('ete', 'Sounds/Été.wav')], files: ['Sounds/été.wav'], ids: ['ete', 't'], text: 'Added 1 sound. Save to keep it.' },
     ];
     for (const c of cases) {
       const doc = docWith(c.have.map((s) => ({ ...s })));
@@ -137,18 +139,39 @@ describe('renaming, editing and removing sounds', () => {
 });
 
 describe('the timeline', () => {
-  it('takes the length from the inspection, else the measured one, else 1 s', () => {
-    const anim = { file: 'Anims/walk.fbx', id: 'walk' };
+  it('takes the length from the inspection, else the measured one, else 1 s, and clamps markers to it', () => {
+    const walk = { file: 'Anims/walk.fbx', id: 'walk' };
+    // One FBX file holding several takes: the helper lists each under its own id.
+    const takes = { animations: [
+      { file: 'Anims/walk.fbx', id: 'walk', seconds: 1.2 },
+      { file: 'Rex.fbx', id: 'bite', seconds: 0.8 },
+      { file: 'Rex.fbx', id: 'roar', seconds: 3.25 },
+      { file: 'Rex.fbx', id: 'walk_2', seconds: 2 },
+    ] };
     const cases = [
-      [{ animations: [{ file: 'Anims/walk.fbx', id: 'x', seconds: 2.5 }] }, 4, 2.5],
-      [{ animations: [{ file: 'other.fbx', id: 'walk', seconds: 3 }] }, 4, 3],
-      [{ animations: [{ file: 'Anims/walk.fbx', seconds: 0 }] }, 4, 4],
-      [{ animations: [{ file: 'Anims/walk.fbx', seconds: '2' }] }, null, 1],
-      [null, 0.75, 0.75],
-      [{ animations: 'broken' }, NaN, 1],
-      [undefined, undefined, 1],
+      [{ animations: [{ file: 'Anims/walk.fbx', id: 'x', seconds: 2.5 }] }, walk, 4, 2.5],
+      [{ animations: [{ file: 'other.fbx', id: 'walk', seconds: 3 }] }, walk, 4, 3],
+      [{ animations: [{ file: 'Anims/walk.fbx', seconds: 0 }] }, walk, 4, 4],
+      [{ animations: [{ file: 'Anims/walk.fbx', seconds: '2' }] }, walk, null, 1],
+      [null, walk, 0.75, 0.75],
+      [{ animations: 'broken' }, walk, NaN, 1],
+      [undefined, walk, undefined, 1],
+      [takes, walk, 9, 1.2],
+      [takes, { file: 'Rex.fbx', id: 'bite' }, 9, 0.8],
+      [takes, { file: 'Rex.fbx', id: 'roar' }, 9, 3.25],
+      // The same id in another file does not stand in for this file's own take.
+      [takes, { file: 'Rex.fbx', id: 'walk_2' }, 9, 2],
+      // An id the file does not list (a hand edit) keeps to the file's first take.
+      [takes, { file: 'Rex.fbx', id: 'sniff' }, 9, 0.8],
     ];
-    for (const [inspect, measured, want] of cases) assert.equal(m.animationLength(inspect, anim, measured), want, JSON.stringify([inspect, measured]));
+    for (const [inspect, anim, measured, want] of cases) {
+      const what = JSON.stringify([inspect, anim, measured]);
+      const length = m.animationLength(inspect, anim, measured);
+      assert.equal(length, want, what);
+      const copy = { ...anim };
+      assert.equal(m.addEvent(copy, 'roar', 99, length).time, want, `a marker past the end stops at it: ${what}`);
+      assert.equal(m.addEvent(copy, 'roar', want / 2, length).time, m.roundTime(want / 2), `one within it stays: ${what}`);
+    }
   });
 
   it('ticks every 1, 0.5, 0.25 or 0.1 s by length, from 0 to the length', () => {

@@ -8,6 +8,7 @@ import { FBXLoader } from 'three/addons/loaders/FBXLoader.js';
 import { OrbitControls } from 'three/addons/controls/OrbitControls.js';
 import { aimAtBox } from '../../lib/camera.js';
 import { sourceUrl } from './sounds_model.js';
+import { takeIndex } from './anim_takes.js';
 
 // Textures the model names are never fetched: the preview is grey, and a workspace's
 // textures can be large.
@@ -65,8 +66,15 @@ function reasonOf(error) {
   return (error && error.message) || String(error);
 }
 
-function firstClip(clips) {
-  return (clips || []).find((c) => c.duration > 0) || null;
+/**
+ * The clip of `anim` among a file's clips. Takes that move nothing are left out, as the
+ * asset helper leaves them out; a file with one take left plays it whatever it is called,
+ * and a take nothing names plays the first.
+ */
+function chooseClip(clips, anim, inspect) {
+  const moving = (clips || []).filter((c) => c.duration > 0);
+  if (moving.length < 2) return moving[0] || null;
+  return moving[takeIndex(moving.map((c) => c.name), inspect, anim)] || moving[0];
 }
 
 /**
@@ -156,11 +164,11 @@ export function createAnimPreview(canvas, { speciesBase, notice = () => {} }) {
     return true;
   }
 
-  async function loadClip(species, modelFile, animFile) {
-    if (animFile === modelFile) return firstClip(shown.model.animations);
-    const object = await loaderFor().loadAsync(sourceUrl(speciesBase, species, animFile));
+  async function loadClip(species, modelFile, anim, inspect) {
+    if (anim.file === modelFile) return chooseClip(shown.model.animations, anim, inspect);
+    const object = await loaderFor().loadAsync(sourceUrl(speciesBase, species, anim.file));
     disposeObject(object);
-    return firstClip(object.animations);
+    return chooseClip(object.animations, anim, inspect);
   }
 
   /** Plays `clip` from the start; the clock is the timeline's, so the mixer never runs alone. */
@@ -174,20 +182,22 @@ export function createAnimPreview(canvas, { speciesBase, notice = () => {} }) {
   }
 
   /**
-   * Shows `animFile` of species `species` on its model `modelFile`. Resolves with the clip's
-   * length in seconds, or null when there is none or a file could not be read (the owner is
-   * told which). A newer call makes an older one's result void (null).
+   * Shows animation `anim` ({ file, id }, or null for none) of species `species` on its
+   * model `modelFile`; `inspect` is the species' inspection, which tells the takes of a file
+   * apart. Resolves with the clip's length in seconds, or null when there is none or a file
+   * could not be read (the owner is told which). A newer call makes an older one's result
+   * void (null).
    */
-  async function show(species, modelFile, animFile) {
+  async function show(species, modelFile, anim, inspect = null) {
     const mine = ++token;
     if (!modelFile || !ensure()) return null;
     let file = modelFile;
     try {
       if (!(await loadModel(species, modelFile, mine))) return null;
-      const key = species + '/' + animFile;
+      const key = anim ? `${species}\n${anim.file}\n${anim.id}` : species;
       if (shown.clipKey === key) return shown.clip ? shown.clip.duration : null;
-      file = animFile;
-      const clip = animFile ? await loadClip(species, modelFile, animFile) : null;
+      file = anim ? anim.file : '';
+      const clip = anim && anim.file ? await loadClip(species, modelFile, anim, inspect) : null;
       if (mine !== token) return null;
       useClip(key, clip);
       return clip ? clip.duration : null;

@@ -5,6 +5,7 @@
  * data out, so node tests every rule and the section only draws.
  */
 import { cleanName, clampShown, freeName, isValidName, NAME_MAX, parseEntered } from '../../lib/fields.js';
+import { inspectedAnimation } from './anim_takes.js';
 
 export const SOUND_KINDS = [['body', 'Body'], ['voice', 'Voice']];
 export const RADIUS = { min: 5, max: 1000, fallback: 60 };
@@ -40,21 +41,25 @@ export function soundIdBase(file) {
   return folded || 'sound';
 }
 
+// File names compared as the host stores them: a sound whose name differs from one on disk
+// only in the letters A to Z replaces that file, any other difference makes a file of its own.
+const fileKey = (file) => String(file).replace(/[A-Z]+/g, (letters) => letters.toLowerCase());
+
 /**
- * The files of a speciesSounds message into the sound list: a file not listed yet (letter
- * case aside) becomes a body sound heard up to 60 m; a listed one was only replaced on disk.
- * Returns how many were added and the notice that says so.
+ * The files of a speciesSounds message into the sound list: a file not listed yet (ASCII
+ * letter case aside) becomes a body sound heard up to 60 m; a listed one was only replaced on
+ * disk. Returns how many were added and the notice that says so.
  */
 export function addSoundFiles(doc, files) {
   const sounds = soundsOf(doc);
-  const known = new Set(sounds.map((s) => String(s.file).toLowerCase()));
+  const known = new Set(sounds.map((s) => fileKey(s.file)));
   const ids = new Set(sounds.map((s) => s.id));
   let added = 0;
   for (const file of Array.isArray(files) ? files : []) {
-    if (typeof file !== 'string' || file === '' || known.has(file.toLowerCase())) continue;
+    if (typeof file !== 'string' || file === '' || known.has(fileKey(file))) continue;
     const id = freeName(soundIdBase(file), ids);
     sounds.push({ id, file, kind: 'body', radius: RADIUS.fallback });
-    known.add(file.toLowerCase());
+    known.add(fileKey(file));
     ids.add(id);
     added++;
   }
@@ -130,8 +135,7 @@ export function removeSound(doc, index) {
 
 /** The timeline's length: the inspection's seconds, else what the preview measured, else 1 s. */
 export function animationLength(inspect, anim, measured) {
-  const list = inspect && Array.isArray(inspect.animations) ? inspect.animations : [];
-  const found = list.find((a) => a && a.file === anim.file) || list.find((a) => a && a.id === anim.id);
+  const found = inspectedAnimation(inspect, anim);
   if (found && typeof found.seconds === 'number' && found.seconds > 0 && Number.isFinite(found.seconds)) return found.seconds;
   if (typeof measured === 'number' && measured > 0 && Number.isFinite(measured)) return measured;
   return 1;

@@ -28,6 +28,8 @@ function layout(doc) {
 }
 
 const listOf = (ws, key) => (ws && ws.doc.source && Array.isArray(ws.doc.source[key]) ? ws.doc.source[key] : []);
+// The takes of one file have lengths of their own: a measured length is the file's and id's.
+const measuredKey = (ws, anim) => `${ws.name}\n${anim.file}\n${anim.id}`;
 
 export class SoundsSection {
   /** host = { getWorkspace(), markChanged(), notice(text, isError), send(msg), speciesBase } */
@@ -68,7 +70,7 @@ export class SoundsSection {
     const ws = this.workspace();
     const anim = ws ? listOf(ws, 'animations')[this.chosenIndex(ws)] : null;
     if (!anim) return null;
-    const measured = this.ui.measured.get(ws.name + '/' + anim.file);
+    const measured = this.ui.measured.get(measuredKey(ws, anim));
     return { ws, anim, events: Array.isArray(anim.sounds) ? anim.sounds : [], length: animationLength(ws.inspect, anim, measured) };
   }
 
@@ -151,25 +153,26 @@ export class SoundsSection {
     const at = this.current();
     const mesh = ws && ws.doc.source && typeof ws.doc.source.mesh === 'string' ? ws.doc.source.mesh : '';
     // Without animations the model is shown standing.
-    const file = at ? at.anim.file : '';
-    const key = `${ws.name}\n${mesh}\n${file}`;
+    const anim = at ? at.anim : null;
+    const lengthKey = anim ? measuredKey(ws, anim) : '';
+    const key = `${ws.name}\n${mesh}\n${lengthKey}`;
     if (mesh && key !== ui.previewKey) {
       ui.previewKey = key;
       ui.loading = true;
       if (!this.preview) this.preview = createAnimPreview(this.parts.canvas, { speciesBase: this.host.speciesBase, notice: this.host.notice });
-      this.preview.show(ws.name, mesh, file).then((seconds) => this.previewShown(key, ws.name + '/' + file, seconds));
+      this.preview.show(ws.name, mesh, anim, ws.inspect).then((seconds) => this.previewShown(key, lengthKey, seconds));
       this.preview.setTime(ui.playhead);
     }
     this.previewLine(!!mesh);
   }
 
-  previewShown(key, measuredKey, seconds) {
+  previewShown(key, lengthKey, seconds) {
     const { ui } = this;
     if (ui.previewKey !== key) return;
     ui.loading = false;
     this.previewLine(true);
-    if (seconds === null || ui.measured.get(measuredKey) === seconds) return;
-    ui.measured.set(measuredKey, seconds);
+    if (seconds === null || ui.measured.get(lengthKey) === seconds) return;
+    ui.measured.set(lengthKey, seconds);
     this.renderTimeline();
     this.showPlayhead();
   }
