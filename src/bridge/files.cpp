@@ -14,8 +14,13 @@ platform::Result<> writeFileBytes(const std::string& path, const std::string& by
     return platform::writeWholeFile(path, bytes);
 }
 
-platform::Result<> replaceFileBytes(const std::string& path, const std::string& bytes) {
-    return platform::replaceWholeFile(path, bytes);
+platform::Result<> createFileBytes(const std::string& path, const std::string& bytes) {
+    return platform::createWholeFile(path, bytes);
+}
+
+platform::Result<> replaceFileBytes(const std::string& path, const std::string& bytes,
+                                    platform::AtLink atLink) {
+    return platform::replaceWholeFile(path, bytes, atLink);
 }
 
 platform::Result<> moveReplacing(const std::string& from, const std::string& to) {

@@ -2,6 +2,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/files.h"
 #include "platform/result.h"
 
 // Whole-file and folder helpers. None throws: a write fails with its reason, a read that
@@ -14,9 +15,14 @@ std::string readFileBytes(const std::string& path);
 // Creates or truncates the file and writes the bytes.
 platform::Result<> writeFileBytes(const std::string& path, const std::string& bytes);
 
+// Creates a file the tool owns anew, never writing through a link planted at its name.
+platform::Result<> createFileBytes(const std::string& path, const std::string& bytes);
+
 // Replaces the file's content in one step through a temporary file beside it, so a reader
-// never sees a partly written file and a failed write leaves the old content.
-platform::Result<> replaceFileBytes(const std::string& path, const std::string& bytes);
+// never sees a partly written file and a failed write leaves the old content. An owner's
+// link at the name is followed unless `atLink` says to replace it.
+platform::Result<> replaceFileBytes(const std::string& path, const std::string& bytes,
+                                    platform::AtLink atLink = platform::AtLink::follow);
 
 // Moves a file over another in one step (same file system), replacing it.
 platform::Result<> moveReplacing(const std::string& from, const std::string& to);

@@ -15,19 +15,35 @@ Result<std::string> readWholeFile(const std::string& path);
 // close. A failure can leave a truncated file: use replaceWholeFile for documents.
 Result<> writeWholeFile(const std::string& path, const std::string& bytes);
 
+// Creates the file anew and writes all bytes, for the files the tool itself owns (its
+// temporaries, its job files). Whatever stands at `path` and is no folder, a link someone
+// planted there included, is removed first, and the new file is created where nothing is
+// (never opened through a link), so the bytes cannot land outside the folder. Fails when
+// something else takes the place meanwhile.
+Result<> createWholeFile(const std::string& path, const std::string& bytes);
+
+// What a save does with a symbolic link at the file's own name.
+enum class AtLink {
+    follow,   // an owner's link to their document: the file it names is replaced
+    replace,  // a file the tool writes: the link itself is replaced by the file
+};
+
 // Writes the bytes to a fresh temporary file beside `path`, flushes it and renames it over
 // `path`, so readers see the old or the new content, never a part. The temporary has the
 // permission bits of an existing target from its creation on. A `path` that is a symbolic
-// link is replaced at the file the link names, and the link stays. Temporaries of the same
-// file left by an earlier save that died are removed. On failure the target is untouched and
-// the temporary file removed.
-Result<> replaceWholeFile(const std::string& path, const std::string& bytes);
+// link is treated as `atLink` says. Temporaries of the same file left by an earlier save
+// that died are removed. On failure the target is untouched and the temporary file removed.
+Result<> replaceWholeFile(const std::string& path, const std::string& bytes,
+                          AtLink atLink = AtLink::follow);
 
 // rename(2): moves `from` over `to`, replacing it, in one step on the same file system.
 Result<> renameReplacing(const std::string& from, const std::string& to);
 
 // Creates one folder level; fails when it could not be made (it may already exist).
 Result<> makeFolder(const std::string& path);
+
+// The path itself is a symbolic link (whatever it names, if anything).
+bool isSymbolicLink(const std::string& path);
 
 enum class PathKind { missing, file, folder };
 // What the path names, following symbolic links (a link to a folder is a folder).

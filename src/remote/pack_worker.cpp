@@ -113,8 +113,15 @@ void packWorker(App& app, const PackJob& job) {
         return;
     }
     makeDirs(workspaceFolder(job.root, job.name) + "/build");
-    writeFileBytes(jobFilePath(job.root, job.name), jobId);
+    // The job file is the tool's own: a link planted at its name is replaced, not written
+    // through. Without it the build can still be followed now, but not resumed later.
     sendNotice(app, "Uploaded. The build server takes it from here.", false);
+    if (!createFileBytes(jobFilePath(job.root, job.name), jobId)) {
+        sendNotice(app,
+                   "Could not store the job in build/remote-job.txt: its result can only be "
+                   "fetched while the tool stays open.",
+                   true);
+    }
     sendSpeciesMessage(app);
     trackJob(app, {job.root, job.name, jobId, job.timeouts});
 }

@@ -22,8 +22,9 @@ void saveAi(App& app, const std::string& message) {
     const std::string target = folder + "/" + file + ".json";
     const std::string temporary = target + ".tmp";
     // A running server rereads these files at any moment: it must see the old text or the
-    // new one, never a half-written file, hence the temporary file and one rename.
-    if (writeFileBytes(temporary, data) && moveReplacing(temporary, target)) {
+    // new one, never a half-written file, hence the temporary file and one rename. The
+    // temporary is the tool's own, so a link planted at its name is never written through.
+    if (createFileBytes(temporary, data) && moveReplacing(temporary, target)) {
         sendNotice(app, "Saved. A running server picks it up within a few seconds.", false);
         sendState(app);
         return;

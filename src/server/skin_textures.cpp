@@ -29,7 +29,9 @@ void studioSaveTexture(App& app, const std::string& message) {
     makeDirs(folder);
     // The notice keeps the tool's Windows wording, backslash included, on every platform.
     const std::string shown = "textures\\" + name + ".png";
-    if (replaceFileBytes(folder + "/" + name + ".png", png)) {
+    // The studio's painting is the tool's own file: a link at its name is replaced, not
+    // followed to wherever it points.
+    if (replaceFileBytes(folder + "/" + name + ".png", png, platform::AtLink::replace)) {
         sendNotice(app, "Texture saved as " + shown, false);
     } else {
         sendNotice(app, "Could not write " + shown + ".", true);

@@ -54,9 +54,10 @@ void saveSpecies(App& app, const std::string& message) {
     makeDirs(ws + "/build");
     // A running server reads species.json at any moment: it must see the old or the new
     // definition, never half of one. The temporary name is fixed so that a failed save
-    // leaves one stray file, not one per attempt.
+    // leaves one stray file, not one per attempt; it is made anew, so a link planted at its
+    // name is never written through.
     const std::string temporary = ws + "/species.json.tmp";
-    if (!writeFileBytes(temporary, bytes) || !moveReplacing(temporary, ws + "/species.json")) {
+    if (!createFileBytes(temporary, bytes) || !moveReplacing(temporary, ws + "/species.json")) {
         sendNotice(app, "Could not write species.json.", true);
         return;
     }

@@ -7,6 +7,7 @@
 #include "bridge/files.h"
 #include "bridge/json_read.h"
 #include "bridge/messages.h"
+#include "platform/files.h"
 #include "platform/process.h"
 #include "species/busy.h"
 #include "species/commands.h"
@@ -21,6 +22,10 @@ namespace {
 constexpr const char* kCopiesIntoItself =
     "That folder holds or lies inside this species' source folder, so the import would copy "
     "it into itself. Choose the folder the model files came from.";
+
+constexpr const char* kLinkedSource =
+    "This species' source folder is a link. The import copies only into a real folder inside "
+    "the workspace: replace the link with a folder.";
 
 // What the import worker is handed: its own copies, since the dispatching thread may change
 // the server folder while it runs.
@@ -82,8 +87,14 @@ void importSpecies(App& app, const std::string& message) {
     std::optional<std::string> chosen = app.dialogs.pickFolder("");
     if (!chosen) return;
     job.chosen = std::move(*chosen);
-    if (holdsOrLiesInside(job.chosen, workspaceFolder(job.root, job.name) + "/source")) {
+    const std::string source = workspaceFolder(job.root, job.name) + "/source";
+    if (holdsOrLiesInside(job.chosen, source)) {
         sendNotice(app, kCopiesIntoItself, true);
+        return;
+    }
+    // The copies and the helper's inspect.json would go wherever a link there points.
+    if (platform::isSymbolicLink(source)) {
+        sendNotice(app, kLinkedSource, true);
         return;
     }
     sendSpeciesMessage(app);

@@ -156,8 +156,22 @@ Result<> writeWholeFile(const std::string& path, const std::string& bytes) {
     return written ? closed : written;
 }
 
-Result<> replaceWholeFile(const std::string& path, const std::string& bytes) {
-    Result<std::string> target = followLinks(path);
+Result<> createWholeFile(const std::string& path, const std::string& bytes) {
+    struct stat st {};
+    if (::lstat(path.c_str(), &st) == 0) {
+        if (S_ISDIR(st.st_mode)) return fail(EISDIR, "create a file");
+        if (::unlink(path.c_str()) != 0) return fail(errno, "remove what stood there");
+    }
+    int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
+    if (fd < 0) return fail(errno, "create");
+    Result<> written = writeAll(fd, bytes);
+    Result<> closed = checked(::close(fd), "close");
+    return written ? closed : written;
+}
+
+Result<> replaceWholeFile(const std::string& path, const std::string& bytes, AtLink atLink) {
+    Result<std::string> target =
+        atLink == AtLink::follow ? followLinks(path) : Result<std::string>(path);
     if (!target) return std::unexpected(target.error());
     removeStaleTemporaries(*target);
     std::string temporary = temporaryNameBeside(*target);
@@ -180,6 +194,11 @@ Result<> renameReplacing(const std::string& from, const std::string& to) {
 
 Result<> makeFolder(const std::string& path) {
     return checked(::mkdir(path.c_str(), 0777), "make a folder");
+}
+
+bool isSymbolicLink(const std::string& path) {
+    struct stat st {};
+    return !path.empty() && ::lstat(path.c_str(), &st) == 0 && S_ISLNK(st.st_mode);
 }
 
 PathKind pathKind(const std::string& path) {
