@@ -74,6 +74,11 @@ struct App {
 
     ChildTimeLimits timeLimits;
 
+    // The most a remote build's result may take, downloaded and again unpacked: four times
+    // the largest upload, far beyond any species, so a hostile service cannot fill the disk.
+    // Tests lower it.
+    std::uint64_t resultCapBytes = std::uint64_t{4} << 30;
+
     // How long a build service call may wait; workers copy it when they start. Tests
     // shorten it.
     platform::HttpTimeouts buildServiceTimeouts;

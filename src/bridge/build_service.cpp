@@ -28,6 +28,8 @@ std::string failureText(platform::HttpFailure failure) {
             return "Could not read the upload file.";
         case platform::HttpFailure::cannotWriteDownload:
             return "The download could not be written to disk (is it full?).";
+        case platform::HttpFailure::downloadTooLarge:
+            return "The result is larger than the tool takes.";
         case platform::HttpFailure::cannotReach:
             return "Could not reach the build service.";
         case platform::HttpFailure::noAnswer:
@@ -117,6 +119,15 @@ BuildServiceResponse buildServiceGet(const platform::HttpTimeouts& timeouts, std
                                      std::string_view headers, std::size_t bodyCap) {
     platform::HttpRequest request = baseRequest(timeouts, "GET", path, headers);
     request.bodyCap = bodyCap;
+    return exchange(request);
+}
+
+BuildServiceResponse buildServiceDownload(const platform::HttpTimeouts& timeouts,
+                                          std::string_view path, std::string_view headers,
+                                          const std::string& downloadFile, std::uint64_t cap) {
+    platform::HttpRequest request = baseRequest(timeouts, "GET", path, headers);
+    request.downloadFile = downloadFile;
+    request.downloadCap = cap;
     return exchange(request);
 }
 

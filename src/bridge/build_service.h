@@ -53,6 +53,12 @@ BuildServiceResponse buildServiceRequest(const platform::HttpTimeouts& timeouts,
 BuildServiceResponse buildServiceGet(const platform::HttpTimeouts& timeouts, std::string_view path,
                                      std::string_view headers, std::size_t bodyCap);
 
+// A GET whose 200 answer goes to `downloadFile`, failing with "The result is larger than the
+// tool takes." once more than `cap` bytes arrived, with or without an announced length.
+BuildServiceResponse buildServiceDownload(const platform::HttpTimeouts& timeouts,
+                                          std::string_view path, std::string_view headers,
+                                          const std::string& downloadFile, std::uint64_t cap);
+
 // One part of a file: `length` bytes from `offset`.
 struct FileRange {
     std::string file;

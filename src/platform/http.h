@@ -28,6 +28,7 @@ enum class HttpFailure {
     cannotReach,          // no connection: name, connect, proxy or TLS handshake failed
     noAnswer,             // sending, receiving or the answer itself failed (time-outs too)
     cannotWriteDownload,  // the download file could not be created or written (a full disk)
+    downloadTooLarge,     // the download went past its cap
 };
 
 // Called after each block of an upload file with the bytes sent so far and the total.
@@ -54,6 +55,9 @@ struct HttpRequest {
     // When set, the body of an answer with status 200 is written to this file (created or
     // replaced) instead of memory; any other answer stays in memory.
     std::string downloadFile;
+    // When not 0, a download that would grow past this many bytes fails, whatever length the
+    // answer announced or did not announce.
+    std::uint64_t downloadCap = 0;
     // An answer kept in memory grows by whole blocks while it is shorter than this; the rest
     // is not read, and the answer counts as complete with what was received.
     std::size_t bodyCap = httpBodyCap;

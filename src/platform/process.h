@@ -17,6 +17,12 @@ namespace platform {
 std::string runCaptured(const std::vector<std::string>& argv, std::uint32_t timeoutMs,
                         bool* timedOutAtLimit = nullptr);
 
+// As runCaptured, for a child that writes files from input nobody vouches for (an archive
+// from the network): no file it writes may grow past `fileSizeLimit` bytes, and the child is
+// ended when one would.
+std::string runCapturedWithFileLimit(const std::vector<std::string>& argv, std::uint32_t timeoutMs,
+                                     std::uint64_t fileSizeLimit);
+
 // As runCaptured, but each block read from the pipe (at most 4096 bytes) goes to `onOutput`
 // at once, on the calling thread, and nothing is kept. False when the time limit ended the
 // child; a program that cannot be started behaves as one that printed nothing.

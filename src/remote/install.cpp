@@ -1,5 +1,12 @@
 #include "remote/install.h"
 
+#include <cstdint>
+#include <filesystem>
+#include <string>
+#include <string_view>
+#include <system_error>
+#include <vector>
+
 #include "bridge/app.h"
 #include "bridge/build_service.h"
 #include "bridge/files.h"
@@ -13,17 +20,78 @@
 namespace {
 
 // Fetches the archive; the words for the user when that failed, else nothing.
-std::string download(const TrackedJob& job, const std::string& token, const std::string& archive,
-                     const std::string& tar) {
+std::string download(const App& app, const TrackedJob& job, const std::string& token,
+                     const std::string& archive, const std::string& tar) {
     BuildServiceResponse response =
-        buildServiceRequest(job.timeouts, "GET", "/api/jobs/" + job.id + "/result",
-                            bearerHeader(token), {}, {}, archive);
+        buildServiceDownload(job.timeouts, "/api/jobs/" + job.id + "/result", bearerHeader(token),
+                             archive, app.resultCapBytes);
     if (response.status != 200 || !response.error.empty() || !fileExists(archive)) {
         return describeFailure(response);
     }
     // Without tar the archive cannot be opened; the job file stays, so the build can be
     // resumed once bsdtar is installed, instead of being reported as an empty result.
     if (tar.empty()) return kTarMissing;
+    return {};
+}
+
+// The archive's entries that are installed, all at its top level: the three packages and
+// the build log. Nothing else in it is ever unpacked.
+std::vector<std::string> installedEntries(const std::string& name) {
+    return {"species_" + name + ".pak", "species_" + name + ".utoc", "species_" + name + ".ucas",
+            "build.log"};
+}
+
+std::string sizeWords(std::uint64_t bytes) {
+    return bytes >= (std::uint64_t{1} << 30) ? std::to_string(bytes >> 30) + " GB"
+                                             : std::to_string(bytes >> 20) + " MB";
+}
+
+// True when the listing shows one of `entries` as anything but a plain file: bsdtar would make
+// a device, a pipe or a link of it (a device only for root, but the tool may run as root).
+// Each listed line starts with the entry's type, "-" for a plain file, and names it; bsdtar's
+// own complaints (about entries the archive lacks) may run on at the end of a line.
+bool holdsOtherThanFiles(const std::string& listing, const std::vector<std::string>& entries) {
+    std::size_t start = 0;
+    while (start < listing.size()) {
+        std::size_t end = listing.find('\n', start);
+        if (end == std::string::npos) end = listing.size();
+        std::string_view line(listing.data() + start, end - start);
+        start = end + 1;
+        if (line.starts_with("bsdtar:") || line.starts_with("-")) continue;
+        for (const std::string& entry : entries) {
+            if (line.find(" " + entry) != std::string_view::npos) return true;
+        }
+    }
+    return false;
+}
+
+// Unpacks the installed entries into `out`, each on its own so that all of them together stay
+// within the cap: bsdtar may not write a file past what is left of it. The words for the
+// user when the archive is refused, else nothing.
+std::string unpack(const App& app, const TrackedJob& job, const std::string& tar,
+                   const std::string& archive, const std::string& out) {
+    const std::vector<std::string> entries = installedEntries(job.name);
+    std::vector<std::string> list = {tar, "-t", "-v", "-f", archive};
+    list.insert(list.end(), entries.begin(), entries.end());
+    if (holdsOtherThanFiles(platform::runCaptured(list, app.timeLimits.unpackArchive), entries)) {
+        return "it holds something other than plain files.";
+    }
+    std::uint64_t left = app.resultCapBytes;
+    for (const std::string& entry : entries) {
+        // Owners and permission bits from the archive are not taken; bsdtar refuses entries
+        // with ".." or an absolute path and will not write through a link it unpacked.
+        platform::runCapturedWithFileLimit({tar, "-x", "--no-same-owner", "--no-same-permissions",
+                                            "-f", archive, "-C", out, entry},
+                                           app.timeLimits.unpackArchive, left);
+        std::error_code failed;
+        const std::string file = out + "/" + entry;
+        const bool plain =
+            std::filesystem::is_regular_file(std::filesystem::symlink_status(file, failed));
+        const std::uint64_t size = plain ? std::filesystem::file_size(file, failed) : 0;
+        if (!failed && size >= left)
+            return "it unpacks to more than " + sizeWords(app.resultCapBytes) + ".";
+        if (!failed) left -= size;
+    }
     return {};
 }
 
@@ -46,6 +114,14 @@ int installFiles(const TrackedJob& job, const std::string& out) {
     return copied;
 }
 
+// A result that could not be had: the job file stays, so buildResume can try again.
+void reportNotInstalled(App& app, const TrackedJob& job, const std::string& folder,
+                        const std::string& notice, const std::string& failure) {
+    removeTree(folder);
+    sendNotice(app, notice + failure, true);
+    sendSpeciesRemote(app, job.root, job.name, "failed", failure);
+}
+
 }  // namespace
 
 void installResult(App& app, const TrackedJob& job, const std::string& token) {
@@ -55,19 +131,16 @@ void installResult(App& app, const TrackedJob& job, const std::string& token) {
     removeTree(folder);
     makeDirs(out);
     const std::string tar = systemTarPath();
-    const std::string failure = download(job, token, archive, tar);
+    std::string failure = download(app, job, token, archive, tar);
     if (!failure.empty()) {
-        // The job file stays, so buildResume can fetch the result again.
-        removeTree(folder);
-        sendNotice(app, "Could not download the result: " + failure, true);
-        sendSpeciesRemote(app, job.root, job.name, "failed", failure);
+        reportNotInstalled(app, job, folder, "Could not download the result: ", failure);
         return;
     }
-    // Owners and permission bits from the archive are not taken; bsdtar already refuses
-    // entries with ".." or an absolute path and will not write through a link it unpacked.
-    platform::runCaptured(
-        {tar, "-x", "--no-same-owner", "--no-same-permissions", "-f", archive, "-C", out},
-        app.timeLimits.unpackArchive);
+    failure = unpack(app, job, tar, archive, out);
+    if (!failure.empty()) {
+        reportNotInstalled(app, job, folder, "Could not install the result: ", failure);
+        return;
+    }
     const int copied = installFiles(job, out);
     removeTree(folder);
     platform::removeFile(jobFilePath(job.root, job.name));

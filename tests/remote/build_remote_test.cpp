@@ -14,9 +14,11 @@ class BuildRemoteTest : public RemoteTest {
     BuildRemoteTest() {
         signIn();
         // bsdtar as the tool finds it on PATH, wrapped: it keeps a copy of each archive it
-        // makes, or with FAKE_TAR_SIZE makes a sparse one of that size instead.
+        // makes (-a -c -f ARCHIVE), or with FAKE_TAR_SIZE makes a sparse one of that size
+        // instead; listing and unpacking pass straight through.
         writeText(t.home / "bin/bsdtar",
                   "#!/bin/sh\n"
+                  "[ \"$2\" = -c ] || exec /usr/bin/bsdtar \"$@\"\n"
                   "if [ -n \"$FAKE_TAR_SIZE\" ]; then truncate -s \"$FAKE_TAR_SIZE\" \"$4\"; "
                   "exit 0; fi\n"
                   "/usr/bin/bsdtar \"$@\" && cp \"$4\" \"" +

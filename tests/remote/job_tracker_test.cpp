@@ -3,6 +3,7 @@
 #include <sys/resource.h>
 
 #include <csignal>
+#include <cstdlib>
 
 #include "remote/log_lines.h"
 #include "remote/remote_paths.h"
@@ -438,6 +439,79 @@ TEST_F(JobTest, CancelFailuresAndGuards) {
         EXPECT_EQ(notices(untilIdle()), c.notices);
         EXPECT_EQ(requestsTo("/api/jobs/").size() - before, c.requests);
         EXPECT_EQ(exists(jobFile("dino")), !c.stored.empty()) << "the job file is not touched";
+    }
+}
+
+// A result the tool must not take: one that would fill the disk as it arrives or as it
+// unpacks, and one whose package is no plain file (a device node, made when the tool runs as
+// root). Each is refused with nothing left behind, and the job file stays for another try.
+TEST_F(JobTest, AResultTooLargeOrNotPlainFilesIsRefusedAndTheJobKept) {
+    t.app.resultCapBytes = 1 << 20;
+    const std::string made = t.home / "made";
+    auto archive = [&](const std::string& name, const std::string& tarArguments) {
+        const std::string path = t.home / name;
+        EXPECT_EQ(std::system(("cd '" + made + "' && /usr/bin/bsdtar " + tarArguments + " -f '" +
+                               path + "' " + "species_dino.pak species_dino.utoc species_dino.ucas")
+                                  .c_str()),
+                  0);
+        return path;
+    };
+    // 3 MB of zeros deflate to a few kilobytes.
+    writeText(made + "/species_dino.pak", std::string(3 << 20, '\0'));
+    writeText(made + "/species_dino.utoc", "utoc");
+    writeText(made + "/species_dino.ucas", "ucas");
+    const std::string bomb = archive("bomb.zip", "-a -c");
+    // The three packages together just over the cap, each under it.
+    writeText(made + "/species_dino.pak", std::string(400 << 10, 'p'));
+    writeText(made + "/species_dino.utoc", std::string(400 << 10, 'u'));
+    writeText(made + "/species_dino.ucas", std::string(400 << 10, 'c'));
+    const std::string together = archive("together.zip", "-a -c");
+    // Described, not made: only root may make a device. The description lives apart, as
+    // bsdtar would take a file of the same name beside it for the entry.
+    writeText(t.home / "spec/spec",
+              "#mtree\nspecies_dino.pak type=char mode=0644 uname=root gname=root "
+              "device=native,1,3\n");
+    const std::string device = t.home / "device.zip";
+    ASSERT_EQ(std::system(("cd '" + t.home / "spec" +
+                           "' && /usr/bin/bsdtar -c --format=ustar -f '" + device + "' @spec")
+                              .c_str()),
+              0);
+    const json endless = {{"method", "GET"},
+                          {"path", "/api/jobs/j1/result"},
+                          {"action", "flood"},
+                          {"bytes", 3 << 20}};
+    struct Case {
+        const char* what;
+        json plan;
+        json rules;
+        std::string failure;
+    } cases[] = {
+        {"a bomb",
+         {{"result", bomb}},
+         json::array(),
+         "Could not install the result: it unpacks to more than 1 MB."},
+        {"three parts over the cap",
+         {{"result", together}},
+         json::array(),
+         "Could not install the result: it unpacks to more than 1 MB."},
+        {"a device",
+         {{"result", device}},
+         json::array(),
+         "Could not install the result: it holds something other than plain files."},
+        {"an endless answer",
+         json::object(),
+         {endless},
+         "Could not download the result: The result is larger than the tool takes."},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        json plan = c.plan;
+        plan["stages"] = {{{"state", "done"}}};
+        std::vector<json> seen = follow(plan, c.rules);
+        EXPECT_EQ(notices(seen), (Notices{{true, c.failure}}));
+        EXPECT_EQ(readText(jobFile("dino")), "j1");
+        EXPECT_EQ(installed(), 0);
+        EXPECT_FALSE(exists(downloadFolder(t.root(), "dino")));
     }
 }
 

@@ -69,6 +69,8 @@ struct Exchange {
     // Why a callback stopped the transfer, when it did.
     bool uploadUnreadable = false;
     bool downloadUnwritable = false;
+    bool downloadTooLarge = false;
+    std::uint64_t downloaded = 0;
     bool bodyCapped = false;
 };
 
@@ -146,6 +148,11 @@ std::size_t receiveBody(char* data, std::size_t size, std::size_t count, void* u
     // exchange ends, and the caller may fetch it again once there is room.
     if (x.downloadUnwritable) return CURL_WRITEFUNC_ERROR;
     if (x.download.get() >= 0) {
+        x.downloaded += n;
+        if (x.request.downloadCap > 0 && x.downloaded > x.request.downloadCap) {
+            x.downloadTooLarge = true;
+            return CURL_WRITEFUNC_ERROR;
+        }
         if (writeDownload(x, data, n)) return n;
         x.downloadUnwritable = true;
         return CURL_WRITEFUNC_ERROR;
@@ -293,6 +300,7 @@ bool setUpLibrary() {
 HttpFailure failureOf(const Exchange& x, CURLcode result, bool stalled) {
     if (x.uploadUnreadable) return HttpFailure::cannotReadUpload;
     if (x.downloadUnwritable) return HttpFailure::cannotWriteDownload;
+    if (x.downloadTooLarge) return HttpFailure::downloadTooLarge;
     if (stalled) return HttpFailure::noAnswer;
     // Before the request could be sent nothing was reached: name, proxy, connect or TLS.
     bool connected = info(x.easy, CURLINFO_PRETRANSFER_TIME_T) > 0;

@@ -4,6 +4,7 @@
 #include <poll.h>
 #include <signal.h>
 #include <sys/prctl.h>
+#include <sys/resource.h>
 #include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -67,7 +68,8 @@ bool waitForExit(pid_t child, Clock::time_point deadline) {
 // Starts the program with both output streams on one pipe whose read end comes back in
 // `readEnd`; -1 when no pipe or process could be made. A program that cannot be executed
 // still gives a child, which ends at once without output.
-pid_t startChild(const std::vector<std::string>& argv, int& readEnd) {
+pid_t startChild(const std::vector<std::string>& argv, int& readEnd,
+                 std::uint64_t fileSizeLimit = 0) {
     if (argv.empty()) return -1;
     std::vector<char*> args;
     for (const std::string& a : argv)
@@ -96,6 +98,11 @@ pid_t startChild(const std::vector<std::string>& argv, int& readEnd) {
         ::dup2(pipeFds[1], STDOUT_FILENO);
         ::dup2(pipeFds[1], STDERR_FILENO);
         closeInheritedDescriptors();
+        if (fileSizeLimit > 0) {
+            // Past it the kernel sends SIGXFSZ, which ends the child.
+            rlimit limit{fileSizeLimit, fileSizeLimit};
+            if (::setrlimit(RLIMIT_FSIZE, &limit) != 0) ::_exit(127);
+        }
         ::execv(args[0], args.data());
         ::_exit(127);
     }
@@ -133,11 +140,13 @@ bool finishChild(pid_t child, bool timedOut, Clock::time_point deadline) {
 
 }  // namespace
 
-std::string runCaptured(const std::vector<std::string>& argv, std::uint32_t timeoutMs,
-                        bool* timedOutAtLimit) {
+namespace {
+
+std::string capture(const std::vector<std::string>& argv, std::uint32_t timeoutMs,
+                    bool* timedOutAtLimit, std::uint64_t fileSizeLimit) {
     const auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
     int readEnd = -1;
-    const pid_t child = startChild(argv, readEnd);
+    const pid_t child = startChild(argv, readEnd, fileSizeLimit);
     if (child < 0) return {};
 
     // A larger pipe lets a chatty child write on while we copy; reads go straight into the
@@ -162,6 +171,18 @@ std::string runCaptured(const std::vector<std::string>& argv, std::uint32_t time
     timedOut = finishChild(child, timedOut, deadline);
     if (timedOutAtLimit) *timedOutAtLimit = timedOut;
     return output;
+}
+
+}  // namespace
+
+std::string runCaptured(const std::vector<std::string>& argv, std::uint32_t timeoutMs,
+                        bool* timedOutAtLimit) {
+    return capture(argv, timeoutMs, timedOutAtLimit, 0);
+}
+
+std::string runCapturedWithFileLimit(const std::vector<std::string>& argv, std::uint32_t timeoutMs,
+                                     std::uint64_t fileSizeLimit) {
+    return capture(argv, timeoutMs, nullptr, fileSizeLimit);
 }
 
 bool runStreaming(const std::vector<std::string>& argv, std::uint32_t timeoutMs,
