@@ -46,38 +46,44 @@ std::string sizeWords(std::uint64_t bytes) {
                                              : std::to_string(bytes >> 20) + " MB";
 }
 
-// True when the listing shows one of `entries` as anything but a plain file: bsdtar would make
-// a device, a pipe or a link of it (a device only for root, but the tool may run as root).
-// Each listed line starts with the entry's type, "-" for a plain file, and names it; bsdtar's
-// own complaints (about entries the archive lacks) may run on at the end of a line.
-bool holdsOtherThanFiles(const std::string& listing, const std::vector<std::string>& entries) {
+// Which of `entries` the listing shows as plain files. Anything else is never unpacked:
+// bsdtar would make a device, a pipe or a link of it (a device only for root, but the tool
+// may run as root). Each listed line starts with the entry's type, "-" for a plain file, and
+// names it; bsdtar's own complaints (about entries the archive lacks) may run on at the end
+// of a line.
+std::vector<std::string> plainEntries(const std::string& listing,
+                                      const std::vector<std::string>& entries) {
+    std::vector<std::string> plain;
     std::size_t start = 0;
     while (start < listing.size()) {
         std::size_t end = listing.find('\n', start);
         if (end == std::string::npos) end = listing.size();
         std::string_view line(listing.data() + start, end - start);
         start = end + 1;
-        if (line.starts_with("bsdtar:") || line.starts_with("-")) continue;
+        if (!line.starts_with("-")) continue;
         for (const std::string& entry : entries) {
-            if (line.find(" " + entry) != std::string_view::npos) return true;
+            const std::size_t at = line.find(" " + entry);
+            const std::size_t after = at + 1 + entry.size();
+            if (at != std::string_view::npos &&
+                (after == line.size() || line.substr(after).starts_with("bsdtar:"))) {
+                plain.push_back(entry);
+            }
         }
     }
-    return false;
+    return plain;
 }
 
-// Unpacks the installed entries into `out`, each on its own so that all of them together stay
-// within the cap: bsdtar may not write a file past what is left of it. The words for the
-// user when the archive is refused, else nothing.
+// Unpacks those of the installed entries that are plain files into `out`, each on its own so
+// that all of them together stay within the cap: bsdtar may not write a file past what is
+// left of it. The words for the user when the archive is refused, else nothing.
 std::string unpack(const App& app, const TrackedJob& job, const std::string& tar,
                    const std::string& archive, const std::string& out) {
     const std::vector<std::string> entries = installedEntries(job.name);
     std::vector<std::string> list = {tar, "-t", "-v", "-f", archive};
     list.insert(list.end(), entries.begin(), entries.end());
-    if (holdsOtherThanFiles(platform::runCaptured(list, app.timeLimits.unpackArchive), entries)) {
-        return "it holds something other than plain files.";
-    }
     std::uint64_t left = app.resultCapBytes;
-    for (const std::string& entry : entries) {
+    for (const std::string& entry :
+         plainEntries(platform::runCaptured(list, app.timeLimits.unpackArchive), entries)) {
         // Owners and permission bits from the archive are not taken; bsdtar refuses entries
         // with ".." or an absolute path and will not write through a link it unpacked.
         platform::runCapturedWithFileLimit({tar, "-x", "--no-same-owner", "--no-same-permissions",
