@@ -30,6 +30,8 @@ std::string failureText(platform::HttpFailure failure) {
             return "The download could not be written to disk (is it full?).";
         case platform::HttpFailure::downloadTooLarge:
             return "The result is larger than the tool takes.";
+        case platform::HttpFailure::stopped:
+            return "Stopped.";
         case platform::HttpFailure::cannotReach:
             return "Could not reach the build service.";
         case platform::HttpFailure::noAnswer:
@@ -124,10 +126,12 @@ BuildServiceResponse buildServiceGet(const platform::HttpTimeouts& timeouts, std
 
 BuildServiceResponse buildServiceDownload(const platform::HttpTimeouts& timeouts,
                                           std::string_view path, std::string_view headers,
-                                          const std::string& downloadFile, std::uint64_t cap) {
+                                          const std::string& downloadFile, std::uint64_t cap,
+                                          std::function<bool()> stop) {
     platform::HttpRequest request = baseRequest(timeouts, "GET", path, headers);
     request.downloadFile = downloadFile;
     request.downloadCap = cap;
+    request.stop = std::move(stop);
     return exchange(request);
 }
 

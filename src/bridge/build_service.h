@@ -1,5 +1,6 @@
 #pragma once
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <string_view>
 
@@ -54,10 +55,12 @@ BuildServiceResponse buildServiceGet(const platform::HttpTimeouts& timeouts, std
                                      std::string_view headers, std::size_t bodyCap);
 
 // A GET whose 200 answer goes to `downloadFile`, failing with "The result is larger than the
-// tool takes." once more than `cap` bytes arrived, with or without an announced length.
+// tool takes." once more than `cap` bytes arrived, with or without an announced length, and
+// with "Stopped." once `stop` says so.
 BuildServiceResponse buildServiceDownload(const platform::HttpTimeouts& timeouts,
                                           std::string_view path, std::string_view headers,
-                                          const std::string& downloadFile, std::uint64_t cap);
+                                          const std::string& downloadFile, std::uint64_t cap,
+                                          std::function<bool()> stop);
 
 // One part of a file: `length` bytes from `offset`.
 struct FileRange {

@@ -2,8 +2,8 @@
 #include <chrono>
 #include <cstdint>
 #include <functional>
+#include <map>
 #include <mutex>
-#include <set>
 #include <string>
 #include <thread>
 
@@ -31,14 +31,26 @@ class FollowedSpecies {
     // True when the workspace was not followed and now is.
     bool tryClaim(const std::string& workspace) {
         std::lock_guard lock(mutex_);
-        return names_.insert(workspace).second;
+        return stopAsked_.emplace(workspace, false).second;
     }
     void release(const std::string& workspace) {
         std::lock_guard lock(mutex_);
-        names_.erase(workspace);
+        stopAsked_.erase(workspace);
+    }
+
+    // Asks whoever follows the workspace to stop (buildCancel); nothing when nobody does.
+    void askToStop(const std::string& workspace) {
+        std::lock_guard lock(mutex_);
+        auto found = stopAsked_.find(workspace);
+        if (found != stopAsked_.end()) found->second = true;
+    }
+    bool stopAsked(const std::string& workspace) {
+        std::lock_guard lock(mutex_);
+        auto found = stopAsked_.find(workspace);
+        return found != stopAsked_.end() && found->second;
     }
 
   private:
     std::mutex mutex_;
-    std::set<std::string> names_;
+    std::map<std::string, bool> stopAsked_;
 };

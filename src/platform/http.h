@@ -18,6 +18,12 @@ struct HttpTimeouts {
     // this long; a slow but living upload of a large file may take as long as it needs.
     std::uint32_t sendMs = 600000;
     std::uint32_t receiveMs = 600000;
+    // The whole exchange, however slowly bytes keep moving: `overallMs`, plus `msPerMiB` for
+    // each MiB the request sends or may download (the download's cap). A peer that trickles
+    // one byte a second is never silent for long, but cannot hold a worker for ever. 0 for
+    // no limit.
+    std::uint32_t overallMs = 120000;
+    std::uint32_t msPerMiB = 4000;
 };
 
 // The step at which an exchange failed. The caller turns each into its own words.
@@ -29,6 +35,7 @@ enum class HttpFailure {
     noAnswer,             // sending, receiving or the answer itself failed (time-outs too)
     cannotWriteDownload,  // the download file could not be created or written (a full disk)
     downloadTooLarge,     // the download went past its cap
+    stopped,              // the caller asked the exchange to stop
 };
 
 // Called after each block of an upload file with the bytes sent so far and the total.
@@ -58,6 +65,8 @@ struct HttpRequest {
     // When not 0, a download that would grow past this many bytes fails, whatever length the
     // answer announced or did not announce.
     std::uint64_t downloadCap = 0;
+    // Asked about ten times a second while the exchange runs; true ends it.
+    std::function<bool()> stop;
     // An answer kept in memory grows by whole blocks while it is shorter than this; the rest
     // is not read, and the answer counts as complete with what was received.
     std::size_t bodyCap = httpBodyCap;

@@ -16,15 +16,18 @@
 #include "platform/unpacked_file.h"
 #include "remote/job_tracker.h"
 #include "remote/remote_paths.h"
+#include "species/workspace.h"
 
 namespace {
 
 // Fetches the archive; the words for the user when that failed, else nothing.
-std::string download(const App& app, const TrackedJob& job, const std::string& token,
+std::string download(App& app, const TrackedJob& job, const std::string& token,
                      const std::string& archive, const std::string& tar) {
-    BuildServiceResponse response =
-        buildServiceDownload(job.timeouts, "/api/jobs/" + job.id + "/result", bearerHeader(token),
-                             archive, app.resultCapBytes);
+    // buildCancel ends a download that crawls on, as it ends the tracking.
+    const std::string workspace = workspaceFolder(job.root, job.name);
+    BuildServiceResponse response = buildServiceDownload(
+        job.timeouts, "/api/jobs/" + job.id + "/result", bearerHeader(token), archive,
+        app.resultCapBytes, [&] { return app.followedSpecies.stopAsked(workspace); });
     if (response.status != 200 || !response.error.empty() || !fileExists(archive)) {
         return describeFailure(response);
     }

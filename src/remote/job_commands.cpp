@@ -52,8 +52,12 @@ void buildResume(App& app, const std::string& message) {
 }
 
 void buildCancel(App& app, const std::string& message) {
-    std::string id = storedJob(app, jsonString(message, "name"));
+    const std::string name = jsonString(message, "name");
+    std::string id = storedJob(app, name);
     if (id.empty()) return;
+    // Our own tracker of the job stops too, its download included, should the service not
+    // confirm the cancel or the result crawl in.
+    app.followedSpecies.askToStop(workspaceFolder(app.serverRoot.path(), name));
     startRemoteWorker(
         app, "buildCancel",
         [&app, id = std::move(id), token = loadCredentials().token,

@@ -14,6 +14,7 @@
 #include "remote/log_lines.h"
 #include "remote/remote_paths.h"
 #include "species/species_message.h"
+#include "species/workspace.h"
 
 namespace {
 
@@ -87,10 +88,28 @@ void reportEnded(App& app, const TrackedJob& job, const std::string& state,
     sendSpeciesRemote(app, job.root, job.name, state, error);
 }
 
+// After buildCancel the service should say "cancelled" at the next poll; one that does not
+// within these polls (about ten seconds) is followed no further.
+constexpr int kPollsAfterStop = 5;
+
+void reportStopped(App& app, const TrackedJob& job) {
+    sendNotice(app,
+               "Stopped following the build: the build service did not confirm the cancel. "
+               "Resume the build to follow it again.",
+               true);
+    sendSpeciesRemote(app, job.root, job.name, "lost", "Cancel not confirmed");
+}
+
 // Polls until the job ends or is lost, and deals with the end.
 void follow(App& app, const TrackedJob& job, Poll& poll) {
+    const std::string workspace = workspaceFolder(job.root, job.name);
+    int pollsAfterStop = 0;
     while (true) {
         app.remoteTimings.wait(app.remoteTimings.pollMs);
+        if (app.followedSpecies.stopAsked(workspace) && ++pollsAfterStop > kPollsAfterStop) {
+            reportStopped(app, job);
+            return;
+        }
         BuildServiceResponse status = buildServiceRequest(
             job.timeouts, "GET", "/api/jobs/" + job.id, bearerHeader(poll.token), {}, {}, {});
         if (status.status != 200 || !status.error.empty()) {

@@ -2,6 +2,9 @@
 // the tolerance for failed polls, the log, buildResume's and buildCancel's guards.
 #include <sys/resource.h>
 
+#include <algorithm>
+#include <atomic>
+
 #include <csignal>
 #include <cstdlib>
 
@@ -515,6 +518,71 @@ TEST_F(JobTest, AResultTooLargeOrNotOfPlainFilesIsNotInstalled) {
         EXPECT_EQ(exists(jobFile("dino")), c.jobKept);
         EXPECT_EQ(installed(), 0);
         EXPECT_FALSE(exists(downloadFolder(t.root(), "dino")));
+    }
+}
+
+// buildCancel ends the tool's own part too: a result that crawls in is no longer waited for
+// (the job file stays, so it can be fetched later), and a job the service never confirms as
+// cancelled is followed no further.
+TEST_F(JobTest, CancelEndsTheDownloadAndTheTracking) {
+    struct Case {
+        const char* what;
+        json stages;
+        json rules;
+        Notices notices;  // in any order: the cancel worker and the tracker speak at once
+        std::string last;
+    } cases[] = {
+        {"a result that trickles",
+         {{{"state", "done"}}},
+         {{{"method", "GET"},
+           {"path", "/api/jobs/j1/result"},
+           {"action", "trickle"},
+           {"bytes", 100000}}},
+         {{true, "Cancel failed: The build has already ended."},
+          {true, "Could not download the result: Stopped."}},
+         "failed|Stopped."},
+        {"a service that ignores the cancel",
+         {{{"state", "running"}}},
+         {{{"method", "POST"},
+           {"path", "/api/jobs/j1/cancel"},
+           {"status", 200},
+           {"json", json::object()}}},
+         {{true,
+           "Stopped following the build: the build service did not confirm the cancel. Resume "
+           "the build to follow it again."}},
+         "lost|Cancel not confirmed"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        service.script({{"jobs", {{{"id", "j1"}, {"species", "dino"}, {"stages", c.stages}}}},
+                        {"rules", c.rules}});
+        writeText(jobFile("dino"), "j1");
+        std::atomic<bool> cancelled{false};
+        t.app.remoteTimings.wait = [&](std::uint32_t) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        };
+        t.send(cmd("buildResume", "name", "dino"));
+        // Cancelled once the tracker is in the download, or has polled a few times.
+        const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+        while (!cancelled && std::chrono::steady_clock::now() < until) {
+            if (!requestsTo("/api/jobs/j1/result").empty() ||
+                requestsTo("/api/jobs/j1").size() > 3) {
+                t.send(cmd("buildCancel", "name", "dino"));
+                cancelled = true;
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        }
+        ASSERT_TRUE(cancelled);
+        std::vector<json> seen = untilIdle();
+        Notices said = notices(seen);
+        std::sort(said.begin(), said.end());
+        Notices wanted = c.notices;
+        std::sort(wanted.begin(), wanted.end());
+        EXPECT_EQ(said, wanted);
+        ASSERT_FALSE(remote(seen).empty());
+        EXPECT_EQ(remote(seen).back(), c.last);
+        EXPECT_TRUE(exists(jobFile("dino")));
+        EXPECT_EQ(installed(), 0);
     }
 }
 

@@ -249,4 +249,23 @@ TEST_F(UploadTest, ARangeOfTheFileIsTheWholeBody) {
     }
 }
 
+// A service that answers the upload start one byte every 100 ms is never silent long enough
+// for the receive limit, yet must not hold the upload (and the busy flag) for ever.
+TEST_F(UploadTest, AnAnswerThatTricklesForEverEndsAtItsDeadline) {
+    signIn();
+    t.app.buildServiceTimeouts.overallMs = 1500;
+    t.app.buildServiceTimeouts.msPerMiB = 0;
+    service.script({{"rules",
+                     {{{"method", "POST"},
+                       {"path", "/api/uploads"},
+                       {"action", "trickle"},
+                       {"bytes", 100000}}}}});
+    const auto start = std::chrono::steady_clock::now();
+    UploadOutcome outcome = upload("0123456789");
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(10));
+    EXPECT_NE(outcome.error.find("The build service did not answer."), std::string::npos)
+        << outcome.error;
+    EXPECT_TRUE(outcome.jobId.empty());
+}
+
 }  // namespace

@@ -11,6 +11,7 @@
 #include <cstring>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <vector>
 
 #include "platform/posix/http_url.h"
@@ -70,6 +71,7 @@ struct Exchange {
     bool uploadUnreadable = false;
     bool downloadUnwritable = false;
     bool downloadTooLarge = false;
+    bool stopped = false;
     std::uint64_t downloaded = 0;
     bool bodyCapped = false;
 };
@@ -248,9 +250,19 @@ curl_off_t info(CURL* easy, CURLINFO what) {
 // Drives the transfer, ending it when the connection is up but no byte moved for the send
 // or receive limit. libcurl's own low-speed limit counts whole seconds only; this counts
 // milliseconds so tests can shorten it.
+// The latest the whole exchange may end, from the request's limits.
+std::optional<Clock::time_point> overallDeadline(const Exchange& x) {
+    const HttpTimeouts& t = x.request.timeouts;
+    if (t.overallMs == 0) return std::nullopt;
+    const std::uint64_t mebibytes = (x.total + x.request.downloadCap + (1 << 20) - 1) >> 20;
+    return Clock::now() + std::chrono::milliseconds(t.overallMs) +
+           std::chrono::milliseconds(mebibytes * t.msPerMiB);
+}
+
 CURLcode transfer(Exchange& x, bool& stalled) {
     std::unique_ptr<CURLM, MultiDeleter> multi(curl_multi_init());
     if (!multi || curl_multi_add_handle(multi.get(), x.easy) != CURLM_OK) return CURLE_FAILED_INIT;
+    const std::optional<Clock::time_point> deadline = overallDeadline(x);
     Clock::time_point lastMove = Clock::now();
     curl_off_t lastCount = -1;
     int running = 1;
@@ -272,15 +284,20 @@ CURLcode transfer(Exchange& x, bool& stalled) {
         auto limit = std::chrono::milliseconds(sending ? x.request.timeouts.sendMs
                                                        : x.request.timeouts.receiveMs);
         auto left = lastMove + limit - Clock::now();
+        if (deadline) left = std::min(left, *deadline - Clock::now());
         if (left <= Clock::duration::zero()) {
             stalled = true;
+            break;
+        }
+        if (x.request.stop && x.request.stop()) {
+            x.stopped = true;
             break;
         }
         auto wait = std::chrono::duration_cast<std::chrono::milliseconds>(left).count() + 1;
         curl_multi_poll(multi.get(), nullptr, 0, static_cast<int>(std::min<long long>(wait, 100)),
                         nullptr);
     }
-    if (!stalled && !running) {
+    if (!stalled && !x.stopped && !running) {
         int queued = 0;
         while (CURLMsg* message = curl_multi_info_read(multi.get(), &queued)) {
             if (message->msg == CURLMSG_DONE) result = message->data.result;
@@ -301,6 +318,7 @@ HttpFailure failureOf(const Exchange& x, CURLcode result, bool stalled) {
     if (x.uploadUnreadable) return HttpFailure::cannotReadUpload;
     if (x.downloadUnwritable) return HttpFailure::cannotWriteDownload;
     if (x.downloadTooLarge) return HttpFailure::downloadTooLarge;
+    if (x.stopped) return HttpFailure::stopped;
     if (stalled) return HttpFailure::noAnswer;
     // Before the request could be sent nothing was reached: name, proxy, connect or TLS.
     bool connected = info(x.easy, CURLINFO_PRETRANSFER_TIME_T) > 0;
@@ -328,8 +346,8 @@ std::expected<HttpReply, HttpFailure> httpExchange(const HttpRequest& request) {
     setOptions(x, *url, headers.get());
     bool stalled = false;
     CURLcode result = transfer(x, stalled);
-    bool complete =
-        !stalled && (result == CURLE_OK || (x.bodyCapped && result == CURLE_WRITE_ERROR));
+    bool complete = !stalled && !x.stopped &&
+                    (result == CURLE_OK || (x.bodyCapped && result == CURLE_WRITE_ERROR));
     if (complete) {
         x.reply.status = static_cast<std::uint32_t>(responseCode(x.easy));
         openDownloadIfDue(x);  // an empty 200 answer still gives its (empty) file

@@ -7,7 +7,9 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <chrono>
 #include <cstdlib>
+#include <thread>
 
 namespace {
 
@@ -179,6 +181,10 @@ bool sendBroken(int fd, const std::string& action, int status, std::uint64_t byt
         sendText(fd, std::string("\x16\x03\x01\xff garbage, not HTTP at all\r\n\r\n\0\x01", 36));
     } else if (action == "flood") {
         if (sendText(fd, announced(status, bytes))) sendFiller(fd, bytes);
+    } else if (action == "trickle") {
+        if (!sendText(fd, announced(status, bytes))) return true;
+        for (std::uint64_t sent = 0; sent < bytes && sendAll(fd, "x", 1); ++sent)
+            std::this_thread::sleep_for(std::chrono::milliseconds(100));
     } else {
         return false;
     }

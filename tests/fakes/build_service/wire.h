@@ -46,6 +46,8 @@ void sendAnswer(int fd, const WireAnswer& answer);
 //   statusOnly  a status line and nothing else, then close
 //   garbage     bytes that are not HTTP, then close
 //   flood       a 200 answer announcing and sending `bytes` of filler (1 GB and more)
+//   trickle     announce `bytes` of body, then send one byte every 100 ms until the client
+//               goes away (never silent for long, never done)
 // False for a name it does not know.
 bool sendBroken(int fd, const std::string& action, int status, std::uint64_t bytes);
 
