@@ -47,7 +47,10 @@ async function mountSection(page, workspace) {
   }, workspace);
 }
 
-/** Pixels of the preview canvas that differ from its background, and a hash of them all. */
+/**
+ * Pixels of the preview canvas that differ from its background, where their middle lies (in
+ * canvas pixels), and a hash of them all.
+ */
 function canvasStats(page) {
   return page.evaluate(() => {
     const source = document.querySelector('.sounds-preview-canvas');
@@ -59,11 +62,17 @@ function canvasStats(page) {
     const data = ctx.getImageData(0, 0, canvas.width, canvas.height).data;
     let differs = 0;
     let hash = 0;
+    let x = 0;
+    let y = 0;
     for (let p = 0; p < data.length; p += 4) {
-      if (Math.abs(data[p] - 13) + Math.abs(data[p + 1] - 15) + Math.abs(data[p + 2] - 19) > 24) differs++;
+      if (Math.abs(data[p] - 13) + Math.abs(data[p + 1] - 15) + Math.abs(data[p + 2] - 19) > 24) {
+        differs++;
+        x += (p / 4) % canvas.width;
+        y += Math.floor(p / 4 / canvas.width);
+      }
       hash = (hash * 31 + data[p] + data[p + 1] * 7 + data[p + 2] * 13) >>> 0;
     }
-    return { pixels: data.length / 4, differs, hash };
+    return { pixels: data.length / 4, differs, hash, x: x / differs, y: y / differs };
   });
 }
 

@@ -8,7 +8,7 @@ const { execFileSync } = require('node:child_process');
 const fs = require('node:fs');
 const path = require('node:path');
 const { TOOL, startSessionWith } = require('./harness.js');
-const { mountSection, waitModelShown, previewFrames, track } = require('./species_sounds_support.js');
+const { canvasStats, mountSection, waitModelShown, previewFrames, track } = require('./species_sounds_support.js');
 const { fbxWithTakes } = require('./fbx_takes.js');
 
 const HELPER = path.join(path.dirname(TOOL), 'tools', 'forgeset-assets');
@@ -17,27 +17,6 @@ const TAKES = [
   { name: 'Box|Sway Left', seconds: 1, move: [-40, 0, 0] },
   { name: 'Box|Rise', seconds: 3, move: [0, 40, 0] },
 ];
-
-/** The middle of the model's pixels on the preview canvas, in canvas pixels. */
-const modelCentre = (page) => page.evaluate(() => {
-  const source = document.querySelector('.sounds-preview-canvas');
-  const canvas = document.createElement('canvas');
-  canvas.width = source.width;
-  canvas.height = source.height;
-  const ctx = canvas.getContext('2d');
-  ctx.drawImage(source, 0, 0);
-  const data = ctx.getImageData(0, 0, canvas.width, canvas.height).data;
-  let count = 0;
-  let x = 0;
-  let y = 0;
-  for (let p = 0; p < data.length; p += 4) {
-    if (Math.abs(data[p] - 13) + Math.abs(data[p + 1] - 15) + Math.abs(data[p + 2] - 19) <= 24) continue;
-    count++;
-    x += (p / 4) % canvas.width;
-    y += Math.floor(p / 4 / canvas.width);
-  }
-  return { x: x / count, y: y / count, count };
-});
 
 describe('the takes of one FBX file', { timeout: 180000 }, () => {
   let session;
@@ -66,7 +45,7 @@ describe('the takes of one FBX file', { timeout: 180000 }, () => {
   it('gives each take its own length and plays it in the preview', async () => {
     await waitModelShown(page);
     // Every take starts where the box stands.
-    const rest = await modelCentre(page);
+    const rest = await canvasStats(page);
     for (const [index, take] of TAKES.entries()) {
       const what = take.name;
       await page.selectOption('[data-timeline="anim"]', String(index));
@@ -81,11 +60,11 @@ describe('the takes of one FBX file', { timeout: 180000 }, () => {
       const clock = parseFloat(await page.textContent('[data-timeline="clock"]'));
       assert.ok(Math.abs(clock - take.seconds * 0.95) < take.seconds * 0.02, `${what}: playhead at ${clock}`);
 
-      const at = await modelCentre(page);
+      const at = await canvasStats(page);
       const dx = at.x - rest.x;
       const dy = at.y - rest.y;
       // A twentieth of the box's size on screen; each take moves it by four tenths.
-      const far = Math.sqrt(rest.count) * 0.05;
+      const far = Math.sqrt(rest.differs) * 0.05;
       // Sideways in the scene is sideways on screen, up is up (the canvas counts rows down).
       if (take.move[0] < 0) assert.ok(dx < -far && Math.abs(dy) < Math.abs(dx), `${what} moved the box left: ${dx}, ${dy}`);
       if (take.move[1] > 0) assert.ok(dy < -far && Math.abs(dx) < Math.abs(dy), `${what} lifted the box: ${dx}, ${dy}`);
