@@ -1,5 +1,7 @@
 #include "remote/install.h"
 
+#include <algorithm>
+#include <charconv>
 #include <cstdint>
 #include <filesystem>
 #include <string>
@@ -49,14 +51,31 @@ std::string sizeWords(std::uint64_t bytes) {
                                              : std::to_string(bytes >> 20) + " MB";
 }
 
+// An entry the listing shows as a plain file, with the size it gives.
+struct ListedFile {
+    std::string name;
+    std::uint64_t size = 0;
+};
+
+// The size column of a listed line: "-rw-r--r--  0 user group  1234 Dec  9 04:48 name".
+std::uint64_t listedSize(std::string_view line) {
+    for (int field = 0; field < 4; ++field) {
+        line.remove_prefix(std::min(line.find(' '), line.size()));
+        line.remove_prefix(std::min(line.find_first_not_of(' '), line.size()));
+    }
+    std::uint64_t size = 0;
+    std::from_chars(line.data(), line.data() + line.size(), size);
+    return size;
+}
+
 // Which of `entries` the listing shows as plain files. Anything else is never unpacked:
 // bsdtar would make a device, a pipe or a link of it (a device only for root, but the tool
 // may run as root). Each listed line starts with the entry's type, "-" for a plain file, and
 // names it; bsdtar's own complaints (about entries the archive lacks) may run on at the end
 // of a line.
-std::vector<std::string> plainEntries(const std::string& listing,
-                                      const std::vector<std::string>& entries) {
-    std::vector<std::string> plain;
+std::vector<ListedFile> plainEntries(const std::string& listing,
+                                     const std::vector<std::string>& entries) {
+    std::vector<ListedFile> plain;
     std::size_t start = 0;
     while (start < listing.size()) {
         std::size_t end = listing.find('\n', start);
@@ -69,7 +88,7 @@ std::vector<std::string> plainEntries(const std::string& listing,
             const std::size_t after = at + 1 + entry.size();
             if (at != std::string_view::npos &&
                 (after == line.size() || line.substr(after).starts_with("bsdtar:"))) {
-                plain.push_back(entry);
+                plain.push_back({entry, listedSize(line)});
             }
         }
     }
@@ -78,28 +97,32 @@ std::vector<std::string> plainEntries(const std::string& listing,
 
 // Unpacks those of the installed entries that are plain files into `out`, each on its own so
 // that all of them together stay within the cap: bsdtar may not write a file past what is
-// left of it. The words for the user when the archive is refused, else nothing.
+// left of it. Each must come out at the size the archive gives, or a disk that filled up
+// would install a cut package. The words for the user when the result cannot be taken,
+// else nothing.
 std::string unpack(const App& app, const TrackedJob& job, const std::string& tar,
                    const std::string& archive, const std::string& out) {
     const std::vector<std::string> entries = installedEntries(job.name);
     std::vector<std::string> list = {tar, "-t", "-v", "-f", archive};
     list.insert(list.end(), entries.begin(), entries.end());
     std::uint64_t left = app.resultCapBytes;
-    for (const std::string& entry :
+    for (const ListedFile& entry :
          plainEntries(platform::runCaptured(list, app.timeLimits.unpackArchive), entries)) {
         // Owners and permission bits from the archive are not taken; bsdtar refuses entries
         // with ".." or an absolute path and will not write through a link it unpacked.
         platform::runCapturedWithFileLimit({tar, "-x", "--no-same-owner", "--no-same-permissions",
-                                            "-f", archive, "-C", out, entry},
+                                            "-f", archive, "-C", out, entry.name},
                                            app.timeLimits.unpackArchive, left);
         std::error_code failed;
-        const std::string file = out + "/" + entry;
+        const std::string file = out + "/" + entry.name;
         const bool plain =
             std::filesystem::is_regular_file(std::filesystem::symlink_status(file, failed));
         const std::uint64_t size = plain ? std::filesystem::file_size(file, failed) : 0;
         if (!failed && size >= left)
             return "it unpacks to more than " + sizeWords(app.resultCapBytes) + ".";
-        if (!failed) left -= size;
+        if (failed || !plain || size != entry.size)
+            return "it could not be unpacked whole (is the disk full?).";
+        left -= size;
     }
     return {};
 }

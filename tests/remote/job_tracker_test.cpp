@@ -1,10 +1,10 @@
 // Following a stored job through buildResume and the real dispatcher: every ending of a job,
 // the tolerance for failed polls, the log, buildResume's and buildCancel's guards.
 #include <sys/resource.h>
+#include <sys/stat.h>
 
 #include <algorithm>
 #include <atomic>
-
 #include <csignal>
 #include <cstdlib>
 
@@ -584,6 +584,26 @@ TEST_F(JobTest, CancelEndsTheDownloadAndTheTracking) {
         EXPECT_TRUE(exists(jobFile("dino")));
         EXPECT_EQ(installed(), 0);
     }
+}
+
+// bsdtar cut short while it unpacks (the disk filled up): a cut package must not be
+// installed as the result, and the job file stays for another try.
+TEST_F(JobTest, APackageUnpackedOnlyInPartIsNotInstalled) {
+    writeText(t.home / "bin/bsdtar",
+              "#!/bin/sh\n"
+              "/usr/bin/bsdtar \"$@\" || exit\n"
+              "if [ \"$1\" = -x ]; then for f in \"$7\"/*.utoc; do [ -f \"$f\" ] && "
+              "truncate -s 1 \"$f\"; done; fi\n"
+              "exit 0\n");
+    ::chmod((t.home / "bin/bsdtar").c_str(), 0755);
+    ScopedEnv path("PATH", (t.home / "bin:") + std::getenv("PATH"));
+    std::vector<json> seen = follow(stages({{{"state", "done"}}}));
+    EXPECT_EQ(notices(seen),
+              (Notices{{true,
+                        "Could not install the result: it could not be unpacked whole (is the "
+                        "disk full?)."}}));
+    EXPECT_EQ(readText(jobFile("dino")), "j1");
+    EXPECT_EQ(installed(), 0);
 }
 
 }  // namespace

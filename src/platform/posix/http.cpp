@@ -247,9 +247,6 @@ curl_off_t info(CURL* easy, CURLINFO what) {
     return value;
 }
 
-// Drives the transfer, ending it when the connection is up but no byte moved for the send
-// or receive limit. libcurl's own low-speed limit counts whole seconds only; this counts
-// milliseconds so tests can shorten it.
 // The latest the whole exchange may end, from the request's limits.
 std::optional<Clock::time_point> overallDeadline(const Exchange& x) {
     const HttpTimeouts& t = x.request.timeouts;
@@ -259,6 +256,10 @@ std::optional<Clock::time_point> overallDeadline(const Exchange& x) {
            std::chrono::milliseconds(mebibytes * t.msPerMiB);
 }
 
+// Drives the transfer, ending it when the connection is up but no byte moved for the send
+// or receive limit, when the overall deadline passed, or when the caller asks it to stop.
+// libcurl's own low-speed limit counts whole seconds only; this counts milliseconds so
+// tests can shorten it.
 CURLcode transfer(Exchange& x, bool& stalled) {
     std::unique_ptr<CURLM, MultiDeleter> multi(curl_multi_init());
     if (!multi || curl_multi_add_handle(multi.get(), x.easy) != CURLM_OK) return CURLE_FAILED_INIT;
