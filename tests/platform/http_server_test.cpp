@@ -6,6 +6,7 @@
 #include <poll.h>
 
 #include <atomic>
+#include <cstdio>
 #include <stdexcept>
 #include <string>
 #include <thread>
@@ -242,3 +243,48 @@ TEST(HttpServer, StoppingEndsStreamsButAnswersTheRequestsInHand) {
 }
 
 }  // namespace
+
+namespace {
+
+// Resident memory of this process in KiB; ctest runs each test in a process of its own.
+long residentKiB() {
+    std::FILE* status = std::fopen("/proc/self/status", "r");
+    char line[256];
+    long kib = 0;
+    while (status && std::fgets(line, sizeof line, status))
+        if (std::sscanf(line, "VmRSS: %ld kB", &kib) == 1) break;
+    if (status) std::fclose(status);
+    return kib;
+}
+
+}  // namespace
+
+// Clients that passed the screen announce the largest body allowed and send nothing more:
+// they must hold buffers, not the memory they announced. A body that does come, in pieces,
+// still arrives whole.
+TEST(HttpServer, AnnouncedBodiesTakeMemoryOnlyAsTheyArrive) {
+    platform::HttpServerLimits limits = TestServer::small();
+    limits.maxBodyBytes = 256 << 20;
+    TestServer test(limits);
+    const long before = residentKiB();
+    std::vector<int> announcers;
+    for (int i = 0; i < 4; ++i) {
+        announcers.push_back(connectTo(test.port));
+        ASSERT_TRUE(sendAll(announcers.back(),
+                            "POST /big HTTP/1.1\r\nX-Key: ok\r\n"
+                            "Content-Length: 268435456\r\n\r\nabc"));
+    }
+    std::this_thread::sleep_for(300ms);
+    EXPECT_LT(residentKiB() - before, 64 * 1024) << "KiB grown for four announced bodies";
+
+    const std::string body(3 << 20, 'b');
+    int sender = connectTo(test.port);
+    ASSERT_TRUE(sendAll(sender, "POST /b HTTP/1.1\r\nX-Key: ok\r\nContent-Length: " +
+                                    std::to_string(body.size()) + "\r\n\r\n" + body.substr(0, 10)));
+    std::this_thread::sleep_for(50ms);
+    ASSERT_TRUE(sendAll(sender, body.substr(10)));
+    EXPECT_EQ(AnswerReader(sender).next(), std::make_pair(200, "POST /b " + body));
+    for (int fd : announcers)
+        ::close(fd);
+    ::close(sender);
+}

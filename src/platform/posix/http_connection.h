@@ -40,6 +40,9 @@ struct Connection {
     // Order of acceptance, to find the oldest connection that has not proven itself.
     std::uint64_t serial = 0;
     ServerRequest request;
+    // The body grows as its bytes arrive, never ahead of them: a client that announces a large
+    // body and sends nothing holds a buffer, not the memory it announced.
+    std::size_t bodyExpected = 0;
     std::size_t bodyReceived = 0;
 };
 

@@ -14,6 +14,9 @@
 
 namespace platform {
 
+// How much a body grows by at most per read.
+constexpr std::size_t kBodyStep = 256 << 10;
+
 using namespace http_detail;
 
 namespace {
@@ -120,9 +123,12 @@ void HttpServer::Impl::receive(Connection& connection) {
     ssize_t got;
     if (connection.phase == Connection::Phase::body) {
         std::string& body = connection.request.body;
-        std::size_t want = body.size() - connection.bodyReceived;
+        const std::size_t want =
+            std::min(connection.bodyExpected - connection.bodyReceived, kBodyStep);
+        body.resize(connection.bodyReceived + want);
         got = ::recv(fd, body.data() + connection.bodyReceived, want, 0);
         if (got > 0) connection.bodyReceived += static_cast<std::size_t>(got);
+        body.resize(connection.bodyReceived);
     } else {
         char buffer[16384];
         got = ::recv(fd, buffer, sizeof buffer, 0);
@@ -142,7 +148,7 @@ void HttpServer::Impl::advance(std::unique_ptr<Connection>& connection) {
     }
     if (connection->phase == Connection::Phase::head) readHead(connection);
     if (connection && connection->phase == Connection::Phase::body &&
-        connection->bodyReceived == connection->request.body.size())
+        connection->bodyReceived == connection->bodyExpected)
         handOver(connection);
 }
 
@@ -173,9 +179,9 @@ void HttpServer::Impl::readHead(std::unique_ptr<Connection>& connection) {
     if (framing.bytes > 0 && expectsContinue(*head))
         sendWithoutWaiting(c.socket.get(), statusLine(100) + "\r\n");
     c.request = std::move(*head);
-    c.request.body.resize(framing.bytes);
+    c.bodyExpected = framing.bytes;
     c.bodyReceived = std::min(framing.bytes, c.pending.size());
-    c.pending.copy(c.request.body.data(), c.bodyReceived);
+    c.request.body.assign(c.pending, 0, c.bodyReceived);
     c.pending.erase(0, c.bodyReceived);
     c.phase = Connection::Phase::body;
     c.deadline = Clock::now() + limits.headDeadline +

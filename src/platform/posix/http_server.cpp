@@ -112,6 +112,7 @@ void HttpServer::Impl::serve(std::unique_ptr<Connection> connection) {
     streaming.erase(fd);
     if (!reusable || stopping) return;
     connection->request = ServerRequest();
+    connection->bodyExpected = 0;
     connection->bodyReceived = 0;
     connection->phase = Connection::Phase::waiting;
     connection->deadline = Clock::now() + limits.idleLimit;
