@@ -1,7 +1,6 @@
 #include "remote/sign_in.h"
 
 #include <chrono>
-#include <functional>
 #include <optional>
 
 #include "bridge/app.h"
@@ -115,6 +114,14 @@ void signInWorker(App& app, const SignInJob& job) {
     }
 }
 
+// The flag is cleared and the page told on every path: by the worker when it ends, an
+// unexpected failure too, and by the command when the worker cannot be started, since nobody
+// else would and every later sign-in would be ignored.
+void endSignIn(App& app) {
+    app.signInActive.store(false);
+    sendSpeciesMessage(app);
+}
+
 }  // namespace
 
 std::string signInAnswer(bool accepted) {
@@ -141,23 +148,16 @@ void buildLogin(App& app, const std::string&) {
     if (app.signInActive.exchange(true)) return;
     sendSpeciesMessage(app);
     SignInJob job{app.buildServiceTimeouts, app.remoteTimings.signInMs};
-    // The flag is cleared and the page told on every path: by the worker when it ends, an
-    // unexpected failure too, and here when it cannot be started, since nobody else would
-    // and every later sign-in would be ignored.
-    const std::function<void()> clear = [&app] {
-        app.signInActive.store(false);
-        sendSpeciesMessage(app);
-    };
     try {
-        startRemoteWorker(app, "buildLogin", [&app, job = std::move(job), clear] {
+        startRemoteWorker(app, "buildLogin", [&app, job = std::move(job)] {
             struct Finish {
-                const std::function<void()>& run;
-                ~Finish() { run(); }
-            } finish{clear};
+                App& app;
+                ~Finish() { endSignIn(app); }
+            } finish{app};
             signInWorker(app, job);
         });
     } catch (...) {
-        clear();
+        endSignIn(app);
         throw;
     }
 }

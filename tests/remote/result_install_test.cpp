@@ -70,14 +70,15 @@ TEST_F(JobTest, AResultTooLargeOrNotOfPlainFilesIsNotInstalled) {
     const std::string together = archive("together.zip", "-a -c");
     // Described, not made: only root may make a device. The description lives apart, as
     // bsdtar would take a file of the same name beside it for the entry.
-    writeText(t.home / "spec/spec",
+    writeText(t.home / "described/device.mtree",
               "#mtree\nspecies_dino.pak type=char mode=0644 uname=root gname=root "
               "device=native,1,3\n");
     const std::string device = t.home / "device.zip";
-    ASSERT_EQ(std::system(("cd '" + t.home / "spec" +
-                           "' && /usr/bin/bsdtar -c --format=ustar -f '" + device + "' @spec")
-                              .c_str()),
-              0);
+    ASSERT_EQ(
+        std::system(("cd '" + t.home / "described" + "' && /usr/bin/bsdtar -c --format=ustar -f '" +
+                     device + "' @device.mtree")
+                        .c_str()),
+        0);
     const json endless = {{"method", "GET"},
                           {"path", "/api/jobs/j1/result"},
                           {"action", "flood"},
