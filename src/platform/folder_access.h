@@ -1,4 +1,5 @@
 #pragma once
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -36,8 +37,8 @@ class FileHandle {
 // Fails with the code ENOENT for a missing file or folder and EACCES for anything refused.
 Result<FileHandle> openInsideFolder(const std::string& folder, const std::string& relative);
 
-// The rest of an open file's bytes; empty when it cannot be read.
-std::string readOpenFile(const FileHandle& file);
+// The size of an open file.
+Result<std::uint64_t> openFileSize(const FileHandle& file);
 
 // Content-Type of a folder file by its ending, letter case ignored.
 std::string_view folderFileType(std::string_view path);

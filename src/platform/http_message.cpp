@@ -133,6 +133,22 @@ void ServerResponse::setContent(std::string content, std::string_view contentTyp
     setHeader("Content-Type", std::string(contentType));
 }
 
+void ServerResponse::setLastingContent(std::string_view content, std::string_view contentType) {
+    lastingBody = content;
+    setHeader("Content-Type", std::string(contentType));
+}
+
+void ServerResponse::setFileContent(FileHandle content, std::uint64_t bytes,
+                                    std::string_view contentType) {
+    file = std::move(content);
+    fileBytes = bytes;
+    setHeader("Content-Type", std::string(contentType));
+}
+
+std::uint64_t ServerResponse::contentLength() const {
+    return body.size() + lastingBody.size() + fileBytes;
+}
+
 std::optional<std::size_t> headLength(std::string_view bytes) {
     // A blank line is a line feed right after another one, a carriage return between them
     // allowed. Blank lines before the request line are skipped by the parser, never here:
@@ -202,7 +218,7 @@ std::string responseHead(const ServerResponse& response, const std::vector<HttpH
     if (response.stream) {
         head += "Transfer-Encoding: chunked\r\n";
     } else if (response.status != 204 && response.status != 100) {
-        head += "Content-Length: " + std::to_string(response.body.size()) + "\r\n";
+        head += "Content-Length: " + std::to_string(response.contentLength()) + "\r\n";
     }
     if (closeAfter) head += "Connection: close\r\n";
     return head + "\r\n";

@@ -1,10 +1,13 @@
 #pragma once
 #include <cstddef>
+#include <cstdint>
 #include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
+
+#include "platform/folder_access.h"
 
 // HTTP/1.1 requests as the browser host reads them and answers as it writes them, apart from
 // the sockets so that the rules can be checked (and fuzzed) on their own. The reading is
@@ -35,6 +38,13 @@ struct ServerResponse {
     int status = 200;
     std::vector<HttpHeader> headers;
     std::string body;
+    // Instead of `body`: bytes that live as long as the program (the embedded files), sent
+    // without a copy.
+    std::string_view lastingBody;
+    // Instead of `body`: `fileBytes` bytes of an open file from where it stands, read a piece
+    // at a time as the peer takes them, so that a large file never sits in memory whole.
+    FileHandle file;
+    std::uint64_t fileBytes = 0;
     // A body that is written piece by piece as it comes (an event stream), in chunks: each
     // call returns the next piece, nothing when the body is complete. Called on the thread
     // that writes the answer, for as long as the answer lasts.
@@ -44,6 +54,10 @@ struct ServerResponse {
 
     void setHeader(std::string name, std::string value);
     void setContent(std::string content, std::string_view contentType);
+    void setLastingContent(std::string_view content, std::string_view contentType);
+    void setFileContent(FileHandle content, std::uint64_t bytes, std::string_view contentType);
+    // The length of the body, wherever it lies.
+    std::uint64_t contentLength() const;
 };
 
 // Where the head of a request ends in `bytes` (just past its blank line), or nothing while

@@ -23,8 +23,14 @@ struct HttpServerLimits {
     // Connections that have not yet sent a request the screen let through. Past this many the
     // oldest of them is closed for the new one.
     std::size_t maxUnproven = 64;
-    // Threads that run the handler and write answers; a streamed answer holds one.
+    // Connections whose requests the screen let through without trusting them (see
+    // Screening). Past this many the oldest of them is closed.
+    std::size_t maxUntrusted = 128;
+    // Threads that run the handler.
     std::size_t workers = 32;
+    // Streamed answers at once, each holding a thread of its own beside the workers; one more
+    // is answered 503, so that streams can never take the threads that answer the rest.
+    std::size_t maxStreams = 32;
     // How long writing an answer may make no progress before the peer is given up.
     std::chrono::milliseconds writeStall{10000};
 };
@@ -36,11 +42,20 @@ struct HttpServerLimits {
 // `screen` decides on it from the head alone, before any body is read: an answer it gives is
 // sent and the connection closed, while a request it lets through proves the connection,
 // whose body is read and handed, complete, to `handle` on a worker. Connections that have not
-// proven themselves are capped. Answers are written by the workers, which also run streamed
-// answers; a connection then goes back to the reading thread for its next request.
+// proven themselves are capped, and so are those the screen let through without trusting
+// them. The same thread writes the answers as fast as each peer takes them, a file a piece at
+// a time; the workers only run the handler, and the streamed answers, which hold one each.
 class HttpServer {
   public:
-    using Screen = std::function<std::optional<ServerResponse>(const ServerRequest& head)>;
+    // The screen's verdict on a request's head.
+    struct Screening {
+        // The answer that ends the connection; nothing lets the request through.
+        std::optional<ServerResponse> answer;
+        // Whether the request showed what opens everything rather than only what anybody who
+        // may read the files has: a trusted connection is never closed to make room.
+        bool trusted = false;
+    };
+    using Screen = std::function<Screening(const ServerRequest& head)>;
     using Handle = std::function<ServerResponse(ServerRequest& request)>;
 
     // `common` headers go out with every answer.

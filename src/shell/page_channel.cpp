@@ -67,14 +67,29 @@ void PageChannel::publishReload() {
 
 std::size_t PageChannel::appendToAll(std::string_view text, std::uint64_t mark) {
     if (closed_ || streams_.empty()) return 0;
+    auto drop = [this](std::set<StreamPtr>::iterator it) {
+        (*it)->ended = true;
+        // The stream object lives on until its connection ends; its backlog must not.
+        std::string().swap((*it)->pending);
+        return streams_.erase(it);
+    };
+    std::size_t total = 0;
+    for (const StreamPtr& stream : streams_)
+        total += stream->pending.size();
+    while (!streams_.empty() && total + text.size() * streams_.size() > kMaxPendingTotalBytes) {
+        auto furthest = std::ranges::max_element(
+            streams_, {}, [](const StreamPtr& stream) { return stream->pending.size(); });
+        // Nobody is behind: the text alone is too much for all of them, and each still gets
+        // it up to its own limit below.
+        if ((*furthest)->pending.empty()) break;
+        total -= (*furthest)->pending.size();
+        drop(furthest);
+    }
     std::size_t reached = 0;
     for (auto it = streams_.begin(); it != streams_.end();) {
         Stream& stream = **it;
         if (stream.pending.size() + text.size() > kMaxPendingBytes) {
-            stream.ended = true;
-            // The stream object lives on until its connection ends; its backlog must not.
-            std::string().swap(stream.pending);
-            it = streams_.erase(it);
+            it = drop(it);
             continue;
         }
         stream.pending.append(text);

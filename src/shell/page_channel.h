@@ -72,6 +72,9 @@ class PageChannel {
     // A page that stops reading must not make the host hold its messages without bound; past
     // this many waiting bytes the page is dropped (it reconnects and asks again).
     static constexpr std::size_t kMaxPendingBytes = std::size_t{64} << 20;
+    // And many pages that stop reading (tabs left open on a sleeping machine) must not add up:
+    // past this many waiting bytes in all, the page furthest behind is dropped.
+    static constexpr std::size_t kMaxPendingTotalBytes = std::size_t{96} << 20;
 
   private:
     // Returns how many streams took the text.

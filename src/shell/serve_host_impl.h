@@ -68,8 +68,8 @@ struct ServeHost::Impl {
     void stop();
     void finish();
 
-    // Nothing for a request that may go on to route(); else the answer that ends it.
-    std::optional<Response> screen(const Request& req);
+    // No answer for a request that may go on to route(); else the answer that ends it.
+    platform::HttpServer::Screening screen(const Request& req);
     bool hasSessionCookie(const Request& req) const;
     // The token shown by the page: in its header, or for the event stream (`inQuery`), which
     // cannot set headers, as a query parameter.

@@ -85,7 +85,9 @@ void ServeHost::Impl::serveFolder(const std::string& folder, std::string_view ra
     if (!file) return refuse(res, 404);
     res.setHeader("Cache-Control", "no-cache");
     res.setHeader("Content-Security-Policy", std::string(kFolderFilePolicy));
-    res.setContent(platform::readOpenFile(*file), std::string(platform::folderFileType(*relative)));
+    platform::Result<std::uint64_t> size = platform::openFileSize(*file);
+    if (!size) return refuse(res, 404);
+    res.setFileContent(std::move(*file), *size, platform::folderFileType(*relative));
 }
 
 void ServeHost::Impl::serveEmbedded(const Request& req, Response& res) {
@@ -118,7 +120,7 @@ void ServeHost::Impl::serveEmbedded(const Request& req, Response& res) {
         res.setHeader("Content-Security-Policy", pageContentSecurityPolicy(nonce));
         res.setContent(injectPageShim(bytes, nonce), contentType);
     } else {
-        res.setContent(std::string(bytes), contentType);
+        res.setLastingContent(bytes, contentType);
     }
 }
 

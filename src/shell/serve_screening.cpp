@@ -30,17 +30,17 @@ bool startsWith(std::string_view text, std::string_view prefix) {
 
 using namespace serve_detail;
 
-std::optional<ServerResponse> ServeHost::Impl::screen(const Request& req) {
+platform::HttpServer::Screening ServeHost::Impl::screen(const Request& req) {
     if (req.headerCount("Host") != 1 || !hostAllowed(req.header("Host"), port)) {
-        return refusal(403);
+        return {refusal(403)};
     }
     if (req.target.empty() || req.target.front() != '/') {
-        return refusal(403);
+        return {refusal(403)};
     }
     RequestTarget target = splitTarget(req.target);
     if (auto given = queryValue(target.query, "token")) {
         if (!isReading(req) || !tokensEqual(*given, token)) {
-            return refusal(403);
+            return {refusal(403)};
         }
         // The token leaves the query at once, so it is not kept in what the page shows or
         // passes on. It comes back after "#", which the browser keeps for the page and never
@@ -54,21 +54,23 @@ std::optional<ServerResponse> ServeHost::Impl::screen(const Request& req) {
                                       (rest.empty() ? "" : "?" + rest) + "#token=" + token);
         res.setHeader("Set-Cookie", tokenSetCookie(port, sessionCookie));
         res.setHeader("Cache-Control", "no-store");
-        return res;
+        return {std::move(res)};
     }
     if (!hasSessionCookie(req)) {
-        return refusal(403);
+        return {refusal(403)};
     }
     // The cookie may be known to other local web services, and a body is read into memory
     // whole: only the page's posts, which show the token, may bring one.
-    if (isReading(req) && platform::bodyFraming(req).bytes > 0) return refusal(403);
+    if (isReading(req) && platform::bodyFraming(req).bytes > 0) return {refusal(403)};
     if (!isReading(req)) {
         if (req.headerCount("Origin") != 1 || !originAllowed(req.header("Origin"), port) ||
             !isJsonContentType(req.header("Content-Type")) || !hasPageKey(req, false)) {
-            return refusal(403);
+            return {refusal(403)};
         }
     }
-    return std::nullopt;
+    // The cookie alone opens the files, and other local web services may know it: such
+    // connections are capped. The token opens everything and only the page has it.
+    return {std::nullopt, hasPageKey(req, true)};
 }
 
 bool ServeHost::Impl::hasSessionCookie(const Request& req) const {

@@ -1,6 +1,7 @@
 #include "platform/folder_access.h"
 
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <filesystem>
 
@@ -19,7 +20,12 @@ std::optional<std::string> folderRelativePath(const std::string& tail) {
 std::optional<std::string> servedBytes(const std::string& folder, const std::string& relative) {
     platform::Result<platform::FileHandle> file = platform::openInsideFolder(folder, relative);
     if (!file) return std::nullopt;
-    return platform::readOpenFile(*file);
+    platform::Result<std::uint64_t> size = platform::openFileSize(*file);
+    if (!size) return std::nullopt;
+    std::string bytes(*size, '\0');
+    if (::read(file->get(), bytes.data(), bytes.size()) != static_cast<ssize_t>(bytes.size()))
+        return std::nullopt;
+    return bytes;
 }
 
 }  // namespace

@@ -2,17 +2,21 @@
 // makes, the refusals, and the slow, silent and streaming clients that must not hold it.
 #include "platform/http_server.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <poll.h>
 
 #include <atomic>
 #include <cstdio>
+#include <filesystem>
+#include <fstream>
 #include <stdexcept>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "shell/serve_client.h"
+#include "support/test_app.h"
 
 namespace {
 
@@ -28,11 +32,12 @@ class TestServer {
   public:
     explicit TestServer(platform::HttpServerLimits limits = small())
         : server_(
-              [](const ServerRequest& head) -> std::optional<ServerResponse> {
-                  if (head.header("X-Key") == "ok") return std::nullopt;
+              [](const ServerRequest& head) -> platform::HttpServer::Screening {
+                  if (head.header("X-Key") == "ok") return {std::nullopt, true};
+                  if (head.header("X-Key") == "guest") return {std::nullopt, false};
                   ServerResponse refusal;
                   refusal.status = 403;
-                  return refusal;
+                  return {std::move(refusal)};
               },
               [this](ServerRequest& request) { return answer(request); }, limits,
               {{"X-Common", "1"}}) {
@@ -50,6 +55,9 @@ class TestServer {
 
     platform::HttpServer& server() { return server_; }
     int port = 0;
+    // What /file and /shrinking answer with: this file, the latter announcing more than it
+    // holds.
+    std::string filePath;
     std::atomic<bool> streamEnded{false};
 
   private:
@@ -63,6 +71,13 @@ class TestServer {
                 return std::optional<std::string>("tick");
             };
             response.streamEnded = [this] { streamEnded = true; };
+            return response;
+        }
+        if (request.target == "/file" || request.target == "/shrinking") {
+            platform::FileHandle file(::open(filePath.c_str(), O_RDONLY | O_CLOEXEC));
+            std::uint64_t size = std::filesystem::file_size(filePath);
+            response.setFileContent(std::move(file), size + (request.target == "/file" ? 0 : 10),
+                                    "application/octet-stream");
             return response;
         }
         response.setContent(request.method + " " + request.target + " " + request.body,
@@ -220,6 +235,83 @@ TEST(HttpServer, SilentAndTricklingClientsAreLetGoWhileOthersAreServed) {
     EXPECT_EQ(provenReader.next(), std::make_pair(200, std::string("GET /q ")));
     ::close(trickler);
     ::close(proven);
+}
+
+// Answers go out as fast as each peer takes them, without holding the one worker: a file a
+// piece at a time, streams on threads of their own and capped, and connections that are let
+// through without being trusted capped, the oldest closed first.
+TEST(HttpServer, SlowPeersHoldNeitherWorkersNorTrustedConnections) {
+    platform::HttpServerLimits limits = TestServer::small();
+    limits.workers = 1;
+    limits.maxStreams = 1;
+    limits.maxUntrusted = 2;
+    TestServer test(limits);
+    TempDir dir;
+    test.filePath = dir.path() + "/large.bin";
+    std::string content(24 << 20, '\0');
+    for (std::size_t i = 0; i < content.size(); ++i)
+        content[i] = static_cast<char>(i * 7 / 3);
+    std::ofstream(test.filePath, std::ios::binary) << content;
+    const std::string guest = "X-Key: guest\r\n\r\n";
+    const std::string trusted = "X-Key: ok\r\n\r\n";
+
+    int slowReader = connectTo(test.port);
+    int window = 16 << 10;
+    ::setsockopt(slowReader, SOL_SOCKET, SO_RCVBUF, &window, sizeof window);
+    ASSERT_TRUE(sendAll(slowReader, "GET /file HTTP/1.1\r\n" + guest));
+    int stream = connectTo(test.port);
+    ASSERT_TRUE(sendAll(stream, "GET /stream HTTP/1.1\r\n" + trusted));
+    AnswerReader streamReader(stream);
+    ASSERT_EQ(streamReader.next(true).first, 200);
+    // The file waits in its socket and the stream runs, yet the one worker still answers.
+    struct Request {
+        std::string name, sent;
+        int status;
+    } const requests[] = {
+        {"plain, trusted", "GET /a HTTP/1.1\r\n" + trusted, 200},
+        {"a second stream", "GET /stream HTTP/1.1\r\n" + trusted, 503},
+        {"plain, guest", "GET /b HTTP/1.1\r\n" + guest, 200},
+        {"a third guest", "GET /c HTTP/1.1\r\n" + guest, 200},
+    };
+    std::vector<int> open;
+    for (const Request& r : requests) {
+        SCOPED_TRACE(r.name);
+        open.push_back(connectTo(test.port));
+        const auto began = Clock::now();
+        ASSERT_TRUE(sendAll(open.back(), r.sent));
+        EXPECT_EQ(AnswerReader(open.back()).next(true).first, r.status);
+        EXPECT_LT(Clock::now() - began, 1s);
+    }
+    // The slow reader was the oldest of three guests: closed for the last, though mid-answer.
+    std::size_t received = 0;
+    bool ended = false;
+    for (const auto until = Clock::now() + 5s; !ended && Clock::now() < until;) {
+        pollfd p{slowReader, POLLIN, 0};
+        char chunk[65536];
+        ssize_t n = ::poll(&p, 1, 100) > 0 ? ::recv(slowReader, chunk, sizeof chunk, 0) : -1;
+        ended = n == 0;
+        received += n > 0 ? static_cast<std::size_t>(n) : 0;
+    }
+    EXPECT_TRUE(ended) << "the oldest guest was kept";
+    EXPECT_LT(received, content.size());
+    // A reader in time gets the whole file, and one that announced more than the file holds
+    // ends the connection rather than a short answer followed by the next.
+    for (const char* target : {"/file", "/shrinking"}) {
+        SCOPED_TRACE(target);
+        int reader = connectTo(test.port);
+        ASSERT_TRUE(sendAll(reader, std::string("GET ") + target + " HTTP/1.1\r\n" + trusted));
+        AnswerReader answer(reader);
+        if (std::string_view(target) == "/file") {
+            EXPECT_EQ(answer.next(), std::make_pair(200, content));
+        } else {
+            EXPECT_EQ(answer.next().first, 0);
+        }
+        ::close(reader);
+    }
+    for (int fd : open)
+        ::close(fd);
+    ::close(stream);
+    ::close(slowReader);
 }
 
 TEST(HttpServer, StoppingEndsStreamsButAnswersTheRequestsInHand) {

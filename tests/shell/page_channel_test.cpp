@@ -104,6 +104,29 @@ TEST(PageChannel, APageThatStopsReadingIsDroppedBeforeItsBacklogGrowsWithoutBoun
     EXPECT_EQ(channel.next(stream, 0ms), std::nullopt);
 }
 
+// Many pages that stop reading, each within its own limit, must not add up: the one furthest
+// behind goes first, and a page that keeps reading is kept.
+TEST(PageChannel, PagesThatStopReadingAreDroppedBeforeTheirBacklogsAddUp) {
+    PageChannel channel;
+    auto reader = channel.connect();
+    std::vector<PageChannel::StreamPtr> stopped;
+    for (int i = 0; i < 8; ++i)
+        stopped.push_back(channel.connect());
+    const std::string big(1 << 20, 'x');
+    std::size_t published = 0;
+    while (channel.connectedCount() == 9 && published < 1000) {
+        channel.publish(big);
+        ++published;
+        ASSERT_TRUE(channel.next(reader, 0ms));
+    }
+    // Eight backlogs stop the growth well before each reaches its own limit.
+    EXPECT_LT(published * big.size(), PageChannel::kMaxPendingBytes);
+    EXPECT_GE(8 * published * big.size(), PageChannel::kMaxPendingTotalBytes - 9 * big.size());
+    EXPECT_EQ(channel.connectedCount(), 8u) << "one stopped page dropped, the reader kept";
+    channel.publish(big);
+    EXPECT_TRUE(channel.next(reader, 0ms));
+}
+
 TEST(PageChannel, AReconnectingPageLearnsWhetherItMissedMessages) {
     PageChannel channel;
     channel.publish("1");

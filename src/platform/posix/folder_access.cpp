@@ -73,16 +73,10 @@ Result<FileHandle> openInsideFolder(const std::string& folder, const std::string
     return file;
 }
 
-std::string readOpenFile(const FileHandle& file) {
-    std::string bytes;
-    char block[65536];
-    for (;;) {
-        ssize_t n = ::read(file.get(), block, sizeof block);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) break;
-        bytes.append(block, static_cast<std::size_t>(n));
-    }
-    return bytes;
+Result<std::uint64_t> openFileSize(const FileHandle& file) {
+    struct stat facts {};
+    if (::fstat(file.get(), &facts) != 0) return fail(errno, "read the file's size");
+    return static_cast<std::uint64_t>(facts.st_size);
 }
 
 std::string_view folderFileType(std::string_view path) {

@@ -13,6 +13,41 @@ namespace platform::http_detail {
 
 using Clock = std::chrono::steady_clock;
 
+// An answer that the reading thread writes as fast as the peer takes it, so that a slow
+// reader costs a piece of memory rather than a thread: the head, then the body from memory or
+// from a file, a piece at a time.
+class Outgoing {
+  public:
+    enum class Progress { done, waiting, failed };
+
+    Outgoing() = default;
+    // The answer to `request`; without its body for HEAD.
+    Outgoing(const ServerRequest& request, ServerResponse& response,
+             const std::vector<HttpHeader>& common, bool closeAfter);
+
+    // Sends what the socket takes now. `moved` tells whether any byte left.
+    Progress sendSome(int socket, bool& moved);
+    bool closeAfter() const { return closeAfter_; }
+
+  private:
+    // The next piece of the file into `piece_`; false when the file ends before its length.
+    bool readPiece();
+
+    // Offsets rather than views into the strings: the answer moves to its connection after
+    // it is made, and a short string's bytes move with it.
+    std::string head_;
+    std::string body_;
+    // The body when it lives as long as the program.
+    std::string_view lasting_;
+    std::size_t headSent_ = 0;
+    std::size_t bodySent_ = 0;
+    FileHandle file_;
+    std::uint64_t fileLeft_ = 0;
+    std::string piece_;
+    std::size_t pieceSent_ = 0;
+    bool closeAfter_ = false;
+};
+
 // One client connection. The reading thread owns it while it waits for or reads a request;
 // a worker owns it while the handler runs and the answer is written.
 struct Connection {
@@ -23,6 +58,8 @@ struct Connection {
         head,
         // Reading the body straight into `request.body`.
         body,
+        // The reading thread writes the answer in `outgoing`.
+        sending,
         // An answer was sent and the connection is to end: what the client still sends is
         // read and dropped until it closes, so that closing cannot reset the connection
         // before the client has read the answer.
@@ -37,6 +74,8 @@ struct Connection {
     Clock::time_point deadline;
     // Set once the screen let one of its requests through.
     bool proven = false;
+    // Set once one of its requests showed what opens everything, not only the files.
+    bool trusted = false;
     // Order of acceptance, to find the oldest connection that has not proven itself.
     std::uint64_t serial = 0;
     ServerRequest request;
@@ -44,6 +83,7 @@ struct Connection {
     // body and sends nothing holds a buffer, not the memory it announced.
     std::size_t bodyExpected = 0;
     std::size_t bodyReceived = 0;
+    Outgoing outgoing;
 };
 
 // Sends every byte of `parts` in order on a non-blocking socket, waiting for room at most
@@ -54,11 +94,10 @@ bool sendAll(int socket, std::vector<std::string_view> parts, std::chrono::milli
 // let through, to a client that may never read.
 void sendWithoutWaiting(int socket, std::string_view bytes);
 
-// Writes `response` to the request's connection: the head, then the body (not for HEAD), or
-// the streamed pieces as chunks until the stream ends or the peer goes; streamEnded is called
-// in either case. False when the connection cannot be used for another request.
-bool writeAnswer(int socket, const ServerRequest& request, ServerResponse& response,
-                 const std::vector<HttpHeader>& common, bool closeAfter,
-                 std::chrono::milliseconds stall);
+// Writes a streamed answer to the request's connection: the head, then (not for HEAD) the
+// pieces as chunks until the stream ends or the peer goes; streamEnded is called in either
+// case. The connection ends after it.
+void writeStream(int socket, const ServerRequest& request, ServerResponse& response,
+                 const std::vector<HttpHeader>& common, std::chrono::milliseconds stall);
 
 }  // namespace platform::http_detail

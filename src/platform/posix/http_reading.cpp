@@ -10,7 +10,8 @@
 #include "platform/posix/http_server_impl.h"
 
 // The reading thread: accepts connections, reads each request's head and body as the bytes
-// arrive, keeps the deadlines and the cap, and hands complete requests to the workers.
+// arrive, keeps the deadlines and the caps, hands complete requests to the workers and writes
+// their answers.
 
 namespace platform {
 
@@ -34,11 +35,18 @@ int millisecondsUntil(Clock::time_point when) {
 
 }  // namespace
 
-void HttpServer::Impl::watch(int fd) {
+void HttpServer::Impl::watch(int fd, std::uint32_t events) {
     epoll_event event{};
-    event.events = EPOLLIN;
+    event.events = events;
     event.data.fd = fd;
     ::epoll_ctl(epoll.get(), EPOLL_CTL_ADD, fd, &event);
+}
+
+void HttpServer::Impl::changeWatch(int fd, std::uint32_t events) {
+    epoll_event event{};
+    event.events = events;
+    event.data.fd = fd;
+    ::epoll_ctl(epoll.get(), EPOLL_CTL_MOD, fd, &event);
 }
 
 void HttpServer::Impl::loop() {
@@ -60,14 +68,17 @@ void HttpServer::Impl::loop() {
                 [[maybe_unused]] auto got = ::read(wakeUp.get(), &drained, sizeof drained);
                 takeBackReturned();
             } else if (auto it = reading.find(fd); it != reading.end()) {
-                receive(*it->second);
-                advance(it->second);
+                if (it->second->phase == Connection::Phase::sending) {
+                    sendMore(it->second);
+                } else {
+                    receive(*it->second);
+                    advance(it->second);
+                }
                 if (!it->second) reading.erase(it);
             }
         }
         endExpired();
     }
-    reading.clear();
 }
 
 Clock::time_point HttpServer::Impl::nearestDeadline() const {
@@ -83,11 +94,9 @@ void HttpServer::Impl::acceptAll() {
         if (fd < 0) {
             if (errno == EINTR || errno == ECONNABORTED) continue;
             if (errno == EMFILE || errno == ENFILE) {
-                // Out of descriptors: a connection that proved nothing makes room, or the
-                // listener rests a moment.
-                std::size_t before = reading.size();
-                closeOldestUnproven();
-                if (reading.size() < before) continue;
+                // Out of descriptors: a connection that proved nothing makes room, else one
+                // that is not trusted, or the listener rests a moment.
+                if (closeOldest(false) || closeOldest(true)) continue;
                 ::epoll_ctl(epoll.get(), EPOLL_CTL_DEL, listener.get(), nullptr);
                 acceptPausedUntil = Clock::now() + kAcceptPause;
             }
@@ -96,26 +105,37 @@ void HttpServer::Impl::acceptAll() {
         std::size_t unproven = 0;
         for (const auto& [other, connection] : reading)
             unproven += connection->proven ? 0 : 1;
-        if (unproven >= limits.maxUnproven) closeOldestUnproven();
+        if (unproven >= limits.maxUnproven) closeOldest(false);
         int yes = 1;
         ::setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &yes, sizeof yes);
         auto connection = std::make_unique<Connection>();
         connection->socket = FileHandle(fd);
         connection->serial = accepted++;
         connection->deadline = Clock::now() + limits.headDeadline;
-        watch(fd);
+        watch(fd, EPOLLIN);
         reading.emplace(fd, std::move(connection));
     }
 }
 
-void HttpServer::Impl::closeOldestUnproven() {
+bool HttpServer::Impl::closeOldest(bool proven, const Connection* keep) {
     auto oldest = reading.end();
     for (auto it = reading.begin(); it != reading.end(); ++it) {
-        if (!it->second->proven &&
-            (oldest == reading.end() || it->second->serial < oldest->second->serial))
-            oldest = it;
+        const Connection& c = *it->second;
+        if (c.proven != proven || c.trusted || &c == keep) continue;
+        if (oldest == reading.end() || c.serial < oldest->second->serial) oldest = it;
     }
-    if (oldest != reading.end()) reading.erase(oldest);
+    if (oldest == reading.end()) return false;
+    reading.erase(oldest);
+    return true;
+}
+
+void HttpServer::Impl::capUntrusted(const Connection& keep) {
+    std::size_t untrusted = 0;
+    for (const auto& [fd, connection] : reading)
+        untrusted += connection->proven && !connection->trusted ? 1 : 0;
+    // `keep` may not be among them yet: it is on its way back from a worker.
+    if (!reading.contains(keep.socket.get())) ++untrusted;
+    if (untrusted > limits.maxUntrusted) closeOldest(true, &keep);
 }
 
 void HttpServer::Impl::receive(Connection& connection) {
@@ -163,15 +183,17 @@ void HttpServer::Impl::readHead(std::unique_ptr<Connection>& connection) {
     std::optional<ServerRequest> head = parseHead(std::string_view(c.pending).substr(0, *length));
     c.pending.erase(0, *length);
     if (!head) return answerAndClose(c, 400);
-    std::optional<ServerResponse> answer;
+    HttpServer::Screening verdict;
     try {
-        answer = screen(*head);
+        verdict = screen(*head);
     } catch (...) {
         // The reading thread serves every connection; one request must not end it.
-        answer = plainAnswer(500);
+        verdict.answer = plainAnswer(500);
     }
-    if (answer) return answerAndClose(c, *answer);
+    if (verdict.answer) return answerAndClose(c, *verdict.answer);
     c.proven = true;
+    c.trusted = c.trusted || verdict.trusted;
+    if (!c.trusted) capUntrusted(c);
     BodyFraming framing = bodyFraming(*head);
     if (framing.kind == BodyFraming::unsupported) return answerAndClose(c, 501);
     if (framing.kind == BodyFraming::invalid) return answerAndClose(c, 400);
@@ -193,9 +215,13 @@ void HttpServer::Impl::answerAndClose(Connection& connection, int status) {
 }
 
 void HttpServer::Impl::answerAndClose(Connection& connection, const ServerResponse& response) {
-    const int fd = connection.socket.get();
-    sendWithoutWaiting(fd, responseHead(response, common, true) + response.body);
-    ::shutdown(fd, SHUT_WR);
+    sendWithoutWaiting(connection.socket.get(),
+                       responseHead(response, common, true) + response.body);
+    lingerThenClose(connection);
+}
+
+void HttpServer::Impl::lingerThenClose(Connection& connection) {
+    ::shutdown(connection.socket.get(), SHUT_WR);
     connection.phase = Connection::Phase::closing;
     connection.pending.clear();
     connection.deadline = Clock::now() + kLingerLimit;
@@ -219,11 +245,37 @@ void HttpServer::Impl::takeBackReturned() {
     }
     for (std::unique_ptr<Connection>& connection : back) {
         const int fd = connection->socket.get();
-        watch(fd);
-        // A request the client sent right behind the last one is already here.
-        advance(connection);
+        // Nothing more is read while the answer goes out: a request the client sends behind
+        // it waits in the socket.
+        watch(fd, EPOLLOUT);
+        // Most answers fit into the socket at once.
+        sendMore(connection);
         if (connection) reading.emplace(fd, std::move(connection));
     }
+}
+
+void HttpServer::Impl::sendMore(std::unique_ptr<Connection>& connection) {
+    bool moved = false;
+    Outgoing::Progress progress = connection->outgoing.sendSome(connection->socket.get(), moved);
+    if (progress == Outgoing::Progress::failed) return connection.reset();
+    if (moved) connection->deadline = Clock::now() + limits.writeStall;
+    if (progress == Outgoing::Progress::done) answerSent(connection);
+}
+
+void HttpServer::Impl::answerSent(std::unique_ptr<Connection>& connection) {
+    Connection& c = *connection;
+    const int fd = c.socket.get();
+    const bool closeAfter = c.outgoing.closeAfter();
+    c.outgoing = Outgoing();
+    changeWatch(fd, EPOLLIN);
+    if (closeAfter) return lingerThenClose(c);
+    c.request = ServerRequest();
+    c.bodyExpected = 0;
+    c.bodyReceived = 0;
+    c.phase = Connection::Phase::waiting;
+    c.deadline = Clock::now() + limits.idleLimit;
+    // A request the client sent right behind the last one is already here.
+    advance(connection);
 }
 
 void HttpServer::Impl::endExpired() {
@@ -231,7 +283,7 @@ void HttpServer::Impl::endExpired() {
     std::erase_if(reading, [&](const auto& entry) { return entry.second->deadline <= now; });
     if (acceptPausedUntil && *acceptPausedUntil <= now) {
         acceptPausedUntil.reset();
-        watch(listener.get());
+        watch(listener.get(), EPOLLIN);
     }
 }
 

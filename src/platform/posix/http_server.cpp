@@ -1,10 +1,12 @@
 #include <arpa/inet.h>
 #include <netinet/in.h>
+#include <poll.h>
 #include <sys/epoll.h>
 #include <sys/eventfd.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 
 #include "platform/posix/http_server_impl.h"
@@ -12,6 +14,13 @@
 namespace platform {
 
 using namespace http_detail;
+
+namespace {
+
+// At the stop, how long the answers still going out get.
+constexpr std::chrono::milliseconds kFlushLimit{2000};
+
+}  // namespace
 
 ServerResponse http_detail::plainAnswer(int status) {
     ServerResponse response;
@@ -41,11 +50,12 @@ Result<int> HttpServer::Impl::start(int port) {
     epoll = FileHandle(::epoll_create1(EPOLL_CLOEXEC));
     wakeUp = FileHandle(::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK));
     if (!epoll || !wakeUp) return fail(errno, "create the event loop");
-    watch(listener.get());
-    watch(wakeUp.get());
+    watch(listener.get(), EPOLLIN);
+    watch(wakeUp.get(), EPOLLIN);
     running = true;
     reader = std::thread([this] { loop(); });
-    for (std::size_t i = 0; i < limits.workers; ++i)
+    // Streams take threads from the same pool, at most maxStreams of them.
+    for (std::size_t i = 0; i < limits.workers + limits.maxStreams; ++i)
         workers.emplace_back([this] { work(); });
     return ntohs(address.sin_port);
 }
@@ -71,7 +81,33 @@ void HttpServer::Impl::stop() {
         worker.join();
     workers.clear();
     jobs.clear();
+    flushAnswers();
+}
+
+void HttpServer::Impl::flushAnswers() {
+    // Only this thread is left: the reading thread's connections are its own now.
+    for (std::unique_ptr<Connection>& connection : returned)
+        reading.emplace(connection->socket.get(), std::move(connection));
     returned.clear();
+    std::erase_if(reading, [](const auto& entry) {
+        return entry.second->phase != Connection::Phase::sending;
+    });
+    const Clock::time_point until = Clock::now() + kFlushLimit;
+    while (!reading.empty() && Clock::now() < until) {
+        std::vector<pollfd> waiting;
+        for (auto it = reading.begin(); it != reading.end();) {
+            bool moved = false;
+            Outgoing::Progress progress = it->second->outgoing.sendSome(it->first, moved);
+            if (progress != Outgoing::Progress::waiting) {
+                it = reading.erase(it);
+                continue;
+            }
+            waiting.push_back({it->first, POLLOUT, 0});
+            ++it;
+        }
+        if (!waiting.empty()) ::poll(waiting.data(), waiting.size(), 50);
+    }
+    reading.clear();
 }
 
 void HttpServer::Impl::work() {
@@ -98,25 +134,30 @@ void HttpServer::Impl::serve(std::unique_ptr<Connection> connection) {
         response = plainAnswer(500);
     }
     const int fd = connection->socket.get();
-    const bool streamed = static_cast<bool>(response.stream);
-    if (streamed) {
-        std::lock_guard lock(mutex);
-        if (stopping) ::shutdown(fd, SHUT_RDWR);
-        streaming.insert(fd);
+    if (response.stream) {
+        bool admitted;
+        {
+            std::lock_guard lock(mutex);
+            admitted = !stopping && streaming.size() < limits.maxStreams;
+            if (admitted) streaming.insert(fd);
+        }
+        if (admitted) {
+            writeStream(fd, request, response, common, limits.writeStall);
+            std::lock_guard lock(mutex);
+            // Taken out under the lock, so stop() never shuts down a descriptor already
+            // closed and perhaps given to something else.
+            streaming.erase(fd);
+            return;
+        }
+        if (response.streamEnded) response.streamEnded();
+        response = plainAnswer(503);
     }
-    const bool closeAfter = !keepsAlive(request) || streamed;
-    const bool reusable = writeAnswer(fd, request, response, common, closeAfter, limits.writeStall);
-    std::lock_guard lock(mutex);
-    // Taken out under the lock, so stop() never shuts down a descriptor already closed and
-    // perhaps given to something else.
-    streaming.erase(fd);
-    if (!reusable || stopping) return;
-    connection->request = ServerRequest();
-    connection->bodyExpected = 0;
-    connection->bodyReceived = 0;
-    connection->phase = Connection::Phase::waiting;
-    connection->deadline = Clock::now() + limits.idleLimit;
-    returned.push_back(std::move(connection));
+    connection->outgoing = Outgoing(request, response, common, !keepsAlive(request));
+    connection->phase = Connection::Phase::sending;
+    {
+        std::lock_guard lock(mutex);
+        returned.push_back(std::move(connection));
+    }
     std::uint64_t one = 1;
     [[maybe_unused]] auto written = ::write(wakeUp.get(), &one, sizeof one);
 }

@@ -34,15 +34,23 @@ struct HttpServer::Impl {
 
     // The reading thread.
     void loop();
-    void watch(int fd);
+    void watch(int fd, std::uint32_t events);
+    void changeWatch(int fd, std::uint32_t events);
     void acceptAll();
-    void closeOldestUnproven();
+    // Closes the oldest connection that `trusted` is false and `proven` is as given, but never
+    // `keep`; false when there is none.
+    bool closeOldest(bool proven, const http_detail::Connection* keep = nullptr);
+    void capUntrusted(const http_detail::Connection& keep);
     void receive(http_detail::Connection& connection);
     void advance(std::unique_ptr<http_detail::Connection>& connection);
     void readHead(std::unique_ptr<http_detail::Connection>& connection);
     void answerAndClose(http_detail::Connection& connection, int status);
     void answerAndClose(http_detail::Connection& connection, const ServerResponse& response);
+    // After the last answer: what the client still sends is dropped until it closes.
+    void lingerThenClose(http_detail::Connection& connection);
     void handOver(std::unique_ptr<http_detail::Connection>& connection);
+    void sendMore(std::unique_ptr<http_detail::Connection>& connection);
+    void answerSent(std::unique_ptr<http_detail::Connection>& connection);
     void takeBackReturned();
     void endExpired();
     http_detail::Clock::time_point nearestDeadline() const;
@@ -50,6 +58,9 @@ struct HttpServer::Impl {
     // The workers.
     void work();
     void serve(std::unique_ptr<http_detail::Connection> connection);
+
+    // After the threads have ended, the answers still on their way get a moment to go out.
+    void flushAnswers();
 
     Screen screen;
     Handle handle;
@@ -62,7 +73,7 @@ struct HttpServer::Impl {
     std::thread reader;
     std::vector<std::thread> workers;
 
-    // Owned by the reading thread: the connections it reads, by descriptor.
+    // Owned by the reading thread: the connections it reads or writes to, by descriptor.
     std::unordered_map<int, std::unique_ptr<http_detail::Connection>> reading;
     std::uint64_t accepted = 0;
     std::optional<http_detail::Clock::time_point> acceptPausedUntil;
