@@ -11,6 +11,7 @@ packages=(
     clang-format xvfb xauth libxtst6 chromium
     libassimp-dev libstb-dev assimp-testmodels
     clang libclang-rt-dev
+    g++-mingw-w64-x86-64-posix wine wine64
 )
 # The page's libraries come from npm; a machine without Node.js gets Debian's.
 command -v npm >/dev/null 2>&1 || packages+=(nodejs npm)
@@ -31,9 +32,28 @@ if ((${#missing[@]})); then
     "${sudo[@]}" apt-get install -y -q --no-install-recommends "${missing[@]}" >/dev/null
 fi
 
+# PowerShell 7 runs the species kit's build script in the tests. It comes from NuGet as a
+# .NET tool, into a folder of the build (FORGESET_POWERSHELL_DIR of CMakeLists.txt); the
+# version is named, since without one the newest is taken, which does not install here.
+repo=$(cd "$(dirname "$0")/.." && pwd)
+powershell_dir=${FORGESET_POWERSHELL_DIR:-$repo/build/tools/powershell}
+powershell_version=7.6.10
+if [ ! -x "$powershell_dir/pwsh" ] || [ ! -d "$powershell_dir/.store/powershell/$powershell_version" ]; then
+    if command -v dotnet >/dev/null 2>&1; then
+        echo "setup: installing PowerShell $powershell_version into $powershell_dir" >&2
+        rm -rf "$powershell_dir"
+        DOTNET_CLI_TELEMETRY_OPTOUT=1 DOTNET_NOLOGO=1 \
+            dotnet tool install PowerShell --version "$powershell_version" \
+            --tool-path "$powershell_dir" >/dev/null
+    else
+        echo "setup: dotnet is missing, so PowerShell 7 is not installed and the tests of the" \
+            "kit's build script will fail" >&2
+    fi
+fi
+
 # three.js and fflate are embedded into the executable from ui/node_modules, pinned by the
 # committed lockfile; reinstall when the lockfile changed since the last install.
-cd "$(dirname "$0")/../ui"
+cd "$repo/ui"
 if [ ! -f node_modules/.package-lock.json ] || [ package-lock.json -nt node_modules/.package-lock.json ]; then
     echo "setup: installing the page's npm packages" >&2
     npm ci --no-audit --no-fund --loglevel=error >/dev/null

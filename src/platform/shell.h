@@ -11,9 +11,12 @@ namespace platform {
 void shellOpen(const std::string& target);
 
 // Starts a program detached in its own session, with `workingFolder` as its current folder
-// and no standard input. Fails when the child cannot be created, cannot enter the folder or
-// cannot execute the program (with that step's error number); what the program does once it
-// runs is not watched.
-Result<> startDetached(const std::vector<std::string>& argv, const std::string& workingFolder);
+// and no standard input. Its standard output and error are appended to `outputFile` (created
+// when missing) when one is named, else they go to our standard error. Fails when the output
+// file cannot be opened, the child cannot be created, cannot enter the folder or cannot
+// execute the program (with that step's error number); what the program does once it runs is
+// not watched.
+Result<> startDetached(const std::vector<std::string>& argv, const std::string& workingFolder,
+                       const std::string& outputFile = {});
 
 }  // namespace platform

@@ -7,6 +7,7 @@
 #include "bridge/messages.h"
 #include "platform/shell.h"
 #include "server/commands.h"
+#include "server/runner_launch.h"
 
 namespace {
 
@@ -29,10 +30,26 @@ void startRunner(App& app, const std::string&) {
     // The runner starts inside the server folder, where a root given relative to our own
     // current folder (--root, a hand-edited server-root.txt) would no longer lead to it.
     std::error_code failed;
-    std::string program = std::filesystem::absolute(runner, failed).string();
-    if (failed) program = runner;
-    if (platform::startDetached({program}, app.serverRoot.path())) {
-        sendNotice(app, "Server runner started in its own window.", false);
+    std::string root = std::filesystem::absolute(app.serverRoot.path(), failed).string();
+    if (failed) root = app.serverRoot.path();
+    const RunnerLaunch launch = planRunnerLaunch(root, root + "/VarraForgesetServer.exe");
+    if (launch.argv.empty()) {
+        sendNotice(app, launch.notice, true);
+        return;
+    }
+    if (!launch.logFile.empty()) {
+        const std::filesystem::path logs = std::filesystem::path(launch.logFile).parent_path();
+        std::filesystem::create_directories(logs, failed);
+        if (!std::filesystem::is_directory(logs, failed)) {
+            sendNotice(app,
+                       "Could not start VarraForgesetServer.exe: its log " + launch.logFile +
+                           " cannot be written.",
+                       true);
+            return;
+        }
+    }
+    if (platform::startDetached(launch.argv, root, launch.logFile)) {
+        sendNotice(app, launch.notice, false);
     } else {
         sendNotice(app, "Could not start VarraForgesetServer.exe.", true);
     }

@@ -15,8 +15,6 @@ namespace {
 namespace fs = std::filesystem;
 using Notices = std::vector<std::pair<bool, std::string>>;
 
-const std::string kNotFound = "VarraForgesetServer.exe not found in the server folder.";
-
 // Lines of a file that a detached program writes; waits until `count` lines are there or
 // a few seconds have passed.
 std::vector<std::string> waitForLines(const std::string& path, std::size_t count) {
@@ -121,18 +119,6 @@ TEST_F(RunnerCommandsTest, WithoutAServerRootOnlyTheGuideOpens) {
     EXPECT_TRUE(t.takeRaw().empty());
 }
 
-TEST_F(RunnerCommandsTest, RunnerStartsDetachedInTheServerFolder) {
-    t.app.serverRoot.set(t.root());
-    makeRunner(fs::perms::owner_all);
-    t.send(R"({"cmd":"startRunner"})");
-    auto messages = t.take();
-    EXPECT_EQ(types(messages), std::vector<std::string>{"notice"});
-    EXPECT_EQ(notices(messages), (Notices{{false, "Server runner started in its own window."}}));
-    auto ran = waitForLines(ranIn(), 1);
-    ASSERT_EQ(ran.size(), 1u);
-    EXPECT_EQ(ran[0], fs::canonical(t.root()).string());
-}
-
 TEST_F(RunnerCommandsTest, RunnerUnderARelativeServerRootStarts) {
     // --root and a hand-edited server-root.txt may name the folder relative to the current one.
     const fs::path previous = fs::current_path();
@@ -145,18 +131,6 @@ TEST_F(RunnerCommandsTest, RunnerUnderARelativeServerRootStarts) {
     auto ran = waitForLines(ranIn(), 1);
     ASSERT_EQ(ran.size(), 1u);
     EXPECT_EQ(ran[0], fs::canonical(t.root()).string());
-}
-
-TEST_F(RunnerCommandsTest, MissingRunnerIsReported) {
-    t.send(R"({"cmd":"startRunner"})");  // no server root
-    t.app.serverRoot.set(t.root());
-    t.send(R"({"cmd":"startRunner"})");  // no runner
-    fs::create_directories(t.root() + "/VarraForgesetServer.exe");
-    t.send(R"({"cmd":"startRunner"})");  // a folder of that name
-    auto messages = t.take();
-    EXPECT_EQ(types(messages), (std::vector<std::string>{"notice", "notice", "notice"}));
-    EXPECT_EQ(notices(messages),
-              (Notices{{true, kNotFound}, {true, kNotFound}, {true, kNotFound}}));
 }
 
 TEST_F(RunnerCommandsTest, RunnerThatCannotBeExecutedIsReported) {

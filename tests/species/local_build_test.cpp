@@ -81,21 +81,13 @@ TEST_F(LocalBuildTest, LinesAreAssembledAndTheMarkerDecides) {
     }
 }
 
-TEST_F(LocalBuildTest, RunsTheKitScriptWithTheWindowsArgumentsAndShowsItsResult) {
-    ScopedEnv packages("FAKE_PWSH_PACKAGES", "1");
-    ScopedEnv stderrLine("FAKE_PWSH_STDERR", "warning on stderr");
-    auto messages = build("packing\nBUILD OK\n");
-    EXPECT_EQ(lines(messages),
-              (std::vector<std::string>{"packing", "BUILD OK", "warning on stderr"}));
-    EXPECT_EQ(notices(messages), Notices{kSucceeded});
+// What the script does with them is shown under a real PowerShell (kit_script_test.cpp).
+TEST_F(LocalBuildTest, RunsTheKitScriptWithTheWindowsArguments) {
+    build("BUILD OK\n");
     EXPECT_EQ(readText(t.home / "pwsh-args"), "-NoProfile\n-ExecutionPolicy\nBypass\n-File\n" +
                                                   program() +
                                                   "/species-kit/build-species.ps1\n-ServerRoot\n" +
                                                   t.root() + "\n-Species\ndino\n");
-    // The last species message shows what the script left: its log and the package.
-    nlohmann::json dino = item(messages.back(), "dino");
-    EXPECT_EQ(dino["log"], "packing\nBUILD OK\n");
-    EXPECT_EQ(dino["pak"], true);
 }
 
 TEST_F(LocalBuildTest, AScriptThatNeverEndsIsStoppedAtTheTimeLimit) {

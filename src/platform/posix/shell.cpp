@@ -12,8 +12,14 @@
 
 namespace platform {
 
-Result<> startDetached(const std::vector<std::string>& argv, const std::string& workingFolder) {
+Result<> startDetached(const std::vector<std::string>& argv, const std::string& workingFolder,
+                       const std::string& outputFile) {
     if (argv.empty()) return fail(EINVAL, "no program");
+    int output = -1;
+    if (!outputFile.empty()) {
+        output = ::open(outputFile.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
+        if (output < 0) return fail(errno, "open the output file");
+    }
     // Everything the child needs is prepared before fork: after it, in a threaded process,
     // only async-signal-safe calls are allowed.
     std::vector<char*> args;
@@ -25,12 +31,17 @@ Result<> startDetached(const std::vector<std::string>& argv, const std::string& 
     // The program reports a failed chdir or exec through this pipe; a successful exec closes
     // it (close-on-exec), so an empty read means the program runs.
     int report[2];
-    if (::pipe2(report, O_CLOEXEC) != 0) return fail(errno, "pipe");
+    if (::pipe2(report, O_CLOEXEC) != 0) {
+        const int pipeError = errno;
+        if (output >= 0) ::close(output);
+        return fail(pipeError, "pipe");
+    }
     pid_t child = ::fork();
     if (child < 0) {
         const int forkError = errno;
         ::close(report[0]);
         ::close(report[1]);
+        if (output >= 0) ::close(output);
         return fail(forkError, "fork");
     }
     if (child == 0) {
@@ -44,14 +55,20 @@ Result<> startDetached(const std::vector<std::string>& argv, const std::string& 
         int devNull = ::open("/dev/null", O_RDONLY);
         if (devNull >= 0) ::dup2(devNull, STDIN_FILENO);
         // Standard output is the tool's message channel in --stdio: what the program prints
-        // goes to standard error instead, where the owner still sees it.
-        ::dup2(STDERR_FILENO, STDOUT_FILENO);
+        // goes to standard error instead, where the owner still sees it, or to its file.
+        if (output >= 0) {
+            ::dup2(output, STDOUT_FILENO);
+            ::dup2(output, STDERR_FILENO);
+        } else {
+            ::dup2(STDERR_FILENO, STDOUT_FILENO);
+        }
         if (folder == nullptr || ::chdir(folder) == 0) ::execv(args[0], args.data());
         int error = errno;
         [[maybe_unused]] ssize_t n = ::write(report[1], &error, sizeof error);
         ::_exit(127);
     }
     ::close(report[1]);
+    if (output >= 0) ::close(output);
     int status = 0;
     while (::waitpid(child, &status, 0) < 0 && errno == EINTR) {
     }
