@@ -6,6 +6,10 @@
 //
 // `handle` is the message listener's work (parsing, page state, markup, DOM); `layout` is the
 // style and layout that follows, forced at once. Figures are milliseconds.
+//
+// Each page's figures stand beside their baseline from the same run: the same page drawing
+// the same markup by replacing the panel's content (innerHTML), as before it morphed its DOM;
+// the bench swaps the morph function of the page's one copy of idiomorph for that.
 import { createRequire } from 'node:module';
 
 const require = createRequire(import.meta.url);
@@ -21,6 +25,17 @@ function summary(values) {
 }
 
 const fmt = (n) => n.toFixed(1).padStart(7);
+
+const drawBy = (page, how) => page.evaluate(async (mode) => {
+  const { Idiomorph } = await import('/vendor/idiomorph.js');
+  Idiomorph.realMorph = Idiomorph.realMorph || Idiomorph.morph;
+  Idiomorph.morph = mode === 'replace'
+    ? (root, html, config) => {
+      if (config.morphStyle === 'outerHTML') root.outerHTML = html;
+      else root.innerHTML = html;
+    }
+    : Idiomorph.realMorph;
+}, how);
 
 async function measure(page, setup) {
   await setup();
@@ -54,11 +69,16 @@ try {
   console.log(`state message: ${(first.bytes / 1024).toFixed(0)} KiB; ${ROUNDS} rounds per page after ${WARMUP} warm-up`);
   console.log('page                handle median    p90    max   layout median    p90    max');
   for (const [name, setup] of cases) {
-    const times = await measure(page, setup);
-    const h = summary(times.map((t) => t.ms));
-    const l = summary(times.map((t) => t.layoutMs));
-    console.log(`${name.padEnd(20)}${fmt(h.median)}${fmt(h.p90)}${fmt(h.max)}        ${fmt(l.median)}${fmt(l.p90)}${fmt(l.max)}`);
+    for (const how of ['morph', 'replace']) {
+      await drawBy(page, how);
+      const times = await measure(page, setup);
+      const h = summary(times.map((t) => t.ms));
+      const l = summary(times.map((t) => t.layoutMs));
+      const label = how === 'morph' ? name : '  baseline innerHTML';
+      console.log(`${label.padEnd(20)}${fmt(h.median)}${fmt(h.p90)}${fmt(h.max)}        ${fmt(l.median)}${fmt(l.p90)}${fmt(l.max)}`);
+    }
   }
+  await drawBy(page, 'morph');
   if (session.pageErrors.length) console.log('page errors:', session.pageErrors);
 } finally {
   await session.close();

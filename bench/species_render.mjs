@@ -7,6 +7,12 @@
 // `first` is choosing the species in the list (its whole editor drawn from scratch); `edit`
 // is choosing another idle animation, which redraws the page. Each figure covers the click
 // handler and the style and layout it causes, forced at once. Milliseconds.
+//
+// Every figure stands beside its baseline, measured in the same run and the same page: the
+// page drawing the very same markup by replacing the panel's content (innerHTML), as it did
+// before it morphed its DOM. The baseline swaps the morph function of the page's one copy of
+// idiomorph for that replacement, so nothing else differs. `sections` counts the parts of
+// the page (the species list and each card of the editor) that an edit changed in the DOM.
 import fs from 'node:fs';
 import path from 'node:path';
 import { createRequire } from 'node:module';
@@ -55,26 +61,87 @@ const timed = (page, step, arg) => page.evaluate(([source, a]) => {
   return performance.now() - start;
 }, [step, arg]);
 
+// The page's one copy of idiomorph (the import map's), switched between morphing the panel
+// and replacing its content with the same markup.
+const DRAWING = `const { Idiomorph } = await import('/vendor/idiomorph.js');
+Idiomorph.realMorph = Idiomorph.realMorph || Idiomorph.morph;
+Idiomorph.morph = arg === 'replace'
+  ? (root, html, config) => {
+    if (config.morphStyle === 'outerHTML') root.outerHTML = html;
+    else root.innerHTML = html;
+  }
+  : Idiomorph.realMorph;`;
+const drawBy = (page, how) => page.evaluate(async ([source, a]) => {
+  await new (Object.getPrototypeOf(async () => {}).constructor)('arg', source)(a);
+}, [DRAWING, how]);
+
+// An edit, timed, and the parts of the page whose DOM it changed.
+const timedEdit = (page, step, arg) => page.evaluate(([source, a]) => {
+  const panel = document.getElementById('panel-species');
+  const watch = new MutationObserver(() => {});
+  watch.observe(panel, { subtree: true, childList: true, attributes: true, characterData: true });
+  const start = performance.now();
+  new Function('arg', source)(a);
+  void document.body.offsetHeight;
+  const ms = performance.now() - start;
+  const parts = new Set();
+  for (const record of watch.takeRecords()) {
+    const node = record.target.nodeType === 1 ? record.target : record.target.parentElement;
+    const part = node && node.closest('.sp-editor > *, .sp-side');
+    // A change of the editor or the page around them counts as touching every part.
+    parts.add(part || 'page');
+  }
+  watch.disconnect();
+  const all = panel.querySelectorAll('.sp-editor > *, .sp-side').length;
+  return { ms, touched: parts.has('page') ? all : parts.size, all };
+}, [step, arg]);
+
 const CHOOSE = "document.querySelector(`#species-list [data-name=\"${arg}\"]`).click();";
-// Touching the select first gives it its options, as a person's click does.
+// Touching the select first gives it its options, as a person's click does: a press and the
+// focus (the select may have kept the focus from the round before).
 const EDIT = `const select = document.querySelector('select[data-scope="role-anim"][data-role="idle"]');
+select.dispatchEvent(new PointerEvent('pointerdown', { bubbles: true }));
 select.focus();
 select.value = select.value === arg[0] ? arg[1] : arg[0];
 select.dispatchEvent(new Event('change', { bubbles: true }));`;
 
-async function measure(page, name, other, animations) {
+async function measureOnce(page, name, other, animations) {
   const first = [];
   const edit = [];
+  let touched = 0;
+  let all = 0;
   for (let i = 0; i < WARMUP + ROUNDS; i++) {
     await timed(page, CHOOSE, other);
     const f = await timed(page, CHOOSE, name);
-    const e = await timed(page, EDIT, animations);
+    const e = await timedEdit(page, EDIT, animations);
     if (i >= WARMUP) {
       first.push(f);
-      edit.push(e);
+      edit.push(e.ms);
+      touched = Math.max(touched, e.touched);
+      all = e.all;
     }
   }
-  return { first: median(first), edit: median(edit) };
+  return { first: median(first), edit: median(edit), touched, all };
+}
+
+// The morph and its baseline take turns, so a busy machine weighs on both alike.
+async function measure(page, name, other, animations) {
+  const runs = { morph: [], replace: [] };
+  for (let turn = 0; turn < 2; turn++) {
+    for (const how of ['morph', 'replace']) {
+      await drawBy(page, how);
+      runs[how].push(await measureOnce(page, name, other, animations));
+    }
+  }
+  await drawBy(page, 'morph');
+  // The better of the two turns' medians, for both alike.
+  const best = (list) => ({
+    first: Math.min(...list.map((r) => r.first)),
+    edit: Math.min(...list.map((r) => r.edit)),
+    touched: Math.max(...list.map((r) => r.touched)),
+    all: list[0].all,
+  });
+  return { morph: best(runs.morph), replace: best(runs.replace) };
 }
 
 /**
@@ -127,12 +194,17 @@ try {
   const big = await measure(page, 'big', 'other', ['anim_000', 'anim_001']);
   const own = { empty: await ownMarkup(page, 'empty'), big: await ownMarkup(page, 'big') };
   const ratio = (a, b) => (a / b).toFixed(1);
-  console.log(`Species page render, median of ${ROUNDS} rounds after ${WARMUP} warm-up (ms, with layout)`);
-  console.log('                     first render   re-render after an edit');
-  console.log(`empty species        ${base.first.toFixed(1).padStart(12)}   ${base.edit.toFixed(1).padStart(12)}`);
-  console.log(`large species        ${big.first.toFixed(1).padStart(12)}   ${big.edit.toFixed(1).padStart(12)}`);
-  console.log(`ratio large / empty  ${ratio(big.first, base.first).padStart(12)}   ${ratio(big.edit, base.edit).padStart(12)}`);
-  console.log(`without the sounds section: empty ${own.empty.toFixed(1)}, large ${own.big.toFixed(1)}, ratio ${ratio(own.big, own.empty)}`);
+  const ms = (n) => n.toFixed(1).padStart(8);
+  const row = (label, r, goals) => console.log(`${label.padEnd(15)}${ms(r.morph.first)}${ms(r.replace.first)}${goals[0].padStart(7)}` +
+    `   ${ms(r.morph.edit)}${ms(r.replace.edit)}${goals[1].padStart(7)}   ${`${r.morph.touched} / ${r.replace.touched} of ${r.morph.all}`.padStart(14)}`);
+  console.log(`Species page render, ms with layout: the better of two medians of ${ROUNDS} rounds after ${WARMUP} warm-up`);
+  console.log('morph: the page as it draws; replace: the same markup put in with innerHTML (baseline)');
+  console.log('                  first render                 re-render after an edit        parts changed');
+  console.log('                  morph replace   goal         morph replace   goal   morph / replace');
+  row('empty species', base, ['', '10']);
+  row('large species', big, ['60', '30']);
+  console.log(`ratio large / empty (morph) ${ratio(big.morph.first, base.morph.first)} first, ${ratio(big.morph.edit, base.morph.edit)} edit`);
+  console.log(`markup alone into a fresh panel with innerHTML, without the sounds section: empty ${own.empty.toFixed(1)}, large ${own.big.toFixed(1)}, ratio ${ratio(own.big, own.empty)}`);
   if (session.pageErrors.length) console.log('page errors:', session.pageErrors);
 } finally {
   await session.close();

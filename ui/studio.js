@@ -1,11 +1,22 @@
 /*
  * Entry of the Zuze Ravizu page: announces the page to the shell. The page itself lives in
- * pages/studio/.
+ * pages/studio/ and comes, with three.js, when its tab is first shown.
  */
-import { REVISION } from 'three';
 import { registerPage } from './shell/pages.js';
-import { createStudioPage } from './pages/studio/page.js';
+import { createLazyPage } from './shell/lazy_page.js';
 
-// Lets anyone check from the console which three.js the import map resolved.
-window.threeRevision = REVISION;
-registerPage('studio', createStudioPage(window));
+async function loadStudio() {
+  const [{ REVISION }, { createStudioPage }] = await Promise.all([import('three'), import('./pages/studio/page.js')]);
+  // Lets anyone check from the console which three.js the import map resolved.
+  window.threeRevision = REVISION;
+  return createStudioPage(window);
+}
+
+// Thrown outside the promise so that the page's error hook hears of it.
+function report(error) {
+  setTimeout(() => {
+    throw error;
+  }, 0);
+}
+
+registerPage('studio', createLazyPage(loadStudio, report));

@@ -22,14 +22,20 @@ class SpeciesPage {
   #panel = null;
   #wired = new WeakSet();
   #sounds = null;
-  // Drawing removes the focused field, and a field with an uncommitted edit then reports its
-  // change: that edit is taken into the document, but must not start a second drawing.
+  #soundsLoading = false;
+  // The animation choices each filled select was given, against those of the latest drawing.
+  #filledWith = new WeakMap();
+  #choices = '';
+  // The name of the species the editor was last drawn for.
+  #drawn = null;
+  // A drawing that removes the focused field (another species chosen, a section gone) makes a
+  // field with an uncommitted edit report its change: that edit is taken into the document,
+  // but must not start a second drawing.
   #painting = false;
   #changedWhilePainting = false;
 
   start(api) {
     this.#shell = api;
-    this.#loadSoundsSection();
   }
 
   /** The workspace being edited, or null. */
@@ -58,24 +64,28 @@ class SpeciesPage {
 
   render(panel) {
     this.#panel = panel;
+    if (!this.#soundsLoading) this.#loadSoundsSection();
     this.#fixSelection();
     const ws = this.workspace();
     const found = !!(this.#shell && this.#shell.state && this.#shell.state.found);
     this.#keepForm(panel);
-    const typing = this.#typing(panel);
+    this.#choices = ws ? choicesKey(ws.doc) : '';
+    const log = this.#logPlace(panel);
     this.#painting = true;
     try {
-      paint(panel, pageHtml(this.#store, this.#ui, ws, found));
+      // A host message may redraw the page while a field is being typed in: what is typed
+      // and not yet committed stays in the field.
+      paint(panel, pageHtml(this.#store, this.#ui, ws, found), { keepTyping: true, leave: (el, next) => this.#leave(el, next) });
     } finally {
       this.#painting = false;
     }
-    if (typing) typing.restore(panel);
+    this.#drawn = ws ? ws.name : null;
     const slot = panel.querySelector('#' + SOUNDS_SLOT);
     if (slot && this.#sounds) {
-      slot.appendChild(this.#sounds.element);
+      if (this.#sounds.element.parentNode !== slot) slot.appendChild(this.#sounds.element);
       this.#sounds.render();
     }
-    this.#scrollLog(panel);
+    this.#followLog(panel, log);
     this.#wire(panel);
     if (this.#changedWhilePainting) {
       this.#changedWhilePainting = false;
@@ -83,9 +93,11 @@ class SpeciesPage {
     }
   }
 
-  // The sounds section brings three.js with it for the animation preview; it is loaded apart
-  // so the rest of the page works the moment it is shown, and still works if that fails.
+  // The sounds section brings three.js with it for the animation preview; it is loaded when
+  // the page is first shown rather than with the page, so the page starts without three.js,
+  // works the moment it is shown, and still works if that load fails.
   #loadSoundsSection() {
+    this.#soundsLoading = true;
     import('./sounds_section.js').then(({ createSoundsSection }) => {
       this.#sounds = createSoundsSection({
         getWorkspace: () => this.workspace(),
@@ -127,22 +139,21 @@ class SpeciesPage {
     this.#ui.newTemplate = value('species-new-template') ?? this.#ui.newTemplate;
   }
 
-  // A redraw for a host message (a build ending, another species saved) must not take away
-  // what is being typed and not yet committed: the field drawn anew gets the typed text back.
-  #typing(panel) {
-    const active = panel.ownerDocument.activeElement;
-    if (!(active instanceof HTMLInputElement) || !panel.contains(active) || !active.dataset.focus) return null;
-    if (active.value === active.defaultValue) return null;
-    const { focus } = active.dataset;
-    const { value, selectionStart, selectionEnd } = active;
-    return {
-      restore(again) {
-        const el = Array.from(again.querySelectorAll('input[data-focus]')).find((e) => e.dataset.focus === focus);
-        if (!el) return;
-        el.value = value;
-        if (selectionStart !== null) el.setSelectionRange(selectionStart, selectionEnd);
-      },
-    };
+  // What the drawing leaves to this page: the slot the sounds section draws itself into; the
+  // editor of a species just chosen; and an animation select that was filled with the choices
+  // it would be filled with again and still shows the same choice (it may be open), where the
+  // markup only has that one choice.
+  #leave(el, next) {
+    if (el.id === SOUNDS_SLOT) return true;
+    // Another species' editor has nothing to keep: its new content is put in as it is.
+    if (el.classList.contains('sp-editor') && this.#drawn !== this.#ui.selected) {
+      el.replaceChildren(...next.childNodes);
+      return true;
+    }
+    if (!(el instanceof HTMLSelectElement) || !el.dataset.filled || this.#filledWith.get(el) !== this.#choices) return false;
+    if (next.nodeName !== 'SELECT' || next.options.length !== 1 || next.options[0].value !== el.value) return false;
+    if (el.attributes.length !== next.attributes.length + 1) return false;
+    return Array.from(next.attributes).every((a) => el.getAttribute(a.name) === a.value);
   }
 
   #rerender() {
@@ -162,16 +173,25 @@ class SpeciesPage {
     if (atEnd) pre.scrollTop = pre.scrollHeight;
   }
 
-  #scrollLog(panel) {
+  // The log box before a drawing: which one it is, and whether it showed its last line.
+  #logPlace(panel) {
     const pre = panel.querySelector('#species-log');
-    if (pre) pre.scrollTop = pre.scrollHeight;
+    return { pre, atEnd: !pre || pre.scrollTop + pre.clientHeight >= pre.scrollHeight - 4 };
+  }
+
+  // A log that is new, or was showing its end, shows its end after the drawing too; one the
+  // owner scrolled back in stays where it is.
+  #followLog(panel, before) {
+    const pre = panel.querySelector('#species-log');
+    if (pre && (pre !== before.pre || before.atEnd)) pre.scrollTop = pre.scrollHeight;
   }
 
   #refreshBuild(ws) {
     const section = this.#panel.querySelector('#species-build');
     if (!section) return;
-    section.outerHTML = buildHtml(this.#store, ws);
-    this.#scrollLog(this.#panel);
+    const log = this.#logPlace(this.#panel);
+    paint(section, buildHtml(this.#store, ws), { outer: true });
+    this.#followLog(this.#panel, log);
   }
 
   /** After one value changed: the unsaved marks, the Save button and the build section. */
@@ -237,7 +257,9 @@ class SpeciesPage {
     const fill = (event) => {
       const el = event.target;
       const ws = this.workspace();
-      if (ws && el instanceof HTMLSelectElement && 'anims' in el.dataset) fillAnimationSelect(el, animationChoices(ws.doc));
+      if (!ws || !(el instanceof HTMLSelectElement) || !('anims' in el.dataset) || el.dataset.filled) return;
+      fillAnimationSelect(el, animationChoices(ws.doc));
+      this.#filledWith.set(el, choicesKey(ws.doc));
     };
     for (const type of ['pointerdown', 'focusin', 'keydown']) panel.addEventListener(type, fill, true);
     // Enter in a text field commits it the way leaving the field does.
@@ -248,6 +270,11 @@ class SpeciesPage {
       else el.blur();
     });
   }
+}
+
+// Which animations a filled select offers, as one comparable text.
+function choicesKey(doc) {
+  return doc.source.animations.map((a) => a.id).join('\n');
 }
 
 /** The page object the shell drives: start, message and render. */
