@@ -6,6 +6,7 @@
 #include "server/commands.h"
 #include "server/config.h"
 #include "server/resources.h"
+#include "server/skins_save.h"
 #include "server/state.h"
 
 namespace command {
@@ -29,10 +30,11 @@ void saveSkins(App& app, const std::string& message) {
         sendState(app);
         return;
     }
-    // The server reads skins.lua at start: replacing in one step never leaves it cut short.
-    if (!replaceFileBytes(jsonPath, json)) {
+    // The server reads skins.lua at start: each file is replaced in one step, and the pair
+    // is completed from its record should the tool stop between the two.
+    if (SkinsWrite saved = saveSkinsPair(folder, json, lua); saved == SkinsWrite::jsonFailed) {
         sendNotice(app, "Could not write skins.json.", true);
-    } else if (!replaceFileBytes(luaPath, lua)) {
+    } else if (saved == SkinsWrite::luaFailed) {
         sendNotice(app, "Could not write skins.lua.", true);
     } else if (!updateResourceLoad(app.serverRoot.path(), "skins", true)) {
         sendNotice(app, "Could not write server.cfg.", true);

@@ -1,7 +1,9 @@
 #include "shell/page_commands.h"
 
 #include "bridge/app.h"
+#include "server/resources.h"
 #include "server/root.h"
+#include "server/skins_save.h"
 #include "server/state.h"
 #include "species/species_message.h"
 #include "studio/studio.h"
@@ -11,6 +13,9 @@ namespace command {
 // The file, not memory, is the authority for the server folder after every page load.
 void init(App& app, const std::string&) {
     loadServerRoot(app);
+    // A skins save the tool did not live to finish is finished before anyone reads the pair.
+    if (!app.serverRoot.empty())
+        (void)finishSkinsSave(resourcesFolder(app.serverRoot.path()) + "/skins");
     sendState(app);
     sendStudio(app);
     sendSpeciesMessage(app);

@@ -127,6 +127,74 @@ TEST_F(SkinsTest, OwnersEditsToTheSkinsScriptsSurvive) {
     t.take();
 }
 
+// What a tool stopped in the middle of a save leaves behind, and what the next init makes of
+// it: the pair is always from one save.
+TEST_F(SkinsTest, AStoppedSaveIsCompletedOrForgottenAtTheNextInit) {
+    const std::string oldJson = "[\"old\"]", oldLua = "-- old\r\n";
+    const std::string newJson = "[\"new\"]\n", newLua = "-- new\n\n";
+    const std::string record = std::to_string(newJson.size()) + "\n" + newJson + newLua;
+    struct Case {
+        const char* name;
+        std::string pending;  // empty: no record
+        std::string json, lua;
+        bool completed;
+    };
+    const std::vector<Case> cases{
+        {"before the record", "", oldJson, oldLua, false},
+        {"after the record", record, oldJson, oldLua, true},
+        {"between the two files", record, newJson, oldLua, true},
+        {"before the record was removed", record, newJson, newLua, true},
+        {"a record no save made", "12\n[]", oldJson, oldLua, false},
+        {"a record without its length", "[\"new\"]", oldJson, oldLua, false},
+    };
+    writeText(t.appData() + "/server-root.txt", t.root());
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        fs::create_directories(skins(""));
+        writeText(skins("skins.json"), c.json);
+        writeText(skins("skins.lua"), c.lua);
+        if (!c.pending.empty()) writeText(skins("skins.pending"), c.pending);
+        t.send(R"({"cmd":"init"})");
+        Json state = t.take().at(0);
+        EXPECT_EQ(readText(skins("skins.json")), c.completed ? newJson : oldJson);
+        EXPECT_EQ(readText(skins("skins.lua")), c.completed ? newLua : oldLua);
+        EXPECT_EQ(state["skins"], Json::parse(c.completed ? newJson : oldJson));
+        EXPECT_FALSE(exists(skins("skins.pending")));
+    }
+}
+
+// The record is the tool's own file: a link planted at its name must not carry the texts
+// outside the server folder. A failed skins.lua keeps the record, so the pair is made whole
+// once it can be; a failed skins.json forgets it, since the owner was told nothing was saved.
+TEST_F(SkinsTest, TheRecordIsNeverWrittenThroughALinkAndOutlivesOnlyAHalfSave) {
+    fs::create_directories(skins(""));
+    const std::string outside = t.root() + "/../outside.txt";
+    writeText(outside, "theirs");
+    fs::create_symlink(outside, skins("skins.pending"));
+    saveSkins(kJson, kLua);
+    expectNoticeThenState(false, kSkinsSaved);
+    EXPECT_EQ(readText(outside), "theirs");
+    EXPECT_FALSE(exists(skins("skins.pending")));
+
+    fs::remove(skins("skins.json"));
+    fs::create_directories(skins("skins.json"));
+    saveSkins("[2]", "-- 2");
+    expectNoticeThenState(true, "Could not write skins.json.");
+    EXPECT_FALSE(exists(skins("skins.pending")));
+    fs::remove(skins("skins.json"));
+
+    fs::remove(skins("skins.lua"));
+    fs::create_directories(skins("skins.lua"));
+    saveSkins("[3]", "-- 3");
+    expectNoticeThenState(true, "Could not write skins.lua.");
+    fs::remove(skins("skins.lua"));
+    writeText(t.appData() + "/server-root.txt", t.root());
+    t.send(R"({"cmd":"init"})");
+    t.take();
+    EXPECT_EQ(readText(skins("skins.json")), "[3]");
+    EXPECT_EQ(readText(skins("skins.lua")), "-- 3");
+}
+
 TEST_F(SkinsTest, NothingHappensWithoutAServerRoot) {
     t.app.serverRoot.set("");
     saveSkins(kJson, kLua);
