@@ -25,11 +25,12 @@ ConfigLine splitLine(std::string text) {
             ++end;
         // A single word with nothing after it is not a setting.
         if (end < text.size()) {
-            line.key = text.substr(start, end - start);
+            line.keyStart = start;
+            line.keyLength = end - start;
             std::size_t value = end;
             while (value < text.size() && isBlank(text[value]))
                 ++value;
-            line.value = text.substr(value);
+            line.valueStart = value;
         }
     }
     line.text = std::move(text);
@@ -38,9 +39,10 @@ ConfigLine splitLine(std::string text) {
 
 ConfigLine settingLine(std::string_view key, std::string_view value) {
     ConfigLine line;
-    line.key = key;
-    line.value = value;
-    line.text = std::string(key) + " " + std::string(value);
+    line.text.reserve(key.size() + 1 + value.size());
+    line.text.append(key).append(" ").append(value);
+    line.keyLength = key.size();
+    line.valueStart = key.size() + 1;
     return line;
 }
 
@@ -64,9 +66,13 @@ ServerConfig parseServerConfig(std::string_view text) {
 }
 
 std::string serializeServerConfig(const ServerConfig& config) {
+    std::size_t size = 0;
+    for (const ConfigLine& line : config.lines)
+        size += line.text.size() + 2;
     std::string out;
+    out.reserve(size);
     for (const ConfigLine& line : config.lines) {
-        out += toUtf8(line.text);
+        out += line.text;
         out += "\r\n";
     }
     return out;
@@ -77,23 +83,26 @@ std::string serverConfigPath(const std::string& root) {
 }
 
 ServerConfig readServerConfig(const std::string& root) {
-    return parseServerConfig(fromUtf8(readFileBytes(serverConfigPath(root))));
+    // The file's bytes are let go before the text is split: a long value is held twice, not
+    // three times.
+    const std::string text = fromUtf8(readFileBytes(serverConfigPath(root)));
+    return parseServerConfig(text);
 }
 
 bool writeServerConfig(const std::string& root, const ServerConfig& config) {
     return replaceFileBytes(serverConfigPath(root), serializeServerConfig(config)).has_value();
 }
 
-std::string configValue(const ServerConfig& config, std::string_view key) {
+std::string_view configValue(const ServerConfig& config, std::string_view key) {
     for (const ConfigLine& line : config.lines) {
-        if (line.key == key) return line.value;
+        if (line.key() == key) return line.value();
     }
     return {};
 }
 
 void setConfigValue(ServerConfig& config, std::string_view key, std::string_view value) {
     for (ConfigLine& line : config.lines) {
-        if (line.key == key) {
+        if (line.key() == key) {
             line = settingLine(key, value);
             return;
         }
@@ -103,14 +112,14 @@ void setConfigValue(ServerConfig& config, std::string_view key, std::string_view
 
 bool isResourceLoaded(const ServerConfig& config, std::string_view name) {
     for (const ConfigLine& line : config.lines) {
-        if (line.key == "load" && line.value == name) return true;
+        if (line.key() == "load" && line.value() == name) return true;
     }
     return false;
 }
 
 void setResourceLoad(ServerConfig& config, std::string_view name, bool enabled) {
     for (auto it = config.lines.begin(); it != config.lines.end(); ++it) {
-        if (it->key == "load" && it->value == name) {
+        if (it->key() == "load" && it->value() == name) {
             if (!enabled) config.lines.erase(it);
             return;
         }
@@ -128,22 +137,30 @@ namespace command {
 
 void saveCfg(App& app, const std::string& message) {
     if (app.serverRoot.empty()) return;
-    ServerConfig config = readServerConfig(app.serverRoot.path());
-    std::vector<std::pair<std::string_view, std::string>> edits;
-    for (std::string_view key : configKeys) {
-        // Only a real key counts: a value that quotes a key's name must not empty that setting.
-        if (!jsonHasKey(message, key)) continue;
-        std::string value = jsonString(message, key);
-        // A raw line break would split the line and smuggle in settings of its own.
-        if (hasControlCharacter(value)) {
-            sendNotice(app, "Settings cannot hold line breaks or control characters.", true);
-            return;
+    bool written = false;
+    {
+        // Let go before the state is built, which reads the file again.
+        ServerConfig config = readServerConfig(app.serverRoot.path());
+        std::vector<std::pair<std::string_view, std::string>> edits;
+        for (std::string_view key : configKeys) {
+            // Only a real key counts: a value that quotes a key's name must not empty that
+            // setting.
+            if (!jsonHasKey(message, key)) continue;
+            std::string value = jsonString(message, key);
+            // A raw line break would split the line and smuggle in settings of its own.
+            if (hasControlCharacter(value)) {
+                sendNotice(app, "Settings cannot hold line breaks or control characters.", true);
+                return;
+            }
+            edits.emplace_back(key, std::move(value));
         }
-        edits.emplace_back(key, std::move(value));
+        for (auto& [key, value] : edits) {
+            setConfigValue(config, key, value);
+            std::string().swap(value);
+        }
+        written = writeServerConfig(app.serverRoot.path(), config);
     }
-    for (const auto& [key, value] : edits)
-        setConfigValue(config, key, value);
-    if (writeServerConfig(app.serverRoot.path(), config)) {
+    if (written) {
         sendNotice(app, "server.cfg saved. Restart the server to apply.", false);
     } else {
         sendNotice(app, kWriteFailed, true);

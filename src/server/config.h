@@ -4,12 +4,17 @@
 #include <string_view>
 #include <vector>
 
-// One line of server.cfg. Only `text` is ever written back; key and value serve lookups and
-// are empty for blank lines, comments and single-word lines.
+// One line of server.cfg. Only `text` is ever written back; key and value are parts of it that
+// serve lookups, empty for blank lines, comments and single-word lines. They are kept as
+// places in the text rather than copies, so a long value is held once.
 struct ConfigLine {
-    std::string key;
-    std::string value;
     std::string text;
+    std::size_t keyStart = 0, keyLength = 0, valueStart = 0;
+
+    std::string_view key() const { return std::string_view(text).substr(keyStart, keyLength); }
+    std::string_view value() const {
+        return keyLength ? std::string_view(text).substr(valueStart) : std::string_view();
+    }
 };
 
 // The lines of server.cfg in file order.
@@ -39,7 +44,7 @@ ServerConfig readServerConfig(const std::string& root);
 bool writeServerConfig(const std::string& root, const ServerConfig& config);
 
 // The value of the first line with this key; empty when none.
-std::string configValue(const ServerConfig& config, std::string_view key);
+std::string_view configValue(const ServerConfig& config, std::string_view key);
 
 // Rewrites the first line with this key as "key value", or appends one.
 void setConfigValue(ServerConfig& config, std::string_view key, std::string_view value);

@@ -32,7 +32,7 @@ void appendResources(std::string& out, const std::string& root, const ServerConf
     // resources have thousands of load lines.
     std::unordered_set<std::string_view> loaded;
     for (const ConfigLine& line : config.lines) {
-        if (line.key == "load") loaded.insert(line.value);
+        if (line.key() == "load") loaded.insert(line.value());
     }
     bool first = true;
     for (const std::string& name : listSubdirs(folder)) {

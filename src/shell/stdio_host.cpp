@@ -31,8 +31,9 @@ void writeLine(std::ostream& out, std::string message) {
     for (char& c : message) {
         if (c == '\n' || c == '\r') c = ' ';
     }
-    message += '\n';
+    // The line end goes on its own: appending it could copy a message of many megabytes.
     out.write(message.data(), static_cast<std::streamsize>(message.size()));
+    out.put('\n');
     out.flush();
 }
 
