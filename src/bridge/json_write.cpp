@@ -1,12 +1,38 @@
 #include "bridge/json_write.h"
 
+#include <array>
 #include <cstdint>
 #include <cstring>
 #include <vector>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 #include "bridge/text.h"
 
 namespace {
+
+// What each byte below 0x20, the quote and the backslash become; every other byte of the
+// table is unused. Two- and six-byte forms, padded to eight so each is one fixed copy.
+struct Escape {
+    char text[8];
+    unsigned char length;
+};
+
+constexpr std::array<Escape, 128> makeEscapes() {
+    std::array<Escape, 128> table{};
+    constexpr char hex[] = "0123456789abcdef";
+    for (int c = 0; c < 0x20; ++c)
+        table[c] = {{'\\', 'u', '0', '0', hex[c >> 4], hex[c & 15]}, 6};
+    table['\t'] = {{'\\', 't'}, 2};
+    table['\n'] = {{'\\', 'n'}, 2};
+    table['\r'] = {{'\\', 'r'}, 2};
+    table['"'] = {{'\\', '"'}, 2};
+    table['\\'] = {{'\\', '\\'}, 2};
+    return table;
+}
+constexpr std::array<Escape, 128> kEscapes = makeEscapes();
 
 // A bit set in the high bit of every byte of the eight that is below 0x20, a quote, a
 // backslash or not ASCII: only such bytes need more than a copy. The lowest set bit is
@@ -35,64 +61,96 @@ inline std::size_t wellFormedLength(std::string_view text, std::size_t i) {
 }  // namespace
 
 void appendJsonEscaped(std::string& out, std::string_view text) {
-    static const char hex[] = "0123456789abcdef";
-    const char* data = text.data();
-    const std::size_t size = text.size();
-    std::size_t i = 0, copied = 0;
-    while (i < size) {
-        if (i + 8 <= size) {
-            std::uint64_t mask = lookMask8(data + i);
-            if (mask == 0) {
-                i += 8;
-                continue;
+    // Escapes and the short runs of plain text between them are gathered here and handed to
+    // `out` a block at a time: an append per piece costs more than the piece itself in text
+    // such as pretty-printed JSON, where something needs escaping every few bytes. Runs
+    // longer than kLongRun go to `out` directly, so plain text is still copied once.
+    constexpr std::size_t kBlock = 8192, kLongRun = 128, kSlack = 32;
+    char block[kBlock + kSlack];
+    char* w = block;
+    const char* const begin = text.data();
+    const char* const end = begin + text.size();
+    const char* plain = begin;  // start of the text not yet copied
+
+    auto copyPlain = [&](const char* upTo) {
+        const auto run = static_cast<std::size_t>(upTo - plain);
+        if (run > kLongRun) {
+            out.append(block, static_cast<std::size_t>(w - block));
+            w = block;
+            out.append(plain, run);
+            return;
+        }
+        if (w + run + 8 > block + kBlock) {
+            out.append(block, static_cast<std::size_t>(w - block));
+            w = block;
+        }
+        // Sixteen bytes in one move when the input has them; the slack takes the rest.
+        if (run <= 16 && end - plain >= 16)
+            std::memcpy(w, plain, 16);
+        else
+            std::memcpy(w, plain, run);
+        w += run;
+    };
+    // Handles the byte at `s` that needs a look and says where plain text goes on.
+    auto handle = [&](const char* s) -> const char* {
+        const auto c = static_cast<unsigned char>(*s);
+        if (c < 0x80) {
+            copyPlain(s);
+            const Escape& escape = kEscapes[c];
+            std::memcpy(w, escape.text, 8);
+            w += escape.length;
+            return plain = s + 1;
+        }
+        // Well-formed characters are copied with the plain text around them.
+        const auto at = static_cast<std::size_t>(s - begin);
+        if (const std::size_t length = wellFormedLength(text, at)) return s + length;
+        // Not well-formed UTF-8: the message must stay valid JSON whatever a file or a name
+        // holds, so the bytes become U+FFFD as fromUtf8 does.
+        copyPlain(s);
+        std::memcpy(w, "\xEF\xBF\xBD", 3);
+        w += 3;
+        return plain = s + utf8IllFormedLength(text, at);
+    };
+
+    const char* p = begin;
+#if defined(__SSE2__)
+    // Sixteen bytes at a time, each byte that needs a look taken from the chunk's mask. The
+    // compare is signed, so bytes of 0x80 and more count as below 0x20: one compare finds
+    // control bytes and non-ASCII alike.
+    const __m128i space = _mm_set1_epi8(0x20), quote = _mm_set1_epi8('"'),
+                  backslash = _mm_set1_epi8('\\');
+    while (end - p >= 16) {
+        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+        const __m128i hit =
+            _mm_or_si128(_mm_cmplt_epi8(v, space),
+                         _mm_or_si128(_mm_cmpeq_epi8(v, quote), _mm_cmpeq_epi8(v, backslash)));
+        auto mask = static_cast<unsigned>(_mm_movemask_epi8(hit));
+        const char* next = p + 16;
+        while (mask) {
+            const char* after = handle(p + __builtin_ctz(mask));
+            const auto done = static_cast<unsigned>(after - p);
+            // A character that reaches past the chunk: scanning goes on after it.
+            if (done >= 16) {
+                next = after;
+                break;
             }
-            i += static_cast<std::size_t>(__builtin_ctzll(mask)) >> 3;
+            mask &= ~0u << done;
         }
-        unsigned char c = static_cast<unsigned char>(data[i]);
-        if (c >= 0x20 && c != '"' && c != '\\' && c < 0x80) {
-            ++i;
-            continue;
-        }
-        if (c >= 0x80) {
-            std::size_t length = wellFormedLength(text, i);
-            if (length) {
-                i += length;
-                continue;
-            }
-        }
-        out.append(data + copied, i - copied);
-        switch (c) {
-            case '\t':
-                out += "\\t";
-                break;
-            case '\n':
-                out += "\\n";
-                break;
-            case '\r':
-                out += "\\r";
-                break;
-            case '"':
-                out += "\\\"";
-                break;
-            case '\\':
-                out += "\\\\";
-                break;
-            default:
-                if (c < 0x20) {
-                    out += "\\u00";
-                    out += hex[c >> 4];
-                    out += hex[c & 15];
-                } else {
-                    // Not well-formed UTF-8: the message must stay valid JSON whatever a
-                    // file or a name holds, so the bytes become U+FFFD as fromUtf8 does.
-                    out += "\xEF\xBF\xBD";
-                    i += utf8IllFormedLength(text, i) - 1;
-                }
-        }
-        ++i;
-        copied = i;
+        p = next;
     }
-    out.append(data + copied, size - copied);
+#endif
+    for (; end - p >= 8;) {
+        if (const std::uint64_t mask = lookMask8(p))
+            p = handle(p + (__builtin_ctzll(mask) >> 3));
+        else
+            p += 8;
+    }
+    while (p < end) {
+        const auto c = static_cast<unsigned char>(*p);
+        p = c < 0x20 || c == '"' || c == '\\' || c >= 0x80 ? handle(p) : p + 1;
+    }
+    out.append(block, static_cast<std::size_t>(w - block));
+    out.append(plain, end);
 }
 
 std::string jsonEscape(std::string_view text) {

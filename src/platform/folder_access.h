@@ -3,33 +3,14 @@
 #include <optional>
 #include <string>
 #include <string_view>
-#include <utility>
 
+#include "platform/file_handle.h"
 #include "platform/request_path.h"
 #include "platform/result.h"
 
 // Both page hosts serve two folders of the user's (the extracted assets and the server's
 // species folder) to the page. Nothing a request says may lead them to a file outside.
 namespace platform {
-
-// An open file descriptor that closes itself.
-class FileHandle {
-  public:
-    FileHandle() = default;
-    explicit FileHandle(int fd) : fd_(fd) {}
-    FileHandle(FileHandle&& other) noexcept : fd_(std::exchange(other.fd_, -1)) {}
-    FileHandle& operator=(FileHandle&& other) noexcept;
-    FileHandle(const FileHandle&) = delete;
-    FileHandle& operator=(const FileHandle&) = delete;
-    ~FileHandle();
-    int get() const { return fd_; }
-    // Hands the descriptor over; the handle no longer closes it.
-    int release() { return std::exchange(fd_, -1); }
-    explicit operator bool() const { return fd_ >= 0; }
-
-  private:
-    int fd_ = -1;
-};
 
 // Opens `relative` inside `folder` for reading when it is a regular file that really lies
 // inside the folder, every link resolved: the open descriptor's own name is checked, so no

@@ -7,7 +7,7 @@
 #include <string_view>
 #include <vector>
 
-#include "platform/folder_access.h"
+#include "platform/file_handle.h"
 
 // HTTP/1.1 requests as the browser host reads them and answers as it writes them, apart from
 // the sockets so that the rules can be checked (and fuzzed) on their own. The reading is

@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "bridge/text.h"
+
 namespace {
 
 // What a JSON parser reads back from the escaped text in quotes.
@@ -31,15 +33,20 @@ TEST(JsonEscapeTest, EscapesExactlyTheJsonSpecials) {
 }
 
 TEST(JsonEscapeTest, SpecialsFoundAtEveryPositionOfLongText) {
-    // The escaper skips plain text eight bytes at a time; a special in any lane of that
-    // step, or in the tail after it, must still be seen.
-    for (const std::string special : {"\"", "\\", "\n", "\x1f", "\x80", "é"}) {
-        for (std::size_t pos = 0; pos < 20; ++pos) {
-            std::string text(20, 'x');
-            text.replace(pos, 1, special);
+    // The escaper looks at sixteen bytes at a time, then eight, then one: a special in any
+    // lane of each step, a character reaching across two steps, and one cut off by the end
+    // of the text must all still be seen.
+    constexpr std::size_t kLength = 40;
+    for (const std::string special :
+         {"\"", "\\", "\n", "\x1f", "\x80", "é", "€", "😀", "\xE2\x82", "\xF0\x9F\x98"}) {
+        const bool illFormed =
+            special == "\x80" || special == "\xE2\x82" || special == "\xF0\x9F\x98";
+        for (std::size_t pos = 0; pos + special.size() <= kLength; ++pos) {
+            std::string text(kLength, 'x');
+            text.replace(pos, special.size(), special);
             SCOPED_TRACE(testing::Message() << "special " << jsonEscape(special) << " at " << pos);
-            std::string expected = special == "\x80" ? "\uFFFD" : special;
-            std::string want = std::string(pos, 'x') + expected + std::string(19 - pos, 'x');
+            const std::string want = std::string(pos, 'x') + (illFormed ? "\uFFFD" : special) +
+                                     std::string(kLength - pos - special.size(), 'x');
             EXPECT_EQ(roundTrip(text), want);
         }
     }
@@ -70,6 +77,22 @@ TEST(JsonEscapeTest, AnyBytesGiveValidJsonThatReadsBackAsTheValidText) {
         all += static_cast<char>(c);
     all += "é€😀\U0010FFFF";
     EXPECT_EQ(roundTrip(all), all);
+}
+
+TEST(JsonEscapeTest, LongTextsOfAnyMixReadBackAsTheirRepairedText) {
+    // Escapes are gathered in a block before they join the output, and long plain runs go
+    // there directly: texts much longer than that block, with runs of every length between
+    // the specials, must read back as exactly what fromUtf8 makes of their bytes.
+    const std::vector<std::string> pieces = {"\"", "\\", "\n", "\x01", "é", "恐竜", "\xC3", "\xFF"};
+    std::mt19937 random(2024);
+    for (int round = 0; round < 20; ++round) {
+        std::string bytes;
+        while (bytes.size() < 40000) {
+            bytes.append(random() % (round % 4 == 0 ? 400 : 12), 'a' + round % 26);
+            bytes += pieces[random() % pieces.size()];
+        }
+        ASSERT_EQ(roundTrip(bytes), fromUtf8(bytes)) << "round " << round;
+    }
 }
 
 TEST(IsJsonTextTest, AcceptsValidDocuments) {

@@ -30,18 +30,6 @@ std::string realFolderPath(const std::string& folder) {
 
 }  // namespace
 
-FileHandle& FileHandle::operator=(FileHandle&& other) noexcept {
-    if (this != &other) {
-        if (fd_ >= 0) ::close(fd_);
-        fd_ = std::exchange(other.fd_, -1);
-    }
-    return *this;
-}
-
-FileHandle::~FileHandle() {
-    if (fd_ >= 0) ::close(fd_);
-}
-
 Result<FileHandle> openInsideFolder(const std::string& folder, const std::string& relative) {
     const std::string realFolder = realFolderPath(folder);
     if (realFolder.empty() || relative.empty()) return fail(ENOENT, "no such folder or file");
