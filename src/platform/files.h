@@ -30,8 +30,9 @@ enum class AtLink {
 
 // Writes the bytes to a fresh temporary file beside `path`, flushes it and renames it over
 // `path`, so readers see the old or the new content, never a part. The temporary has the
-// permission bits of an existing target from its creation on. A `path` that is a symbolic
-// link is treated as `atLink` says. Temporaries of the same file left by an earlier save
+// permission bits of an existing target from its creation on (on Windows: the entries the
+// target's access list holds itself, and its protection from inheritance). A `path` that is a
+// symbolic link is treated as `atLink` says. Temporaries of the same file left by an earlier save
 // that died are removed. On failure the target is untouched and the temporary file removed.
 Result<> replaceWholeFile(const std::string& path, const std::string& bytes,
                           AtLink atLink = AtLink::follow);

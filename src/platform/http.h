@@ -54,7 +54,8 @@ struct HttpRequest {
     std::string headers;
     // When set, the body is streamed from this file instead of `body`: the whole file, or
     // `uploadLength` bytes from `uploadOffset` when a length is given (one part of a large
-    // archive, so no part is ever held in memory). A file shorter than the range fails.
+    // archive, so no part is ever held in memory). A file shorter than the range fails, and so
+    // does, on Windows, a body of 4 GiB or more (WinHTTP announces 32-bit lengths).
     std::string uploadFile;
     std::uint64_t uploadOffset = 0;
     std::optional<std::uint64_t> uploadLength;
@@ -86,7 +87,8 @@ inline constexpr std::size_t httpReceiveBlock = 64 << 10;
 
 // One blocking exchange with its own connection: any status is a reply, only a failed
 // exchange is a failure. HTTPS certificates are checked against the system's store; proxies
-// come from the usual environment variables. Safe to call from several threads at once.
+// come from the usual environment variables (on Windows the system's automatic proxy). Safe to
+// call from several threads at once.
 // A failed exchange leaves no download file behind; a download that could not be written
 // whole is a failed exchange, never a complete answer.
 std::expected<HttpReply, HttpFailure> httpExchange(const HttpRequest& request);

@@ -1,11 +1,16 @@
 #include "platform/folder_access.h"
 
 #include <gtest/gtest.h>
+#ifdef _WIN32
+#include <io.h>
+#else
 #include <unistd.h>
+#endif
 
 #include <filesystem>
 
 #include "support/test_app.h"
+#include "symlinks.h"
 
 namespace fs = std::filesystem;
 
@@ -16,6 +21,15 @@ std::optional<std::string> folderRelativePath(const std::string& tail) {
     return platform::confinedRelativePath("/" + tail);
 }
 
+// The descriptor is the C runtime's on every system.
+long long readAll(int fd, std::string& bytes) {
+#ifdef _WIN32
+    return ::_read(fd, bytes.data(), static_cast<unsigned>(bytes.size()));
+#else
+    return ::read(fd, bytes.data(), bytes.size());
+#endif
+}
+
 // The bytes of the file that would be served, or nothing.
 std::optional<std::string> servedBytes(const std::string& folder, const std::string& relative) {
     platform::Result<platform::FileHandle> file = platform::openInsideFolder(folder, relative);
@@ -23,8 +37,7 @@ std::optional<std::string> servedBytes(const std::string& folder, const std::str
     platform::Result<std::uint64_t> size = platform::openFileSize(*file);
     if (!size) return std::nullopt;
     std::string bytes(*size, '\0');
-    if (::read(file->get(), bytes.data(), bytes.size()) != static_cast<ssize_t>(bytes.size()))
-        return std::nullopt;
+    if (readAll(file->get(), bytes) != static_cast<long long>(bytes.size())) return std::nullopt;
     return bytes;
 }
 
@@ -113,31 +126,41 @@ TEST_F(ServedFolderFiles, MissingFilesAndFoldersAreNotServed) {
     EXPECT_EQ(servedBytes("", "x.png"), std::nullopt);
 }
 
+TEST_F(ServedFolderFiles, DotSegmentsThatGetThisFarAreResolvedBeforeTheCheck) {
+    // Dot segments never get here, but should one, it is resolved before the check.
+    EXPECT_EQ(servedBytes(folder(), "../secret.txt"), std::nullopt);
+    EXPECT_EQ(servedBytes(folder(), "models/../../secret.txt"), std::nullopt);
+    EXPECT_EQ(servedBytes(folder(), "models/../models/wolf.glb"), "GLB");
+#ifdef _WIN32
+    // Windows takes a backslash as a separator too.
+    EXPECT_EQ(servedBytes(folder(), "..\\secret.txt"), std::nullopt);
+    EXPECT_EQ(servedBytes(folder(), "models\\wolf.glb"), "GLB");
+#endif
+}
+
 TEST_F(ServedFolderFiles, LinksOutOfTheFolderAreNotFollowed) {
-    fs::create_symlink(dir / "secret.txt", folder() + "/secret.png");
-    fs::create_directory_symlink(dir / "outside", folder() + "/linked");
-    fs::create_symlink("../../secret.txt", folder() + "/models/relative.png");
+    MAKE_SYMLINK_OR_SKIP(dir / "secret.txt", folder() + "/secret.png");
+    ASSERT_TRUE(makeSymlink(dir / "outside", folder() + "/linked", true));
+    ASSERT_TRUE(makeSymlink("../../secret.txt", folder() + "/models/relative.png"));
     EXPECT_EQ(servedBytes(folder(), "secret.png"), std::nullopt);
     EXPECT_EQ(servedBytes(folder(), "linked/other.png"), std::nullopt);
     EXPECT_EQ(servedBytes(folder(), "models/relative.png"), std::nullopt);
-    // Dot segments never get here, but should one, it is resolved before the check.
-    EXPECT_EQ(servedBytes(folder(), "../secret.txt"), std::nullopt);
 }
 
 TEST_F(ServedFolderFiles, AFolderNamedLikeThePrefixOfAnotherIsOutside) {
     fs::create_directories(dir / "assets2");
     writeText(dir / "assets2/x.png", "X");
-    fs::create_symlink(dir / "assets2/x.png", folder() + "/x.png");
+    MAKE_SYMLINK_OR_SKIP(dir / "assets2/x.png", folder() + "/x.png");
     EXPECT_EQ(servedBytes(folder(), "x.png"), std::nullopt);
 }
 
 TEST_F(ServedFolderFiles, LinksThatStayInsideAreServed) {
-    fs::create_symlink("models/wolf.glb", folder() + "/alias.glb");
+    MAKE_SYMLINK_OR_SKIP("models/wolf.glb", folder() + "/alias.glb");
     EXPECT_EQ(servedBytes(folder(), "alias.glb"), "GLB");
 }
 
 TEST_F(ServedFolderFiles, TheFolderItselfMayBeALink) {
-    fs::create_directory_symlink(folder(), dir / "assets-link");
+    MAKE_SYMLINK_OR_SKIP(folder(), dir / "assets-link", true);
     EXPECT_EQ(servedBytes(dir / "assets-link", "models/wolf.glb"), "GLB");
 }
 

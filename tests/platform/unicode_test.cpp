@@ -33,3 +33,18 @@ TEST(IsLetterOrDigitTest, IndependentOfTheProcessLocale) {
     EXPECT_TRUE(platform::isLetterOrDigit(U'é'));
     EXPECT_STREQ(std::setlocale(LC_ALL, nullptr), "C");
 }
+
+TEST(IsLetterOrDigitTest, LettersBeyondTheBasicPlaneAsTheSystemJudgesThem) {
+    // Windows classifies UTF-16 units, and a surrogate half is neither letter nor digit, so
+    // names there have never held these; the C library of Linux takes them as letters.
+#ifdef _WIN32
+    constexpr bool kLetters = false;
+#else
+    constexpr bool kLetters = true;
+#endif
+    for (char32_t c : {U'\U00020000', U'\U0001D400', U'\U00010400', U'\U0001D7CE'}) {
+        EXPECT_EQ(platform::isLetterOrDigit(c), kLetters)
+            << std::hex << static_cast<std::uint32_t>(c);
+    }
+    EXPECT_FALSE(platform::isLetterOrDigit(U'\U0001F600'));
+}

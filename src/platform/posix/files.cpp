@@ -5,17 +5,12 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <algorithm>
 #include <cerrno>
 #include <climits>
-#include <cstdio>
-#include <mutex>
-#include <set>
-#include <string_view>
 #include <utility>
 
 #include "platform/posix/write_all.h"
-#include "platform/random.h"
+#include "platform/temporary_files.h"
 
 namespace platform {
 namespace {
@@ -24,66 +19,6 @@ namespace {
 Result<> checked(int returned, const char* what) {
     if (returned == 0) return {};
     return fail(errno, what);
-}
-
-constexpr std::size_t kNoiseDigits = 12;
-
-// Splits a path into its folder (with the trailing slash, or empty) and its last name.
-std::pair<std::string, std::string> folderAndName(const std::string& path) {
-    size_t slash = path.rfind('/');
-    if (slash == std::string::npos) return {std::string(), path};
-    return {path.substr(0, slash + 1), path.substr(slash + 1)};
-}
-
-std::string temporaryNameBeside(const std::string& path) {
-    auto [folder, name] = folderAndName(path);
-    // Hidden, so a folder listing taken meanwhile does not show it as a resource or texture.
-    return folder + "." + name + "." + randomHexDigits(kNoiseDigits / 2) + ".tmp";
-}
-
-// The temporaries this process is writing right now, so that a save of the same file on
-// another thread never takes one of them for a crash's leftover.
-std::mutex inFlightLock;
-std::set<std::string> inFlight;
-
-struct InFlight {
-    explicit InFlight(std::string path) : path_(std::move(path)) {
-        std::lock_guard lock(inFlightLock);
-        inFlight.insert(path_);
-    }
-    ~InFlight() {
-        std::lock_guard lock(inFlightLock);
-        inFlight.erase(path_);
-    }
-    InFlight(const InFlight&) = delete;
-    InFlight& operator=(const InFlight&) = delete;
-
-  private:
-    std::string path_;
-};
-
-// Whether a folder entry has the form of our temporaries for `name`: "." name "." twelve
-// lowercase hex digits ".tmp".
-bool isTemporaryOf(std::string_view entry, std::string_view name) {
-    const size_t prefix = 1 + name.size() + 1;
-    if (entry.size() != prefix + kNoiseDigits + 4 || entry.front() != '.') return false;
-    if (entry.substr(1, name.size()) != name || entry[prefix - 1] != '.') return false;
-    if (!entry.ends_with(".tmp")) return false;
-    return std::all_of(entry.begin() + prefix, entry.end() - 4,
-                       [](char c) { return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f'); });
-}
-
-// A save killed between creating its temporary and the rename leaves the temporary behind,
-// holding whatever the file held (an RCON password, say); the next save of the same file
-// clears them away.
-void removeStaleTemporaries(const std::string& path) {
-    auto [folder, name] = folderAndName(path);
-    for (const FolderEntry& entry : listFolder(folder.empty() ? "." : folder)) {
-        if (entry.isFolder || !isTemporaryOf(entry.name, name)) continue;
-        const std::string stale = folder + entry.name;
-        std::lock_guard lock(inFlightLock);
-        if (!inFlight.contains(stale)) ::unlink(stale.c_str());
-    }
 }
 
 // The file a save of `path` must replace: a symbolic link is followed to the file it names,

@@ -8,19 +8,8 @@
 #include <climits>
 #include <cstdlib>
 
-#include "platform/ascii.h"
-
 namespace platform {
 namespace {
-
-bool endsWithIgnoringCase(std::string_view text, std::string_view ending) {
-    if (text.size() < ending.size()) return false;
-    std::string_view tail = text.substr(text.size() - ending.size());
-    for (std::size_t i = 0; i < tail.size(); ++i) {
-        if (lowerAscii(tail[i]) != ending[i]) return false;
-    }
-    return true;
-}
 
 std::string realFolderPath(const std::string& folder) {
     char resolved[PATH_MAX];
@@ -65,21 +54,6 @@ Result<std::uint64_t> openFileSize(const FileHandle& file) {
     struct stat facts {};
     if (::fstat(file.get(), &facts) != 0) return fail(errno, "read the file's size");
     return static_cast<std::uint64_t>(facts.st_size);
-}
-
-std::string_view folderFileType(std::string_view path) {
-    static constexpr std::pair<std::string_view, std::string_view> kTypes[] = {
-        {".html", "text/html"},        {".css", "text/css"},      {".js", "text/javascript"},
-        {".json", "application/json"}, {".txt", "text/plain"},    {".png", "image/png"},
-        {".jpg", "image/jpeg"},        {".jpeg", "image/jpeg"},   {".gif", "image/gif"},
-        {".webp", "image/webp"},       {".svg", "image/svg+xml"}, {".glb", "model/gltf-binary"},
-        {".gltf", "model/gltf+json"},  {".wav", "audio/wav"},     {".ogg", "audio/ogg"},
-        {".mp3", "audio/mpeg"},
-    };
-    for (const auto& [ending, type] : kTypes) {
-        if (endsWithIgnoringCase(path, ending)) return type;
-    }
-    return "application/octet-stream";
 }
 
 }  // namespace platform

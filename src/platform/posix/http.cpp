@@ -14,12 +14,11 @@
 #include <optional>
 #include <vector>
 
-#include "platform/posix/http_url.h"
+#include "platform/http_url.h"
+#include "platform/http_watch.h"
 
 namespace platform {
 namespace {
-
-using Clock = std::chrono::steady_clock;
 
 struct EasyDeleter {
     void operator()(CURL* easy) const { curl_easy_cleanup(easy); }
@@ -247,15 +246,6 @@ curl_off_t info(CURL* easy, CURLINFO what) {
     return value;
 }
 
-// The latest the whole exchange may end, from the request's limits.
-std::optional<Clock::time_point> overallDeadline(const Exchange& x) {
-    const HttpTimeouts& t = x.request.timeouts;
-    if (t.overallMs == 0) return std::nullopt;
-    const std::uint64_t mebibytes = (x.total + x.request.downloadCap + (1 << 20) - 1) >> 20;
-    return Clock::now() + std::chrono::milliseconds(t.overallMs) +
-           std::chrono::milliseconds(mebibytes * t.msPerMiB);
-}
-
 // Drives the transfer, ending it when the connection is up but no byte moved for the send
 // or receive limit, when the overall deadline passed, or when the caller asks it to stop.
 // libcurl's own low-speed limit counts whole seconds only; this counts milliseconds so
@@ -263,8 +253,7 @@ std::optional<Clock::time_point> overallDeadline(const Exchange& x) {
 CURLcode transfer(Exchange& x, bool& stalled) {
     std::unique_ptr<CURLM, MultiDeleter> multi(curl_multi_init());
     if (!multi || curl_multi_add_handle(multi.get(), x.easy) != CURLM_OK) return CURLE_FAILED_INIT;
-    const std::optional<Clock::time_point> deadline = overallDeadline(x);
-    Clock::time_point lastMove = Clock::now();
+    HttpWatch watch(x.request.timeouts, x.total, x.request.downloadCap);
     curl_off_t lastCount = -1;
     int running = 1;
     CURLcode result = CURLE_OK;
@@ -277,16 +266,14 @@ CURLcode transfer(Exchange& x, bool& stalled) {
         bool connected = info(x.easy, CURLINFO_PRETRANSFER_TIME_T) > 0;
         curl_off_t count = info(x.easy, CURLINFO_SIZE_UPLOAD_T) +
                            info(x.easy, CURLINFO_SIZE_DOWNLOAD_T) + responseCode(x.easy);
+        // Until the connection is up, libcurl's own limit (resolve plus connect) applies.
         if (!connected || count != lastCount) {
             lastCount = count;
-            lastMove = Clock::now();
+            watch.moved();
         }
         bool sending = static_cast<std::uint64_t>(info(x.easy, CURLINFO_SIZE_UPLOAD_T)) < x.total;
-        auto limit = std::chrono::milliseconds(sending ? x.request.timeouts.sendMs
-                                                       : x.request.timeouts.receiveMs);
-        auto left = lastMove + limit - Clock::now();
-        if (deadline) left = std::min(left, *deadline - Clock::now());
-        if (left <= Clock::duration::zero()) {
+        auto left = watch.left(sending ? HttpWatch::Step::sending : HttpWatch::Step::receiving);
+        if (left <= HttpWatch::Clock::duration::zero()) {
             stalled = true;
             break;
         }

@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <utility>
 
 namespace platform {
 namespace {
@@ -20,13 +21,21 @@ bool readable(int fd, std::uint32_t waitMs) {
     return n > 0 && (p.revents & (POLLIN | POLLHUP | POLLERR)) != 0;
 }
 
+int fd(const SocketHandle& socket) {
+    return static_cast<int>(socket.get());
+}
+
 }  // namespace
 
+void SocketHandle::close() {
+    if (socket_ != -1) ::close(static_cast<int>(std::exchange(socket_, -1)));
+}
+
 std::string LoopbackConnection::receiveOnce(std::size_t maxBytes, std::uint32_t waitMs) {
-    if (!readable(socket_.get(), waitMs)) return {};
+    if (!readable(fd(socket_), waitMs)) return {};
     std::string bytes(maxBytes, '\0');
     ssize_t n;
-    while ((n = ::recv(socket_.get(), bytes.data(), maxBytes, 0)) < 0 && errno == EINTR) {
+    while ((n = ::recv(fd(socket_), bytes.data(), maxBytes, 0)) < 0 && errno == EINTR) {
     }
     bytes.resize(n > 0 ? static_cast<std::size_t>(n) : 0);
     return bytes;
@@ -34,7 +43,7 @@ std::string LoopbackConnection::receiveOnce(std::size_t maxBytes, std::uint32_t 
 
 bool LoopbackConnection::sendAll(std::string_view bytes) {
     while (!bytes.empty()) {
-        ssize_t n = ::send(socket_.get(), bytes.data(), bytes.size(), MSG_NOSIGNAL);
+        ssize_t n = ::send(fd(socket_), bytes.data(), bytes.size(), MSG_NOSIGNAL);
         if (n < 0 && errno == EINTR) continue;
         if (n <= 0) return false;
         bytes.remove_prefix(static_cast<std::size_t>(n));
@@ -43,30 +52,31 @@ bool LoopbackConnection::sendAll(std::string_view bytes) {
 }
 
 Result<LoopbackListener> LoopbackListener::open() {
-    FileHandle socket(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0));
+    SocketHandle socket(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0));
     if (!socket) return fail(errno, "create a socket");
     sockaddr_in address{};
     address.sin_family = AF_INET;
     address.sin_port = 0;
     address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    if (::bind(socket.get(), reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) {
+    if (::bind(fd(socket), reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) {
         return fail(errno, "bind");
     }
-    if (::listen(socket.get(), 4) != 0) return fail(errno, "listen");
+    if (::listen(fd(socket), 4) != 0) return fail(errno, "listen");
     socklen_t length = sizeof address;
-    if (::getsockname(socket.get(), reinterpret_cast<sockaddr*>(&address), &length) != 0) {
+    if (::getsockname(fd(socket), reinterpret_cast<sockaddr*>(&address), &length) != 0) {
         return fail(errno, "read the port");
     }
     return LoopbackListener(std::move(socket), ntohs(address.sin_port));
 }
 
 std::optional<LoopbackConnection> LoopbackListener::accept(std::uint32_t waitMs) {
-    if (!readable(socket_.get(), waitMs)) return std::nullopt;
-    int fd;
-    while ((fd = ::accept4(socket_.get(), nullptr, nullptr, SOCK_CLOEXEC)) < 0 && errno == EINTR) {
+    if (!readable(fd(socket_), waitMs)) return std::nullopt;
+    int accepted;
+    while ((accepted = ::accept4(fd(socket_), nullptr, nullptr, SOCK_CLOEXEC)) < 0 &&
+           errno == EINTR) {
     }
-    if (fd < 0) return std::nullopt;
-    return LoopbackConnection(FileHandle(fd));
+    if (accepted < 0) return std::nullopt;
+    return LoopbackConnection(SocketHandle(accepted));
 }
 
 }  // namespace platform

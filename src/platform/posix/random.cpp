@@ -4,7 +4,6 @@
 
 #include <cerrno>
 #include <cstdlib>
-#include <string>
 
 namespace platform {
 
@@ -19,19 +18,6 @@ void randomBytes(unsigned char* out, std::size_t count) {
         out += n;
         count -= static_cast<std::size_t>(n);
     }
-}
-
-std::string randomHexDigits(std::size_t count) {
-    static const char hex[] = "0123456789abcdef";
-    std::string noise(count, '\0');
-    randomBytes(reinterpret_cast<unsigned char*>(noise.data()), count);
-    std::string digits;
-    digits.reserve(count * 2);
-    for (unsigned char b : noise) {
-        digits += hex[b >> 4];
-        digits += hex[b & 15];
-    }
-    return digits;
 }
 
 }  // namespace platform
