@@ -1,9 +1,10 @@
 #include "bridge/build_service.h"
 
-#include <cstdlib>
+#include <optional>
 
 #include "bridge/json_read.h"
 #include "bridge/text.h"
+#include "platform/environment.h"
 
 namespace {
 
@@ -44,8 +45,9 @@ std::string failureText(platform::HttpFailure failure) {
 
 std::string buildServiceBaseUrl() {
     std::string url(defaultBaseUrl);
-    if (const char* value = std::getenv("VARRAFORGESET_BUILD_URL")) {
-        std::string configured = fromUtf8(value);
+    if (const std::optional<std::string> value =
+            platform::environmentVariable("VARRAFORGESET_BUILD_URL")) {
+        std::string configured = fromUtf8(*value);
         if (!configured.empty() && characterCount(configured) <= maxBaseUrlCharacters) {
             url = std::move(configured);
         }

@@ -28,8 +28,9 @@ platform::Result<> moveReplacing(const std::string& from, const std::string& to)
 }
 
 void makeDirs(const std::string& path) {
+    // Paths are built with forward slashes, which Windows takes as well as its own.
     for (std::size_t i = 1; i <= path.size(); ++i) {
-        if (i == path.size() || path[i] == platform::pathSeparator) {
+        if (i == path.size() || path[i] == '/' || path[i] == platform::pathSeparator) {
             platform::makeFolder(path.substr(0, i));
         }
     }
@@ -99,4 +100,14 @@ bool wildcardMatch(const std::string& pattern, const std::string& name) {
     while (p < pattern.size() && pattern[p] == '*')
         ++p;
     return p == pattern.size();
+}
+
+std::filesystem::path pathOf(const std::string& utf8) {
+    return std::filesystem::path(
+        std::u8string_view(reinterpret_cast<const char8_t*>(utf8.data()), utf8.size()));
+}
+
+std::string textOf(const std::filesystem::path& path) {
+    const std::u8string text = path.u8string();
+    return std::string(text.begin(), text.end());
 }

@@ -116,8 +116,8 @@ std::string unpack(const App& app, const TrackedJob& job, const std::string& tar
         std::error_code failed;
         const std::string file = out + "/" + entry.name;
         const bool plain =
-            std::filesystem::is_regular_file(std::filesystem::symlink_status(file, failed));
-        const std::uint64_t size = plain ? std::filesystem::file_size(file, failed) : 0;
+            std::filesystem::is_regular_file(std::filesystem::symlink_status(pathOf(file), failed));
+        const std::uint64_t size = plain ? std::filesystem::file_size(pathOf(file), failed) : 0;
         if (!failed && size >= left)
             return "it unpacks to more than " + sizeWords(app.resultCapBytes) + ".";
         if (failed || !plain || size != entry.size)

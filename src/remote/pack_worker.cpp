@@ -55,7 +55,7 @@ std::string pack(const PackJob& job, const std::string& work, const std::string&
         {job.tar, "-a", "-c", "-f", archive, "-C", work, "species.json", "source", "build"},
         job.limits.packArchive);
     std::error_code failed;
-    const std::uint64_t size = std::filesystem::file_size(archive, failed);
+    const std::uint64_t size = std::filesystem::file_size(pathOf(archive), failed);
     if (failed) return "Packing the upload failed.";
     if (size > kUploadLimit) {
         return "The upload is larger than 1 GB. Remove unused animations or lower the texture "

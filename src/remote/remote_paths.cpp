@@ -9,7 +9,6 @@
 #include "bridge/files.h"
 #include "bridge/text.h"
 #include "platform/paths.h"
-#include "platform/process.h"
 #include "species/workspace.h"
 
 namespace fs = std::filesystem;
@@ -48,10 +47,6 @@ std::string readJobId(const std::string& root, const std::string& name) {
 void removeTree(const std::string& folder) {
     std::error_code failed;
     // symlink_status: a link named like the folder is not a folder to empty.
-    if (!fs::is_directory(fs::symlink_status(folder, failed))) return;
-    fs::remove_all(folder, failed);
-}
-
-std::string systemTarPath() {
-    return platform::findProgram("bsdtar");
+    if (!fs::is_directory(fs::symlink_status(pathOf(folder), failed))) return;
+    fs::remove_all(pathOf(folder), failed);
 }

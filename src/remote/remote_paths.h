@@ -23,13 +23,13 @@ std::string readJobId(const std::string& root, const std::string& name);
 // nothing when the path is not a folder; failures are ignored.
 void removeTree(const std::string& folder);
 
-// The tar that packs and unpacks archives: bsdtar on PATH, which picks zip from a ".zip"
-// name like the tar of Windows. Empty when it is not installed.
+// The tar that packs and unpacks archives: tar.exe of the Windows system folder; elsewhere
+// bsdtar on PATH, the same program, which picks zip from a ".zip" name. Empty when it is not
+// there.
 std::string systemTarPath();
 
-inline constexpr const char* kTarMissing =
-    "bsdtar was not found on PATH. The remote build packs and unpacks with it: install the "
-    "Debian package libarchive-tools.";
+// What the owner is told when systemTarPath finds nothing.
+extern const char* const kTarMissing;
 
 // The notice when a second remote build or tracker of the same species is asked for.
 inline constexpr const char* kAlreadyFollowed =

@@ -44,7 +44,7 @@ std::string stageEntry(const std::string& workspace, const std::string& work,
     const std::string target = work + "/source/" + *path;
     makeDirs(target.substr(0, target.rfind('/')));
     if (!fileExists(source)) return "Missing file: " + entry;
-    if (!linkOrCopy(source, target)) return "Could not copy " + entry;
+    if (!linkOrCopy(pathOf(source), pathOf(target))) return "Could not copy " + entry;
     return {};
 }
 

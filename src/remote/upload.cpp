@@ -6,6 +6,7 @@
 #include "bridge/app.h"
 #include "bridge/build_service.h"
 #include "bridge/credentials.h"
+#include "bridge/files.h"
 #include "bridge/json_read.h"
 #include "bridge/messages.h"
 #include "bridge/text.h"
@@ -72,7 +73,7 @@ bool isRetried(std::uint32_t status) {
 
 UploadOutcome uploadPackage(App& app, const UploadJob& job) {
     std::error_code failed;
-    const std::uint64_t size = std::filesystem::file_size(job.archive, failed);
+    const std::uint64_t size = std::filesystem::file_size(pathOf(job.archive), failed);
     if (failed) return {kUnreadable, {}};
     BuildServiceResponse start =
         buildServiceRequest(job.timeouts, "POST", "/api/uploads",

@@ -30,7 +30,7 @@ void startRunner(App& app, const std::string&) {
     // The runner starts inside the server folder, where a root given relative to our own
     // current folder (--root, a hand-edited server-root.txt) would no longer lead to it.
     std::error_code failed;
-    std::string root = std::filesystem::absolute(app.serverRoot.path(), failed).string();
+    std::string root = textOf(std::filesystem::absolute(pathOf(app.serverRoot.path()), failed));
     if (failed) root = app.serverRoot.path();
     const RunnerLaunch launch = planRunnerLaunch(root, root + "/VarraForgesetServer.exe");
     if (launch.argv.empty()) {
@@ -38,7 +38,7 @@ void startRunner(App& app, const std::string&) {
         return;
     }
     if (!launch.logFile.empty()) {
-        const std::filesystem::path logs = std::filesystem::path(launch.logFile).parent_path();
+        const std::filesystem::path logs = pathOf(launch.logFile).parent_path();
         std::filesystem::create_directories(logs, failed);
         if (!std::filesystem::is_directory(logs, failed)) {
             sendNotice(app,

@@ -1,6 +1,5 @@
 #include "shell/host_session.h"
 
-#include <csignal>
 #include <cstdlib>
 #include <iostream>
 
@@ -61,14 +60,4 @@ void HostSession::exit(int code) {
     std::cout.flush();
     std::cerr.flush();
     std::_Exit(code);
-}
-
-void HostSession::exitOnTerminateSignals() {
-    // Only async-signal-safe calls: kill() for each helper group, then _Exit.
-    auto end = [](int) {
-        platform::endRunningChildren();
-        std::_Exit(0);
-    };
-    for (int sig : {SIGTERM, SIGINT, SIGHUP})
-        std::signal(sig, end);
 }

@@ -28,8 +28,8 @@ std::uint64_t millisecondsSinceBoot() {
 bool moveAside(const std::string& from, const std::string& to) {
     namespace fs = std::filesystem;
     std::error_code failed;
-    if (fs::exists(fs::symlink_status(to, failed))) return false;
-    fs::rename(from, to, failed);
+    if (fs::exists(fs::symlink_status(pathOf(to), failed))) return false;
+    fs::rename(pathOf(from), pathOf(to), failed);
     return !failed;
 }
 

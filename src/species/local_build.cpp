@@ -10,17 +10,11 @@
 #include "species/build_output.h"
 #include "species/busy.h"
 #include "species/commands.h"
+#include "species/power_shell.h"
 #include "species/species_message.h"
 #include "species/workspace.h"
 
 namespace {
-
-// The Windows build runs powershell.exe; elsewhere PowerShell 7 is pwsh, which the owner has
-// to install. Without it every build would fail with an empty log, so say what is missing.
-constexpr const char* kPowerShellMissing =
-    "PowerShell 7 (pwsh) was not found on PATH. The local build runs the species kit's "
-    "PowerShell script: install PowerShell 7 (see https://aka.ms/install-powershell) and make "
-    "sure pwsh is on PATH.";
 
 // The build worker's own copies; the dispatching thread may change the server folder
 // meanwhile.
@@ -86,7 +80,7 @@ void buildSpecies(App& app, const std::string& message) {
         sendNotice(app, "The species-kit folder was not found next to the tool.", true);
         return;
     }
-    job.powershell = platform::findProgram("pwsh");
+    job.powershell = findPowerShell();
     if (job.powershell.empty()) {
         sendNotice(app, kPowerShellMissing, true);
         return;

@@ -72,7 +72,7 @@ void addSpeciesSounds(App& app, const std::string& message) {
         if (!isSoundFile(file)) continue;
         std::error_code failed;
         // A folder, a device or a vanished file has no size and is passed over.
-        const std::uintmax_t size = std::filesystem::file_size(path, failed);
+        const std::uintmax_t size = std::filesystem::file_size(pathOf(path), failed);
         if (failed) continue;
         if (size > kSoundLimitBytes) {
             sendNotice(app, file + " is larger than 20 MB and was left out.", true);

@@ -4,7 +4,9 @@
 #include <filesystem>
 #include <system_error>
 
+#include "bridge/files.h"
 #include "bridge/text.h"
+#include "platform/copy_file.h"
 
 namespace fs = std::filesystem;
 
@@ -33,13 +35,13 @@ class TreeCopy {
                 platform::Result<std::size_t> below = copyFolder(entry.path(), to / name);
                 if (!below) return below;
                 copied += *below;
-            } else if (isImportFile(name.string())) {
+            } else if (isImportFile(textOf(name))) {
                 const fs::path file =
                     fs::is_symlink(status) ? insideTarget(entry.path()) : entry.path();
                 if (!file.empty() && copyFile(file, to, name)) ++copied;
             }
         }
-        if (failed) return platform::fail(failed.value(), from.string());
+        if (failed) return platform::fail(failed.value(), textOf(from));
         return copied;
     }
 
@@ -71,7 +73,7 @@ class TreeCopy {
         const fs::path target = folder / name;
         // A link at the target is replaced by the file rather than written through.
         if (fs::is_symlink(fs::symlink_status(target, failed))) fs::remove(target, failed);
-        return fs::copy_file(file, target, fs::copy_options::overwrite_existing, failed) && !failed;
+        return platform::copyFileReplacing(file, target).has_value();
     }
 
     fs::path base_;
@@ -91,16 +93,16 @@ bool isImportFile(std::string_view name) {
 
 platform::Result<std::size_t> copyImportTree(const std::string& from, const std::string& to) {
     std::error_code failed;
-    fs::path base = fs::canonical(from, failed);
+    fs::path base = fs::canonical(pathOf(from), failed);
     if (failed) return 0;
-    return TreeCopy(std::move(base)).copyFolder(from, to);
+    return TreeCopy(std::move(base)).copyFolder(pathOf(from), pathOf(to));
 }
 
 bool holdsOrLiesInside(const std::string& from, const std::string& to) {
     std::error_code failed;
-    const fs::path a = fs::weakly_canonical(from, failed);
+    const fs::path a = fs::weakly_canonical(pathOf(from), failed);
     if (failed) return false;
-    const fs::path b = fs::weakly_canonical(to, failed);
+    const fs::path b = fs::weakly_canonical(pathOf(to), failed);
     if (failed) return false;
     // Whole components, so "dino2" neither holds nor lies inside "dino".
     const auto shorter = std::distance(a.begin(), a.end()) <= std::distance(b.begin(), b.end());

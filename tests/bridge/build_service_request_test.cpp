@@ -193,11 +193,14 @@ TEST_F(BuildServiceRequestTest, BaseUrlPrefixTrailingSlashUserNameAndProxy) {
         std::string proxy;
         std::string target;
     };
-    const Case cases[] = {
+    std::vector<Case> cases = {
         {fake.url() + "/svc/", "", "/svc/api/me"},
         {"http://someone:secret@" + hostPort + "/a", "", "/a/api/me"},
-        {"http://build.example.invalid/p", fake.url(), "http://build.example.invalid/p/api/me"},
     };
+    // Windows takes its proxy from its own settings, not from these variables.
+    if (kProxyVariablesApply)
+        cases.push_back({"http://build.example.invalid/p", fake.url(),
+                         "http://build.example.invalid/p/api/me"});
     fake.script({{"requireToken", false}});
     for (const Case& c : cases) {
         ScopedEnv base("VARRAFORGESET_BUILD_URL", c.base);
@@ -206,7 +209,7 @@ TEST_F(BuildServiceRequestTest, BaseUrlPrefixTrailingSlashUserNameAndProxy) {
         call("GET", "/api/me");
     }
     json seen = fake.requests();
-    ASSERT_EQ(seen.size(), std::size(cases));
+    ASSERT_EQ(seen.size(), cases.size());
     for (std::size_t i = 0; i < seen.size(); ++i) {
         EXPECT_EQ(seen[i]["target"], cases[i].target);
         // The user name in the address never travels; only the bearer line authorises.

@@ -13,17 +13,13 @@
 //   FAKE_ASSETS_INSPECT    ok | fail
 //   FAKE_ASSETS_PREPARE    ok | fail
 //
-// Only the standard library, POSIX and nlohmann-json are used, so the images are written with
-// uncompressed deflate blocks and the checksums are computed here.
-
-#include <signal.h>
-#include <sys/types.h>
-#include <unistd.h>
+// Only the standard library, nlohmann-json and the few system calls of fake_system.h are used,
+// so the images are written with uncompressed deflate blocks and the checksums are computed
+// here. The same fake is built for Linux and, as forgeset-assets.exe, for Windows.
 
 #include <algorithm>
 #include <array>
 #include <cctype>
-#include <cerrno>
 #include <chrono>
 #include <cmath>
 #include <cstdint>
@@ -44,6 +40,8 @@
 
 #include <nlohmann/json.hpp>
 
+#include "fake_system.h"
+
 namespace fs = std::filesystem;
 
 namespace {
@@ -54,22 +52,11 @@ using Bytes = std::string;
 // Output. Both streams are written unbuffered so that a caller reading one shared pipe sees the
 // lines in exactly the order they were produced.
 
-void writeAll(int fd, std::string_view text) {
-    while (!text.empty()) {
-        ssize_t n = ::write(fd, text.data(), text.size());
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            return;
-        }
-        text.remove_prefix(static_cast<size_t>(n));
-    }
-}
-
 void out(std::string_view text) {
-    writeAll(STDOUT_FILENO, text);
+    writeStdout(text);
 }
 void err(std::string_view text) {
-    writeAll(STDERR_FILENO, text);
+    writeStderr(text);
 }
 
 std::string envOr(const char* name, const char* fallback) {
@@ -978,11 +965,14 @@ struct ExportFile {
     Image image;
 };
 
+// The command line of the copy that hang starts; it sleeps and logs nothing.
+constexpr const char* kSleeperCommand = "sleep-forever";
+
 void sleepForever() {
     // Bounded after an hour so that a test which never ends the group cannot leave this
     // process behind for good.
     for (int i = 0; i < 3600; ++i)
-        ::sleep(1);
+        sleepMs(1000);
 }
 
 int exportCommand(const std::string& name, const fs::path& outFolder) {
@@ -996,14 +986,11 @@ int exportCommand(const std::string& name, const fs::path& outFolder) {
     }
     if (mode == "hang") {
         out("starting\n");
-        pid_t child = ::fork();
-        if (child == 0) {
-            sleepForever();
-            ::_exit(0);
-        }
+        // A helper of the helper, holding the same output open.
+        long child = startCopy({kSleeperCommand});
         std::string pidFile = envOr("FAKE_ASSETS_PIDS", "");
         if (!pidFile.empty()) {
-            writeFile(pidFile, "parent " + std::to_string(::getpid()) + "\nchild " +
+            writeFile(pidFile, "parent " + std::to_string(currentProcessId()) + "\nchild " +
                                    std::to_string(child) + "\n");
         }
         sleepForever();
@@ -1264,12 +1251,12 @@ int prepareCommand(const fs::path& speciesJson, const fs::path& sourceFolder,
     return 0;
 }
 
-void logInvocation(int argc, char** argv) {
+void logInvocation(const std::vector<std::string>& args) {
     std::string path = envOr("FAKE_ASSETS_LOG", "");
     if (path.empty()) return;
     std::string line;
-    for (int i = 1; i < argc; ++i)
-        line += std::string(argv[i]) + "\t";
+    for (const std::string& arg : args)
+        line += arg + "\t";
     std::error_code ec;
     line += fs::current_path(ec).string() + "\n";
     // Appended and closed before any work, so a test can see the call even while it hangs.
@@ -1282,8 +1269,12 @@ void logInvocation(int argc, char** argv) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    logInvocation(argc, argv);
-    std::vector<std::string> args(argv + 1, argv + argc);
+    std::vector<std::string> args = programArguments(argc, argv);
+    if (args.size() == 1 && args[0] == kSleeperCommand) {
+        sleepForever();
+        return 0;
+    }
+    logInvocation(args);
     if (args.empty()) return usage("missing command");
     const std::string& command = args[0];
     std::optional<size_t> needed;
@@ -1298,7 +1289,7 @@ int main(int argc, char** argv) {
          !gate.empty() && !std::filesystem::exists(gate);)
         sleepMs(10);
     if (command == "species") return speciesCommand();
-    if (command == "export") return exportCommand(args[1], args[2]);
-    if (command == "inspect-fbx") return inspectCommand(args[1], args[2]);
-    return prepareCommand(args[1], args[2], args[3]);
+    if (command == "export") return exportCommand(args[1], utf8Path(args[2]));
+    if (command == "inspect-fbx") return inspectCommand(utf8Path(args[1]), utf8Path(args[2]));
+    return prepareCommand(utf8Path(args[1]), utf8Path(args[2]), utf8Path(args[3]));
 }

@@ -1,7 +1,7 @@
 #pragma once
 // A TestApp for the remote build: a server folder with the fake asset helper beside the
-// program, the fake opener and the real bsdtar on PATH, the fake build service on loopback,
-// and waits that are recorded instead of slept, so no test spends real seconds.
+// program, the fake opener and the system's programs (bsdtar) on PATH, the fake build service on
+// loopback, and waits that are recorded instead of slept, so no test spends real seconds.
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -16,7 +16,9 @@
 #include <vector>
 
 #include "bridge/credentials.h"
+#include "support/environment.h"
 #include "support/fake_build_service.h"
+#include "support/programs.h"
 #include "support/scoped_env.h"
 #include "support/test_app.h"
 
@@ -27,15 +29,14 @@ using Notices = std::vector<Notice>;
 class RemoteTest : public ::testing::Test {
   protected:
     RemoteTest()
-        : path_("PATH", std::string(FORGESET_FAKES_DIR) + ":/usr/bin:/bin"),
+        : path_("PATH", fakesAndSystemPath()),
           opened_("FAKE_XDG_OPEN_LOG", t.home / "opened.txt"),
           noProxy_("no_proxy", "*") {
         namespace fs = std::filesystem;
         t.app.serverRoot.set(t.root());
         t.app.programFolder = t.home / "program";
         fs::create_directories(t.app.programFolder + "/tools");
-        fs::create_symlink(FORGESET_FAKE_ASSETS_PATH,
-                           t.app.programFolder + "/tools/forgeset-assets");
+        placeProgram(FORGESET_FAKE_ASSETS_PATH, t.app.programFolder + "/tools/forgeset-assets");
         t.app.remoteTimings.wait = [this](std::uint32_t ms) {
             std::lock_guard lock(waitsMutex_);
             waits_.push_back(ms);

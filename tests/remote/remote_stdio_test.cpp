@@ -8,6 +8,7 @@
 
 #include "support/child_process.h"
 #include "support/fake_build_service.h"
+#include "support/programs.h"
 #include "support/test_app.h"
 
 namespace fs = std::filesystem;
@@ -19,8 +20,8 @@ class RemoteStdioTest : public ::testing::Test {
   protected:
     RemoteStdioTest() {
         fs::create_directories(program() + "/tools");
-        fs::copy_file(FORGESET_TOOL_PATH, program() + "/forgeset-server-tool");
-        fs::create_symlink(FORGESET_FAKE_ASSETS_PATH, program() + "/tools/forgeset-assets");
+        fs::copy_file(FORGESET_TOOL_PATH, program() + "/forgeset-server-tool" + kProgramSuffix);
+        placeProgram(FORGESET_FAKE_ASSETS_PATH, program() + "/tools/forgeset-assets");
         writeText(root() + "/species/dino/species.json", R"({"name":"dino"})");
         writeText(root() + "/species/dino/source/Dino.fbx", "mesh");
         writeText(home / "data/VarraForgeset/build-auth.json",
@@ -32,9 +33,9 @@ class RemoteStdioTest : public ::testing::Test {
 
     std::unique_ptr<ChildProcess> start() {
         return std::make_unique<ChildProcess>(
-            ChildProcess::Options{program() + "/forgeset-server-tool",
+            ChildProcess::Options{program() + "/forgeset-server-tool" + kProgramSuffix,
                                   {"--stdio", "--root", root()},
-                                  {{"XDG_DATA_HOME", home / "data"}, {"no_proxy", "*"}}});
+                                  {{kDataHomeVariable, home / "data"}, {"no_proxy", "*"}}});
     }
 
     // Messages up to and including the first one `stop` accepts; each line must be JSON.

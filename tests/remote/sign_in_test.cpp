@@ -1,75 +1,10 @@
 // Sign-in through the real dispatcher, the real loopback listener and the fake service; the
 // "browser" reads the address the tool opened and follows the service's redirect to the
 // listener as a browser would.
-#include <arpa/inet.h>
-#include <fcntl.h>
-#include <httplib.h>
-#include <netinet/in.h>
-#include <sys/resource.h>
-#include <sys/socket.h>
-#include <unistd.h>
-
 #include "remote/sign_in.h"
-#include "remote_fixture.h"
+#include "sign_in_fixture.h"
 
 namespace {
-
-struct Page {
-    int status = 0;
-    std::string body;
-    std::string location;
-};
-
-// One GET of an http://host:port/target address, redirects not followed.
-Page get(const std::string& url) {
-    const std::string rest = url.substr(std::string("http://").size());
-    const std::size_t slash = rest.find('/');
-    const std::string authority = rest.substr(0, slash);
-    const std::size_t colon = authority.rfind(':');
-    httplib::Client client(authority.substr(0, colon), std::stoi(authority.substr(colon + 1)));
-    client.set_read_timeout(10, 0);
-    httplib::Result result = client.Get(rest.substr(slash));
-    if (!result) return {};
-    return {result->status, result->body, result->get_header_value("Location")};
-}
-
-class SignInTest : public RemoteTest {
-  protected:
-    // The addresses the tool has opened so far.
-    std::vector<std::string> opened() {
-        std::vector<std::string> lines;
-        if (!exists(t.home / "opened.txt")) return lines;
-        std::string text = readText(t.home / "opened.txt");
-        for (std::size_t at = 0, end; (end = text.find('\n', at)) != std::string::npos;
-             at = end + 1)
-            lines.push_back(text.substr(at, end - at));
-        return lines;
-    }
-
-    std::string awaitOpened() {
-        const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-        while (opened().empty() && std::chrono::steady_clock::now() < end)
-            std::this_thread::sleep_for(std::chrono::milliseconds(5));
-        return opened().empty() ? std::string() : opened().front();
-    }
-
-    // What the browser shows after following the service's sign-in page.
-    Page browseSignIn() {
-        const std::string address = awaitOpened();
-        EXPECT_TRUE(address.starts_with(service.url() + "/auth/steam?port=")) << address;
-        Page redirect = get(address);
-        EXPECT_EQ(redirect.status, 302);
-        return get(redirect.location);
-    }
-
-    static const json& lastSpecies(const std::vector<json>& messages) {
-        static const json none;
-        for (auto m = messages.rbegin(); m != messages.rend(); ++m) {
-            if ((*m)["type"] == "species") return *m;
-        }
-        return none;
-    }
-};
 
 TEST_F(SignInTest, TheFailureTableAndSuccess) {
     struct Case {
@@ -200,12 +135,8 @@ TEST_F(SignInTest, OtherRequestsAndSilentConnectionsDoNotStopTheSignIn) {
         address.substr(address.find("port=") + 5, address.find('&') - address.find("port=") - 5);
     const std::string base = "http://127.0.0.1:" + port;
 
-    int silent = ::socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in to{};
-    to.sin_family = AF_INET;
-    to.sin_port = htons(static_cast<std::uint16_t>(std::stoi(port)));
-    to.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    ASSERT_EQ(::connect(silent, reinterpret_cast<sockaddr*>(&to), sizeof to), 0);
+    auto silent = std::make_unique<SilentConnection>(std::stoi(port));
+    ASSERT_TRUE(silent->connected());
 
     Page icon = get(base + "/favicon.ico");
     EXPECT_EQ(icon.status, 400);
@@ -215,39 +146,9 @@ TEST_F(SignInTest, OtherRequestsAndSilentConnectionsDoNotStopTheSignIn) {
     Page redirect = get(address);
     Page answer = get(redirect.location);
     EXPECT_EQ(answer.status, 200);
-    ::close(silent);
+    silent.reset();
     std::vector<json> seen = untilIdle();
     EXPECT_EQ(notices(seen).back(), (Notice{false, "Signed in as Test User."}));
-}
-
-// With no descriptor left for a socket the listener cannot be opened; the sign-in ends at
-// once with its notice and opens nothing.
-TEST_F(SignInTest, NoLocalPortEndsTheSignIn) {
-#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
-    // The sanitizers' runtimes need descriptors of their own (their reports, starting the
-    // worker's thread), so taking every one tests them rather than the sign-in.
-    GTEST_SKIP() << "needs every file descriptor taken, which the sanitizers cannot run with";
-#endif
-    rlimit old{};
-    ASSERT_EQ(::getrlimit(RLIMIT_NOFILE, &old), 0);
-    std::vector<int> held;
-    rlimit tight = old;
-    tight.rlim_cur = 256;
-    ASSERT_EQ(::setrlimit(RLIMIT_NOFILE, &tight), 0);
-    for (int fd; (fd = ::open("/dev/null", O_RDONLY)) >= 0;)
-        held.push_back(fd);
-    t.send(cmd("buildLogin"));
-    const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-    while (!t.app.workers.idle() && std::chrono::steady_clock::now() < end)
-        std::this_thread::sleep_for(std::chrono::milliseconds(2));
-    for (int fd : held)
-        ::close(fd);
-    ::setrlimit(RLIMIT_NOFILE, &old);
-    std::vector<json> seen = untilIdle();
-    EXPECT_EQ(notices(seen), (Notices{{true, "Could not open a local port for the sign in."}}));
-    EXPECT_EQ(seen.back()["type"], "species");
-    EXPECT_EQ(seen.back()["build"]["signingIn"], false);
-    EXPECT_TRUE(opened().empty());
 }
 
 TEST_F(SignInTest, LogoutDeletesTheFileAndSaysSoEvenWithoutOne) {

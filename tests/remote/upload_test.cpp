@@ -5,6 +5,7 @@
 #include "bridge/build_service.h"
 #include "remote/upload.h"
 #include "remote_fixture.h"
+#include "support/process_memory.h"
 
 namespace {
 
@@ -190,15 +191,6 @@ TEST_F(UploadTest, AMissingArchiveIsNotSent) {
         t.app, {t.root(), "dino", t.home / "none.zip", "test-token", t.app.buildServiceTimeouts});
     EXPECT_EQ(outcome.error, "Could not read the upload file.");
     EXPECT_TRUE(service.requests().empty());
-}
-
-// VmHWM of this process in KiB: ctest runs each test in its own process, so growth shows.
-long peakResidentKiB() {
-    std::ifstream status("/proc/self/status");
-    for (std::string line; std::getline(status, line);) {
-        if (line.starts_with("VmHWM:")) return std::stol(line.substr(6));
-    }
-    return -1;
 }
 
 // A service may ask for parts of any size; each is streamed from its range of the file.

@@ -16,8 +16,8 @@ class WorkerStartTest : public RemoteTest {
     WorkerStartTest() {
         signIn();
         makeSpecies("dino", {{"Dino.fbx", "model"}});
-        std::filesystem::create_directory_symlink(std::string(FORGESET_SOURCE_DIR) + "/species-kit",
-                                                  t.app.programFolder + "/species-kit");
+        placeFolder(std::string(FORGESET_SOURCE_DIR) + "/species-kit",
+                    t.app.programFolder + "/species-kit");
         writeText(t.home / "models/Dino.fbx", "model");
         writeText(jobFile("dino"), "j1");
         service.script(

@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "support/environment.h"
+#include "support/scoped_env.h"
 #include "support/test_app.h"
 
 namespace {
@@ -20,24 +22,14 @@ using Notices = std::vector<std::pair<bool, std::string>>;
 std::set<std::string> tree(const std::string& folder) {
     std::set<std::string> paths;
     for (const auto& entry : fs::recursive_directory_iterator(folder))
-        paths.insert(fs::relative(entry.path(), folder).string());
+        paths.insert(fs::relative(entry.path(), folder).generic_string());
     return paths;
 }
 
 // Messages from a page that misbehaves, or from a script that is not the page at all.
 class HostileTest : public ::testing::Test {
   protected:
-    void SetUp() override {
-        t.app.serverRoot.set(t.root());
-        // open must never reach a real desktop opener from a test.
-        oldPath_ = std::getenv("PATH") ? std::getenv("PATH") : "";
-        setenv("PATH", (std::string(FORGESET_FAKES_DIR) + ":" + oldPath_).c_str(), 1);
-        setenv("FAKE_XDG_OPEN_LOG", (t.home / "opened.log").c_str(), 1);
-    }
-    void TearDown() override {
-        setenv("PATH", oldPath_.c_str(), 1);
-        unsetenv("FAKE_XDG_OPEN_LOG");
-    }
+    void SetUp() override { t.app.serverRoot.set(t.root()); }
 
     // Paths outside the server folder, where no command may create anything.
     std::set<std::string> outsideRoot() {
@@ -52,7 +44,9 @@ class HostileTest : public ::testing::Test {
     TestApp t;
 
   private:
-    std::string oldPath_;
+    // open must never reach a real desktop opener from a test.
+    ScopedEnv path_{"PATH", pathWithFirst(FORGESET_FAKES_DIR)};
+    ScopedEnv openLog_{"FAKE_XDG_OPEN_LOG", t.home / "opened.log"};
 };
 
 TEST_F(HostileTest, MessagesThatNameNoCommandAreIgnored) {

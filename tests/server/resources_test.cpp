@@ -69,7 +69,7 @@ TEST_F(ResourcesTest, NameRuleCountsCharactersAndAcceptsLettersOfAnyScript) {
          {repeat("a", 40), repeat("é", 40), "Skins"s, "Ärger_9-x"s, "日本"s}) {
         SCOPED_TRACE(name);
         create(name);
-        EXPECT_TRUE(fs::is_regular_file(in("resources/" + name + "/manifest.lua")));
+        EXPECT_TRUE(fs::is_regular_file(utf8Path(in("resources/" + name + "/manifest.lua"))));
         EXPECT_EQ(notices(t.take()), (std::vector<std::pair<bool, std::string>>{
                                          {false, "Resource " + name + " created and enabled."}}));
     }
@@ -79,7 +79,7 @@ TEST_F(ResourcesTest, NameRuleCountsCharactersAndAcceptsLettersOfAnyScript) {
 // Python's json.dumps escapes every non-ASCII letter; the folder must still be named 日本.
 TEST_F(ResourcesTest, EscapedLettersNameTheFolderAsTheyRead) {
     t.send(R"({"cmd":"newResource","name":"\u65e5\u672c"})");
-    EXPECT_TRUE(fs::is_regular_file(in("resources/日本/manifest.lua")));
+    EXPECT_TRUE(fs::is_regular_file(utf8Path(in("resources/日本/manifest.lua"))));
     EXPECT_FALSE(exists(in("resources/u65e5u672c")));
     // A decoded control character meets the name rule like a raw one.
     t.send(R"({"cmd":"newResource","name":"a\u0009b"})");

@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/symlinks.h"
 #include "server/skins_resource_fixture.h"
 #include "server/templates.h"
 #include "support/test_app.h"
@@ -170,7 +171,8 @@ TEST_F(SkinsTest, TheRecordIsNeverWrittenThroughALinkAndOutlivesOnlyAHalfSave) {
     fs::create_directories(skins(""));
     const std::string outside = t.root() + "/../outside.txt";
     writeText(outside, "theirs");
-    fs::create_symlink(outside, skins("skins.pending"));
+    // Where no link can be made (Wine), the rest still holds.
+    makeSymlink(outside, skins("skins.pending"));
     saveSkins(kJson, kLua);
     expectNoticeThenState(false, kSkinsSaved);
     EXPECT_EQ(readText(outside), "theirs");

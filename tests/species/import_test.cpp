@@ -3,6 +3,7 @@
 #include <vector>
 
 #include "bridge/app.h"
+#include "platform/symlinks.h"
 #include "species/busy.h"
 #include "species_fixture.h"
 
@@ -93,12 +94,12 @@ TEST_F(ImportTest, RefusalsCancelsAndEmptyFolders) {
     // With a bad name, then without the helper: the flag is never touched.
     t.send(cmd("importSpecies", "name", "Dino"));
     EXPECT_TRUE(t.takeRaw().empty());
-    fs::remove(program() + "/tools/forgeset-assets");
+    fs::remove(program() + "/tools/forgeset-assets" + kProgramSuffix);
     t.send(cmd("importSpecies", "name", "dino"));
     EXPECT_EQ(notices(t.take()),
               (Notices{{true, "forgeset-assets.exe not found next to the tool."}}));
     EXPECT_FALSE(t.app.speciesBusy);
-    fs::create_symlink(FORGESET_FAKE_ASSETS_PATH, program() + "/tools/forgeset-assets");
+    placeProgram(FORGESET_FAKE_ASSETS_PATH, program() + "/tools/forgeset-assets");
 
     // Nothing to import, and a folder that does not exist.
     for (const std::string& folder : {chosen + "/docs", t.home / "gone"}) {
@@ -117,16 +118,16 @@ TEST_F(ImportTest, LinksNeverLeadOutOfTheChosenFolderOrTheWorkspace) {
     writeText(chosen + "/model.fbx", "model");
     writeText(chosen + "/real.png", "real");
     writeText(chosen + "/sub/t.png", "t");
-    fs::create_symlink(chosen + "/real.png", chosen + "/alias.PNG");      // inside: copied
-    fs::create_symlink(outside + "/secret.png", chosen + "/secret.png");  // outside: not
-    fs::create_symlink(t.home / "gone.png", chosen + "/dangling.png");    // broken: not
-    fs::create_directory_symlink(chosen, chosen + "/loop");               // never entered
-    fs::create_directory_symlink(outside + "/deep", chosen + "/deep");    // never entered
+    MAKE_SYMLINK_OR_SKIP(chosen + "/real.png", chosen + "/alias.PNG");  // inside: copied
+    makeSymlink(outside + "/secret.png", chosen + "/secret.png");       // outside: not
+    makeSymlink(t.home / "gone.png", chosen + "/dangling.png");         // broken: not
+    makeSymlink(chosen, chosen + "/loop", true);                        // never entered
+    makeSymlink(outside + "/deep", chosen + "/deep", true);             // never entered
     // Links already in the workspace where the copy would write.
     const std::string source = ws("dino") + "/source";
     fs::create_directories(source);
-    fs::create_symlink(outside + "/victim.fbx", source + "/model.fbx");
-    fs::create_directory_symlink(outside, source + "/sub");
+    makeSymlink(outside + "/victim.fbx", source + "/model.fbx");
+    makeSymlink(outside, source + "/sub", true);
 
     auto messages = import(chosen);
     EXPECT_EQ(notices(messages)[1], (Notice{false, "Reading 3 files..."}));
@@ -155,14 +156,16 @@ TEST_F(ImportTest, AFolderThatHoldsOrLiesInsideTheSourceFolderIsRefused) {
     const std::string source = ws("dino") + "/source";
     writeText(source + "/Dino.fbx", "model");
     writeText(source + "/Textures/skin.png", "skin");
-    fs::create_directory_symlink(source, t.home / "shortcut");
+    std::vector<std::string> folders = {
+        ws("dino"), t.root() + "/species", t.root(),
+        source,     source + "/Textures",  ws("dino") + "/../dino/source"};
+    // Where links can be made (not under Wine), one that leads to the source folder too.
+    if (makeSymlink(source, t.home / "shortcut", true)) folders.push_back(t.home / "shortcut");
     const Notices refused = {
         {true,
          "That folder holds or lies inside this species' source folder, so the import would "
          "copy it into itself. Choose the folder the model files came from."}};
-    for (const std::string& folder :
-         {ws("dino"), t.root() + "/species", t.root(), source, source + "/Textures",
-          std::string(t.home / "shortcut"), ws("dino") + "/../dino/source"}) {
+    for (const std::string& folder : folders) {
         SCOPED_TRACE(folder);
         t.dialogs = platform::ScriptedDialogs({folder});
         t.send(cmd("importSpecies", "name", "dino"));

@@ -118,10 +118,10 @@ TEST_F(LocalBuildTest, MissingPowerShellOrKitIsSaidAtOnce) {
         ASSERT_EQ(notices(messages).size(), 1u);
         EXPECT_EQ(messages.size(), 1u);
         EXPECT_TRUE(notices(messages)[0].first);
-        EXPECT_NE(notices(messages)[0].second.find("PowerShell 7 (pwsh)"), std::string::npos);
+        EXPECT_NE(notices(messages)[0].second.find(kPowerShellName), std::string::npos);
         EXPECT_FALSE(t.app.speciesBusy);
     }
-    fs::remove(program() + "/species-kit");
+    fs::remove_all(program() + "/species-kit");
     t.send(cmd("buildSpecies", "name", "dino"));
     EXPECT_EQ(notices(t.take()),
               (Notices{{true, "The species-kit folder was not found next to the tool."}}));

@@ -1,7 +1,7 @@
 #pragma once
 // A TestApp over a temporary server folder whose program folder holds the fake asset helper
-// and the species kit, with the fake pwsh first on PATH; and a way to wait for a species
-// worker to end.
+// and the species kit, with the fake PowerShell (pwsh, powershell.exe) first on PATH; and a
+// way to wait for a species worker to end.
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -11,21 +11,20 @@
 #include <thread>
 #include <vector>
 
+#include "support/environment.h"
+#include "support/programs.h"
 #include "support/scoped_env.h"
 #include "support/test_app.h"
 
 class SpeciesTest : public ::testing::Test {
   protected:
-    SpeciesTest()
-        : path_("PATH", std::string(FORGESET_FAKES_DIR) + ":" +
-                            (std::getenv("PATH") ? std::getenv("PATH") : "/usr/bin:/bin")) {
+    SpeciesTest() : path_("PATH", pathWithFirst(FORGESET_FAKES_DIR)) {
         namespace fs = std::filesystem;
         t.app.serverRoot.set(t.root());
         t.app.programFolder = program();
         fs::create_directories(program() + "/tools");
-        fs::create_symlink(FORGESET_FAKE_ASSETS_PATH, program() + "/tools/forgeset-assets");
-        fs::create_directory_symlink(std::string(FORGESET_SOURCE_DIR) + "/species-kit",
-                                     program() + "/species-kit");
+        placeProgram(FORGESET_FAKE_ASSETS_PATH, program() + "/tools/forgeset-assets");
+        placeFolder(std::string(FORGESET_SOURCE_DIR) + "/species-kit", program() + "/species-kit");
     }
 
     // A worker's very last step, after its last message, is to leave app.workers: the App

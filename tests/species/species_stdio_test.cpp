@@ -1,5 +1,6 @@
-// The species commands of the built tool driven through --stdio, as a script would: the real
-// asset helper and the species kit beside it, dialogs answered from a file.
+// The species commands of the built tool driven through --stdio, as a script would: the asset
+// helper (the real one where it is built) and the species kit beside it, dialogs answered
+// from a file.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -9,6 +10,8 @@
 #include <vector>
 
 #include "support/child_process.h"
+#include "support/environment.h"
+#include "support/programs.h"
 #include "support/test_app.h"
 
 namespace fs = std::filesystem;
@@ -60,9 +63,9 @@ class SpeciesStdioTest : public ::testing::Test {
 
     // The tool over `root`, with modelFolder()'s dialog answers.
     ChildProcess::Options toolOptions(const std::string& root) {
-        return {FORGESET_TOOL_PATH,
+        return {toolWithHelper(home / "program"),
                 {"--stdio", "--root", root, "--dialogs", home / "answers.txt"},
-                {{"XDG_DATA_HOME", home / "data"}}};
+                {{kDataHomeVariable, home / "data"}}};
     }
 
     // Asks the tool to create the species "dino" and import the chosen folder into it.

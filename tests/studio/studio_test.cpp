@@ -9,6 +9,7 @@
 #include "bridge/text.h"
 #include "studio/asset_helper.h"
 #include "studio/studio.h"
+#include "support/programs.h"
 #include "support/scoped_env.h"
 #include "support/test_app.h"
 
@@ -22,7 +23,7 @@ class StudioTest : public ::testing::Test {
     void SetUp() override {
         t.app.programFolder = t.home / "program";
         fs::create_directories(t.home / "program/tools");
-        fs::create_symlink(FORGESET_FAKE_ASSETS_PATH, t.home / "program/tools/forgeset-assets");
+        placeProgram(FORGESET_FAKE_ASSETS_PATH, t.home / "program/tools/forgeset-assets");
     }
 
     std::string assets() const { return t.appData() + "/assets"; }
@@ -67,7 +68,7 @@ TEST_F(StudioTest, MessageListsOnlyExtractedSpeciesAndTheHelper) {
     EXPECT_EQ(m["species"], nlohmann::json::array());
     EXPECT_EQ(m["extracted"], nlohmann::json::array({"Rex"}));
 
-    fs::remove(t.home / "program/tools/forgeset-assets");
+    fs::remove(t.home / "program/tools/forgeset-assets" + kProgramSuffix);
     EXPECT_EQ(studio()["helper"], false);
 }
 
@@ -87,20 +88,20 @@ TEST_F(StudioTest, MemberOrderIsFixed) {
 TEST_F(StudioTest, FindsTheHelperInEachPlaceInOrder) {
     TempDir base;
     const std::string program = base / "app/bin";
+    const std::string installed = program + kAssetHelperTails[0];
+    const std::string specific = program + kAssetHelperTails[1];
+    const std::string portable = program + kAssetHelperTails[2];
     fs::create_directories(program + "/tools");
     EXPECT_EQ(findAssetHelper(program), "");
     // A folder at the first place does not count; the development build output does.
-    fs::create_directories(program + "/tools/forgeset-assets");
-    const std::string portable = program + "/../tools/assets/bin/Release/net10.0/forgeset-assets";
-    writeText(base / "app/tools/assets/bin/Release/net10.0/forgeset-assets", "");
+    fs::create_directories(installed);
+    writeText(portable, "");
     EXPECT_EQ(findAssetHelper(program), portable);
-    const std::string specific =
-        program + "/../tools/assets/bin/Release/net10.0/linux-x64/forgeset-assets";
-    writeText(base / "app/tools/assets/bin/Release/net10.0/linux-x64/forgeset-assets", "");
+    writeText(specific, "");
     EXPECT_EQ(findAssetHelper(program), specific);
-    fs::remove(program + "/tools/forgeset-assets");
-    writeText(program + "/tools/forgeset-assets", "");
-    EXPECT_EQ(findAssetHelper(program), program + "/tools/forgeset-assets");
+    fs::remove(installed);
+    writeText(installed, "");
+    EXPECT_EQ(findAssetHelper(program), installed);
 }
 
 TEST_F(StudioTest, SpeciesListIsStoredAndSent) {
@@ -157,7 +158,7 @@ TEST_F(StudioTest, StoredListThatIsNotJsonGoesOutAsAnEmptyArray) {
 }
 
 TEST_F(StudioTest, MissingHelperIsReportedByBothCommands) {
-    fs::remove(t.home / "program/tools/forgeset-assets");
+    fs::remove(t.home / "program/tools/forgeset-assets" + kProgramSuffix);
     for (const char* message :
          {R"({"cmd":"studioSpecies"})", R"({"cmd":"studioExtract","species":"Rex"})"}) {
         EXPECT_EQ(notices(run(message)),

@@ -1,11 +1,13 @@
 #pragma once
-// A program run as a child process: each standard stream a pipe, /dev/null or a file, its
+// A program run as a child process: each standard stream a pipe, the null device or a file, its
 // own environment, time limits on every wait, and what it writes collected. It is killed if
 // it is still running when the object goes.
 #include <sys/types.h>
 
 #include <chrono>
+#include <functional>
 #include <map>
+#include <memory>
 #include <optional>
 #include <string>
 #include <utility>
@@ -48,8 +50,8 @@ class ChildProcess {
     ChildProcess(const ChildProcess&) = delete;
     ChildProcess& operator=(const ChildProcess&) = delete;
 
-    bool started() const { return pid_ > 0; }
-    pid_t pid() const { return pid_; }
+    bool started() const;
+    pid_t pid() const;
 
     // Queues bytes for the child's standard input; they go out while output is read, so
     // neither side can fill a pipe and wait for the other.
@@ -72,22 +74,21 @@ class ChildProcess {
     int wait(bool closeInputFirst = true);
     int waitExit(Clock::duration limit);
 
+    // Sends the signal; on Windows, which has none to send, any number ends the child.
     void signal(int number);
 
     std::string out, err;
     bool timedOut = false;
 
   private:
-    // Moves bytes both ways until `done` holds, the output pipes end or `until` passes.
-    template <typename Done>
-    void pump(Done done, Clock::time_point until);
-    int finish(Clock::time_point until);
-    bool hasExited() const;
+    // The child and the parent's ends of its streams, as each system holds them.
+    struct Handles;
 
-    pid_t pid_ = -1;
-    bool exited_ = false;
-    int exitCode_ = -1;
-    int in_ = -1, out_ = -1, err_ = -1;
+    // Moves bytes both ways until `done` holds, the output pipes end or `until` passes.
+    void pump(const std::function<bool()>& done, Clock::time_point until);
+    int finish(Clock::time_point until);
+
+    std::unique_ptr<Handles> handles_;
     std::string pending_;
     std::size_t taken_ = 0;
     Clock::time_point deadline_;

@@ -5,25 +5,17 @@
 #include <optional>
 #include <string>
 
+#include "support/environment.h"
+
 class ScopedEnv {
   public:
     // A null value clears the variable.
     ScopedEnv(const char* name, const char* value) : name_(name) {
         if (const char* old = std::getenv(name)) old_ = old;
-        if (value) {
-            ::setenv(name, value, 1);
-        } else {
-            ::unsetenv(name);
-        }
+        setEnvironment(name_, value ? std::optional<std::string>(value) : std::nullopt);
     }
     ScopedEnv(const char* name, const std::string& value) : ScopedEnv(name, value.c_str()) {}
-    ~ScopedEnv() {
-        if (old_) {
-            ::setenv(name_.c_str(), old_->c_str(), 1);
-        } else {
-            ::unsetenv(name_.c_str());
-        }
-    }
+    ~ScopedEnv() { setEnvironment(name_, old_); }
     ScopedEnv(const ScopedEnv&) = delete;
     ScopedEnv& operator=(const ScopedEnv&) = delete;
 

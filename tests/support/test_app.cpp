@@ -1,22 +1,36 @@
 #include "support/test_app.h"
 
 #include <gtest/gtest.h>
-#include <unistd.h>
 
+#include <cstdio>
 #include <cstdlib>
 #include <fstream>
+#include <random>
 #include <sstream>
 #include <stdexcept>
 
 #include "bridge/dispatcher.h"
 #include "shell/commands.h"
+#include "support/environment.h"
 
 namespace fs = std::filesystem;
 
 TempDir::TempDir() {
-    std::string pattern = (fs::temp_directory_path() / "forgeset-test-XXXXXX").string();
-    if (!mkdtemp(pattern.data())) throw std::runtime_error("mkdtemp failed");
-    path_ = pattern;
+    // A name nobody else holds: create_directory says whether this call made the folder.
+    std::random_device random;
+    const fs::path base = fs::temp_directory_path();
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        char suffix[16];
+        std::snprintf(suffix, sizeof suffix, "%08x", static_cast<unsigned>(random()));
+        fs::path candidate = base / ("forgeset-test-" + std::string(suffix));
+        std::error_code failed;
+        if (fs::create_directory(candidate, failed)) {
+            // Forward slashes throughout, as the tests append their tails with them.
+            path_ = candidate.generic_string();
+            return;
+        }
+    }
+    throw std::runtime_error("cannot make a temporary folder in " + base.string());
 }
 
 TempDir::~TempDir() {
@@ -32,21 +46,10 @@ TempDir::~TempDir() {
     fs::remove_all(path_, ignored);
 }
 
-TestApp::TestApp() : app(outbox, dialogs, window, commandTable()) {
-    if (const char* old = std::getenv("XDG_DATA_HOME")) {
-        hadXdg_ = true;
-        oldXdg_ = old;
-    }
-    setenv("XDG_DATA_HOME", (home.path() + "/data").c_str(), 1);
+TestApp::TestApp()
+    : app(outbox, dialogs, window, commandTable()),
+      dataHome_(kDataHomeVariable, home.path() + "/data") {
     fs::create_directories(root());
-}
-
-TestApp::~TestApp() {
-    if (hadXdg_) {
-        setenv("XDG_DATA_HOME", oldXdg_.c_str(), 1);
-    } else {
-        unsetenv("XDG_DATA_HOME");
-    }
 }
 
 void TestApp::send(const std::string& message) {
@@ -70,15 +73,24 @@ std::vector<nlohmann::json> TestApp::take() {
     return parsed;
 }
 
+fs::path utf8Path(std::string_view text) {
+    return fs::path(std::u8string_view(reinterpret_cast<const char8_t*>(text.data()), text.size()));
+}
+
+std::string utf8Text(const fs::path& path) {
+    const std::u8string text = path.u8string();
+    return std::string(text.begin(), text.end());
+}
+
 void writeText(const std::string& path, const std::string& bytes) {
-    fs::create_directories(fs::path(path).parent_path());
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    fs::create_directories(utf8Path(path).parent_path());
+    std::ofstream out(utf8Path(path), std::ios::binary | std::ios::trunc);
     out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
     if (!out) throw std::runtime_error("cannot write " + path);
 }
 
 std::string readText(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
+    std::ifstream in(utf8Path(path), std::ios::binary);
     if (!in) throw std::runtime_error("cannot read " + path);
     std::ostringstream text;
     text << in.rdbuf();
@@ -86,7 +98,7 @@ std::string readText(const std::string& path) {
 }
 
 bool exists(const std::string& path) {
-    return fs::exists(fs::symlink_status(path));
+    return fs::exists(fs::symlink_status(utf8Path(path)));
 }
 
 std::string base64Encode(const std::string& bytes) {

@@ -3,12 +3,15 @@
 
 #include <filesystem>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "bridge/app.h"
 #include "bridge/outbox.h"
 #include "platform/dialogs.h"
+#include "platform/paths.h"
 #include "platform/window.h"
+#include "support/scoped_env.h"
 
 // A fresh folder under the system's temporary folder, removed with everything in it.
 class TempDir {
@@ -36,11 +39,11 @@ class RecordingWindow : public platform::Window {
 };
 
 // An App over a temporary server folder and app data folder, with the real command table
-// and a capturing outbox. XDG_DATA_HOME points into the temporary folder for its lifetime.
+// and a capturing outbox. The app data folder's variable (XDG_DATA_HOME, LOCALAPPDATA on
+// Windows) points into the temporary folder for its lifetime.
 class TestApp {
   public:
     TestApp();
-    ~TestApp();
 
     // Runs one inbound message through the real dispatcher.
     void send(const std::string& message);
@@ -53,7 +56,10 @@ class TestApp {
     std::vector<std::string> takeRaw();
 
     std::string root() const { return home.path() + "/server"; }
-    std::string appData() const { return home.path() + "/data/VarraForgeset"; }
+    // Joined with the system's separator, as the tool joins it.
+    std::string appData() const {
+        return home.path() + "/data" + platform::pathSeparator + "VarraForgeset";
+    }
 
     TempDir home;
     Outbox outbox;
@@ -62,11 +68,16 @@ class TestApp {
     App app;
 
   private:
-    std::string oldXdg_;
-    bool hadXdg_ = false;
+    ScopedEnv dataHome_;
 };
 
-// Test file helpers that fail loudly instead of hiding a setup mistake.
+// A path from UTF-8 text. std::filesystem reads a plain std::string in the ANSI code page on
+// Windows, which cannot hold every name a test uses.
+std::filesystem::path utf8Path(std::string_view text);
+// The path's text as UTF-8.
+std::string utf8Text(const std::filesystem::path& path);
+
+// Test file helpers that fail loudly instead of hiding a setup mistake. Paths are UTF-8.
 void writeText(const std::string& path, const std::string& bytes);
 std::string readText(const std::string& path);
 bool exists(const std::string& path);

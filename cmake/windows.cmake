@@ -1,0 +1,142 @@
+# The Windows build (the `windows` preset, cmake/mingw-w64.cmake): the executable with its
+# headless host, the fakes the tests start as Windows programs, googletest from Debian's
+# sources, and the test suites of the areas without a toolkit, run under Wine by CTest.
+#
+# Not built for Windows yet: the window and the browser host (so neither the embedded page nor
+# the HTTP server), the benchmarks, and our own asset helper, tools/forgeset-assets.exe, since
+# assimp is not packaged for mingw-w64 here; the tests use the fake helper instead.
+
+# nlohmann-json is header-only; only its own folder of /usr/include is let in, so no header of
+# the Linux system can stand in for a Windows one.
+if(NOT EXISTS /usr/include/nlohmann/json.hpp)
+  message(FATAL_ERROR "nlohmann-json is missing: install nlohmann-json3-dev (scripts/setup.sh)")
+endif()
+set(linux_headers ${PROJECT_BINARY_DIR}/linux-headers)
+file(MAKE_DIRECTORY ${linux_headers})
+file(CREATE_LINK /usr/include/nlohmann ${linux_headers}/nlohmann SYMBOLIC)
+add_library(nlohmann_json INTERFACE)
+target_include_directories(nlohmann_json SYSTEM INTERFACE ${linux_headers})
+add_library(nlohmann_json::nlohmann_json ALIAS nlohmann_json)
+
+# The shell of the headless host: the command table, the session every host shares and the
+# stdio host; the serve and desktop hosts and what only they use stay out.
+set(shell ${PROJECT_SOURCE_DIR}/src/shell)
+add_library(forgeset_shell STATIC ${shell}/commands.cpp ${shell}/page_commands.cpp
+  ${shell}/host_session.cpp ${shell}/options.cpp ${shell}/stdio_host.cpp
+  ${shell}/win32/terminate_signals.cpp)
+target_include_directories(forgeset_shell PUBLIC ${PROJECT_SOURCE_DIR}/src)
+target_link_libraries(forgeset_shell PUBLIC forgeset_server forgeset_studio forgeset_species
+  forgeset_remote)
+
+add_executable(forgeset-server-tool ${shell}/win32/main.cpp)
+target_link_libraries(forgeset-server-tool PRIVATE forgeset_shell)
+set_target_properties(forgeset-server-tool PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${PROJECT_BINARY_DIR})
+
+enable_testing()
+include(GoogleTest)
+
+# googletest from Debian's sources (libgtest-dev), built with this compiler; nothing is
+# downloaded. Its own code is not held to our warning rules.
+if(NOT EXISTS /usr/src/googletest/googletest/CMakeLists.txt)
+  message(FATAL_ERROR "googletest's sources are missing: install libgtest-dev (scripts/setup.sh)")
+endif()
+set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
+set(gtest_force_shared_crt OFF CACHE BOOL "" FORCE)
+add_subdirectory(/usr/src/googletest/googletest ${PROJECT_BINARY_DIR}/googletest EXCLUDE_FROM_ALL)
+foreach(gtest_target gtest gtest_main)
+  target_compile_options(${gtest_target} PRIVATE -Wno-error)
+endforeach()
+
+# The fakes the tool starts must be Windows programs: under Wine a Windows process can start a
+# Linux program but gets no handle, exit code or output from it.
+set(fakes ${PROJECT_SOURCE_DIR}/tests/fakes)
+add_executable(fake-forgeset-assets ${fakes}/forgeset_assets.cpp ${fakes}/win32/fake_system.cpp)
+target_link_libraries(fake-forgeset-assets PRIVATE nlohmann_json::nlohmann_json)
+set_target_properties(fake-forgeset-assets PROPERTIES
+  RUNTIME_OUTPUT_DIRECTORY ${PROJECT_BINARY_DIR}/fakes OUTPUT_NAME forgeset-assets)
+# powershell.exe in a folder of its own, which tests put first on PATH.
+add_executable(fake-powershell ${fakes}/powershell.cpp ${fakes}/win32/fake_system.cpp)
+set_target_properties(fake-powershell PROPERTIES
+  RUNTIME_OUTPUT_DIRECTORY ${PROJECT_BINARY_DIR}/fakes/bin OUTPUT_NAME powershell)
+# tar.exe, which the tool takes from the system folder; the fixture below puts it there.
+add_executable(fake-tar ${fakes}/tar.cpp ${fakes}/build_service/zip.cpp ${fakes}/win32/fake_system.cpp)
+target_include_directories(fake-tar PRIVATE ${fakes})
+set_target_properties(fake-tar PROPERTIES
+  RUNTIME_OUTPUT_DIRECTORY ${PROJECT_BINARY_DIR}/fakes/tar OUTPUT_NAME tar)
+# What the tool's ShellExecuteW opens folders, .md documents and addresses with in the tests'
+# Wine prefix (the fixture below registers it); it records the target like the xdg-open fake.
+add_executable(fake-opener ${fakes}/opener.cpp ${fakes}/win32/fake_system.cpp)
+set_target_properties(fake-opener PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${PROJECT_BINARY_DIR}/fakes/opener)
+add_executable(fake-windows-runner ${fakes}/windows_runner.cpp)
+set_target_properties(fake-windows-runner PROPERTIES
+  RUNTIME_OUTPUT_DIRECTORY ${PROJECT_BINARY_DIR}/fakes/windows OUTPUT_NAME VarraForgesetServer)
+
+# The fake build service stays a Linux program on loopback, built with the Linux compiler, as
+# is the pool that starts one per test for the Windows tests (tests/fakes/build_service_pool).
+find_program(FORGESET_LINUX_CXX NAMES g++ c++ REQUIRED)
+file(GLOB fake_service_sources CONFIGURE_DEPENDS ${fakes}/build_service/*.cpp)
+file(GLOB fake_service_headers CONFIGURE_DEPENDS ${fakes}/build_service/*.h)
+set(linux_fakes ${PROJECT_BINARY_DIR}/fakes/linux)
+set(linux_fake_flags -std=c++23 -O1 -Wall -Wextra -pthread)
+add_custom_command(OUTPUT ${linux_fakes}/fake-build-service
+  COMMAND ${CMAKE_COMMAND} -E make_directory ${linux_fakes}
+  COMMAND ${FORGESET_LINUX_CXX} ${linux_fake_flags} -o ${linux_fakes}/fake-build-service
+    ${fake_service_sources}
+  DEPENDS ${fake_service_sources} ${fake_service_headers}
+  COMMENT "Building the fake build service for Linux")
+add_custom_command(OUTPUT ${linux_fakes}/fake-build-service-pool
+  COMMAND ${CMAKE_COMMAND} -E make_directory ${linux_fakes}
+  COMMAND ${FORGESET_LINUX_CXX} ${linux_fake_flags} -o ${linux_fakes}/fake-build-service-pool
+    ${fakes}/build_service_pool/main.cpp ${fakes}/build_service/wire.cpp
+  DEPENDS ${fakes}/build_service_pool/main.cpp ${fakes}/build_service/wire.cpp
+    ${fakes}/build_service/wire.h
+  COMMENT "Building the fake build service pool for Linux")
+add_custom_target(linux-fakes ALL
+  DEPENDS ${linux_fakes}/fake-build-service ${linux_fakes}/fake-build-service-pool)
+
+# Paths the Windows tests open: Wine's drive Z: is the Linux root.
+set(pool_file ${PROJECT_BINARY_DIR}/fakes/build-service-pool.url)
+file(GLOB support_sources CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/tests/support/*.cpp
+  ${PROJECT_SOURCE_DIR}/tests/support/win32/*.cpp)
+add_library(forgeset_test_support STATIC ${support_sources})
+set(test_compile_options -O1 -g1)
+target_compile_options(forgeset_test_support PRIVATE ${test_compile_options})
+target_include_directories(forgeset_test_support PUBLIC ${PROJECT_SOURCE_DIR}/tests ${PROJECT_SOURCE_DIR}/src)
+target_link_libraries(forgeset_test_support PUBLIC forgeset_shell GTest::gtest nlohmann_json::nlohmann_json)
+target_compile_definitions(forgeset_test_support PUBLIC
+  FORGESET_FAKES_DIR="Z:${PROJECT_BINARY_DIR}/fakes/bin"
+  FORGESET_SOURCE_DIR="Z:${PROJECT_SOURCE_DIR}"
+  FORGESET_TOOL_PATH="Z:$<TARGET_FILE:forgeset-server-tool>"
+  FORGESET_FAKE_ASSETS_PATH="Z:$<TARGET_FILE:fake-forgeset-assets>"
+  FORGESET_FAKE_TAR_PATH="Z:$<TARGET_FILE:fake-tar>"
+  FORGESET_FAKE_WINDOWS_RUNNER_PATH="Z:$<TARGET_FILE:fake-windows-runner>"
+  FORGESET_FAKE_BUILD_SERVICE_POOL_FILE="Z:${pool_file}")
+
+# Before the first Windows test: the pool of fake build services on loopback, the fake
+# tar.exe in the Wine prefix's system folder and the fake opener registered there. After the
+# last: the pool ends.
+set(wine_fixture ${fakes}/wine_fixture.sh)
+add_test(NAME windows.fakes.start COMMAND sh ${wine_fixture} start ${pool_file}
+  ${linux_fakes}/fake-build-service-pool ${linux_fakes}/fake-build-service $<TARGET_FILE:fake-tar>
+  $<TARGET_FILE:fake-opener>)
+add_test(NAME windows.fakes.stop COMMAND sh ${wine_fixture} stop ${pool_file}
+  ${linux_fakes}/fake-build-service-pool)
+set_tests_properties(windows.fakes.start PROPERTIES FIXTURES_SETUP windows_fakes)
+set_tests_properties(windows.fakes.stop PROPERTIES FIXTURES_CLEANUP windows_fakes)
+
+foreach(area platform bridge server studio species remote)
+  file(GLOB test_sources CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/tests/${area}/*_test.cpp)
+  # What only Linux means is tested in the Linux build; so is the browser host's HTTP server,
+  # which is not built for Windows yet.
+  list(FILTER test_sources EXCLUDE REGEX "_posix_test\\.cpp$|/http_server_test\\.cpp$")
+  if(test_sources)
+    add_executable(${area}_tests ${test_sources})
+    target_compile_options(${area}_tests PRIVATE ${test_compile_options})
+    target_link_libraries(${area}_tests PRIVATE forgeset_test_support GTest::gtest_main)
+    add_dependencies(${area}_tests forgeset-server-tool fake-forgeset-assets fake-powershell
+      fake-tar fake-opener fake-windows-runner linux-fakes)
+    # Listed when the tests run, through Wine, not at build time.
+    gtest_discover_tests(${area}_tests TEST_PREFIX "${area}." DISCOVERY_MODE PRE_TEST
+      DISCOVERY_TIMEOUT 60 PROPERTIES FIXTURES_REQUIRED windows_fakes)
+  endif()
+endforeach()

@@ -1,0 +1,12 @@
+#include "bridge/files.h"
+#include "platform/win32/system_folder.h"
+#include "remote/remote_paths.h"
+
+const char* const kTarMissing = "tar.exe is missing in the Windows system folder.";
+
+std::string systemTarPath() {
+    const std::string folder = platform::win32::systemFolder();
+    if (folder.empty()) return {};
+    const std::string tar = folder + "\\tar.exe";
+    return fileExists(tar) ? tar : std::string();
+}
