@@ -13,15 +13,8 @@ int main(int argc, char** argv) {
     std::ios::sync_with_stdio(false);
     platform::releaseLargeBlocksAtOnce(std::size_t{1} << 20);
     ParsedOptions parsed = parseOptions(std::vector<std::string>(argv + 1, argv + argc));
-    if (!parsed.error.empty()) {
-        std::cerr << "forgeset-server-tool: " << parsed.error << "\n" << usageText();
-        return 2;
-    }
+    if (const std::optional<int> code = exitBeforeAnyHost(parsed)) return *code;
     const Options& options = parsed.options;
-    if (options.help) {
-        std::cout << usageText();
-        return 0;
-    }
     switch (options.host) {
         case Options::Host::stdio:
             runStdioHost(options);

@@ -1,6 +1,7 @@
 #include "shell/options.h"
 
 #include <cstdlib>
+#include <iostream>
 
 ParsedOptions parseOptions(const std::vector<std::string>& args) {
     ParsedOptions parsed;
@@ -63,4 +64,16 @@ std::string usageText() {
            "  --dialogs FILE  answer dialogs from FILE, one line per dialog: a folder path, file\n"
            "                  paths joined by '|', or an empty line to cancel\n"
            "  --help          show this text\n";
+}
+
+std::optional<int> exitBeforeAnyHost(const ParsedOptions& parsed) {
+    if (!parsed.error.empty()) {
+        std::cerr << "forgeset-server-tool: " << parsed.error << "\n" << usageText();
+        return 2;
+    }
+    if (parsed.options.help) {
+        std::cout << usageText();
+        return 0;
+    }
+    return std::nullopt;
 }

@@ -22,3 +22,8 @@ ParsedOptions parseOptions(const std::vector<std::string>& args);
 
 // The text of --help.
 std::string usageText();
+
+// What both entries do with a parsed command line before choosing a host: a wrong one is
+// reported with the usage on standard error (exit code 2), --help prints the usage (0).
+// Nothing when a host is to be started.
+std::optional<int> exitBeforeAnyHost(const ParsedOptions& parsed);

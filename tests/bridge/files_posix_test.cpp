@@ -15,21 +15,13 @@
 #include <thread>
 #include <vector>
 
+#include "support/file_facts.h"
 #include "support/test_app.h"
 
 namespace fs = std::filesystem;
 using Names = std::vector<std::string>;
 
 namespace {
-
-// Every entry of a folder, hidden ones included, sorted.
-Names everything(const std::string& folder) {
-    Names names;
-    for (const auto& entry : fs::directory_iterator(folder))
-        names.push_back(entry.path().filename().string());
-    std::sort(names.begin(), names.end());
-    return names;
-}
 
 mode_t permissionBits(const std::string& path) {
     struct stat st {};
@@ -101,7 +93,7 @@ TEST(ReplaceFileBytesTest, ALinkIsReplacedAtItsTargetAndStays) {
         EXPECT_EQ(readText(dir / c.target), c.bytes);
     }
     EXPECT_EQ(permissionBits(dir / "real/server.cfg"), 0640u);
-    EXPECT_EQ(everything(dir / "real"), (Names{"new.cfg", "server.cfg"}));
+    EXPECT_EQ(folderNames(dir / "real"), (Names{"new.cfg", "server.cfg"}));
     fs::create_symlink("loop.cfg", dir / "root/loop.cfg");
     EXPECT_FALSE(replaceFileBytes(dir / "root/loop.cfg", "x"));
     EXPECT_TRUE(fs::is_symlink(dir / "root/loop.cfg"));
@@ -115,5 +107,5 @@ TEST(ReplaceFileBytesTest, FailureInAReadOnlyFolderLeavesTheOldContent) {
     ASSERT_EQ(::chmod(folder.c_str(), 0555), 0);
     EXPECT_FALSE(replaceFileBytes(folder + "/server.cfg", "new"));
     EXPECT_EQ(readText(folder + "/server.cfg"), "old");
-    EXPECT_EQ(everything(folder), Names{"server.cfg"});
+    EXPECT_EQ(folderNames(folder), Names{"server.cfg"});
 }

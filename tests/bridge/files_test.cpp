@@ -12,24 +12,12 @@
 #include <vector>
 
 #include "platform/symlinks.h"
+#include "support/file_facts.h"
 #include "support/held_files.h"
 #include "support/test_app.h"
 
 namespace fs = std::filesystem;
 using Names = std::vector<std::string>;
-
-namespace {
-
-// Every entry of a folder, hidden ones included, sorted.
-Names everything(const std::string& folder) {
-    Names names;
-    for (const auto& entry : fs::directory_iterator(folder))
-        names.push_back(entry.path().filename().string());
-    std::sort(names.begin(), names.end());
-    return names;
-}
-
-}  // namespace
 
 TEST(FileBytesTest, WriteThenReadKeepsEveryByteAndFailuresAreEmptyOrFalse) {
     TempDir dir;
@@ -63,7 +51,7 @@ TEST(ReplaceFileBytesTest, ReplacesOrCreatesWithoutLeavingATemporaryFile) {
     EXPECT_EQ(readText(path), "second, longer");
     ASSERT_TRUE(replaceFileBytes(path, ""));
     EXPECT_EQ(readText(path), "");
-    EXPECT_EQ(everything(dir.path()), Names{"server.cfg"});
+    EXPECT_EQ(folderNames(dir.path()), Names{"server.cfg"});
 }
 
 // A save killed before its rename leaves a copy of the file in its temporary; the next save
@@ -81,7 +69,7 @@ TEST(ReplaceFileBytesTest, LeftoverTemporariesOfTheSameFileAreRemoved) {
     Names expected = kept;
     expected.push_back("server.cfg");
     std::sort(expected.begin(), expected.end());
-    EXPECT_EQ(everything(dir.path()), expected);
+    EXPECT_EQ(folderNames(dir.path()), expected);
 }
 
 TEST(ReplaceFileBytesTest, FailureOverAFolderLeavesItAsItWas) {
@@ -89,7 +77,7 @@ TEST(ReplaceFileBytesTest, FailureOverAFolderLeavesItAsItWas) {
     writeText(dir / "target/inside.txt", "keep");
     EXPECT_FALSE(replaceFileBytes(dir / "target", "new"));
     EXPECT_EQ(readText(dir / "target/inside.txt"), "keep");
-    EXPECT_EQ(everything(dir.path()), Names{"target"});
+    EXPECT_EQ(folderNames(dir.path()), Names{"target"});
     EXPECT_FALSE(replaceFileBytes(dir / "missing/file", "new"));
 }
 
@@ -123,7 +111,7 @@ TEST(MakeDirsTest, CreatesEveryMissingLevel) {
     writeText(dir / "new/deep/er/file", "x");
     makeDirs(dir / "new/deep/er");
     makeDirs(dir / "new/deep/er/");
-    EXPECT_EQ(everything(dir / "new/deep/er"), Names{"file"});
+    EXPECT_EQ(folderNames(dir / "new/deep/er"), Names{"file"});
     // A file in the way stops the levels below it without harm.
     makeDirs(dir / "new/deep/er/file/sub");
     EXPECT_TRUE(fileExists(dir / "new/deep/er/file"));

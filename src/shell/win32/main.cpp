@@ -14,15 +14,8 @@ int main() {
     platform::win32::useBinaryStandardStreams();
     platform::releaseLargeBlocksAtOnce(std::size_t{1} << 20);
     ParsedOptions parsed = parseOptions(platform::win32::commandLineArguments());
-    if (!parsed.error.empty()) {
-        std::cerr << "forgeset-server-tool: " << parsed.error << "\n" << usageText();
-        return 2;
-    }
+    if (const std::optional<int> code = exitBeforeAnyHost(parsed)) return *code;
     const Options& options = parsed.options;
-    if (options.help) {
-        std::cout << usageText();
-        return 0;
-    }
     if (options.host != Options::Host::stdio) {
         std::cerr << "forgeset-server-tool: this Windows build runs only the headless host for "
                      "now; start it with --stdio (the window and --serve are not built for "
