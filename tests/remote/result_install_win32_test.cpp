@@ -20,7 +20,7 @@ TEST_F(JobTest, AResultTooLargeOrNotOfPlainFilesIsNotInstalled) {
                           {"path", "/api/jobs/j1/result"},
                           {"action", "flood"},
                           {"bytes", 3 << 20}};
-    std::vector<json> seen = follow({{"stages", {{{"state", "done"}}}}}, {endless});
+    std::vector<json> seen = follow({{"stages", {{{"state", "done"}}}}}, json::array({endless}));
     EXPECT_EQ(notices(seen),
               (Notices{{true,
                         "Could not download the result: The result is larger than the "
