@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # Builds the tool and runs every test; exits non-zero when any test fails. After the ordinary
 # run, the C++ tests run again under AddressSanitizer with UndefinedBehaviorSanitizer, and
-# the threaded ones under ThreadSanitizer, and the fuzz targets run briefly; any report fails
-# the run.
+# the threaded ones under ThreadSanitizer, the fuzz targets run briefly, and the Windows build
+# runs its suites under Wine; any report fails the run.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 jobs=-j"$(nproc)"
@@ -38,3 +38,7 @@ took "ThreadSanitizer tests"
 # A short run of each fuzz target from its corpus; a crash fails the run.
 scripts/fuzz.sh 15
 took "fuzzing"
+
+# The same tree built for Windows with mingw-w64, its suites under Wine (it times its parts).
+scripts/test-windows.sh
+took "Windows build and tests"

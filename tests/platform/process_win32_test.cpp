@@ -5,7 +5,6 @@
 
 #include <gtest/gtest.h>
 
-#include <atomic>
 #include <chrono>
 #include <filesystem>
 #include <fstream>
@@ -17,6 +16,7 @@
 #include "platform/command_line.h"
 #include "platform/process.h"
 #include "platform/win32/wide.h"
+#include "scratch_folder_win32.h"
 #include "test_child_win32.h"
 
 namespace fs = std::filesystem;
@@ -31,27 +31,10 @@ double secondsSince(Clock::time_point start) {
     return std::chrono::duration<double>(Clock::now() - start).count();
 }
 
-class Folder {
+// Each process test's own folder.
+class Folder : public ScratchFolder {
   public:
-    Folder() {
-        static std::atomic<int> count{0};
-        path_ = fs::temp_directory_path() /
-                ("forgeset-process-" + std::to_string(::GetCurrentProcessId()) + "-" +
-                 std::to_string(count++));
-        fs::create_directories(path_);
-    }
-    ~Folder() {
-        std::error_code ignored;
-        fs::remove_all(path_, ignored);
-    }
-    // UTF-8, as the platform layer takes paths; a narrow std::filesystem path would be in
-    // the ANSI code page.
-    std::string operator/(const std::string& name) const {
-        return fromWide((path_ / toWide(name)).wstring());
-    }
-
-  private:
-    fs::path path_;
+    Folder() : ScratchFolder("forgeset-process-") {}
 };
 
 std::vector<DWORD> readPids(const std::string& path) {

@@ -13,6 +13,7 @@
 
 #include "platform/shell.h"
 #include "platform/win32/wide.h"
+#include "scratch_folder_win32.h"
 #include "test_child_win32.h"
 
 namespace fs = std::filesystem;
@@ -22,25 +23,10 @@ namespace {
 using platform::win32::fromWide;
 using platform::win32::toWide;
 
-class Folder {
+// A folder whose name goes beyond ASCII, as the shell is handed it.
+class Folder : public ScratchFolder {
   public:
-    Folder() {
-        path_ = fs::temp_directory_path() /
-                toWide("forgeset-shell ü " + std::to_string(::GetCurrentProcessId()) + "-" +
-                       std::to_string(std::chrono::steady_clock::now().time_since_epoch().count()));
-        fs::create_directories(path_);
-    }
-    ~Folder() {
-        std::error_code ignored;
-        fs::remove_all(path_, ignored);
-    }
-    std::string path() const { return fromWide(path_.wstring()); }
-    std::string operator/(const std::string& name) const {
-        return fromWide((path_ / toWide(name)).wstring());
-    }
-
-  private:
-    fs::path path_;
+    Folder() : ScratchFolder("forgeset-shell ü ") {}
 };
 
 // What the detached program wrote, once it holds `lines` lines or the time ran out.
