@@ -1,6 +1,7 @@
 #include "bridge/files.h"
 
 #include <algorithm>
+#include <cerrno>
 
 #include "bridge/text.h"
 #include "platform/files.h"
@@ -27,13 +28,19 @@ platform::Result<> moveReplacing(const std::string& from, const std::string& to)
     return platform::renameReplacing(from, to);
 }
 
-void makeDirs(const std::string& path) {
-    // Paths are built with forward slashes, which Windows takes as well as its own.
+platform::Result<> makeDirs(const std::string& path) {
+    // Paths are built with forward slashes, which Windows takes as well as its own. A level
+    // that exists already fails to be made, harmlessly; only whether the whole path is a
+    // folder at the end counts, and the last level's failure says why not.
+    platform::Result<> last;
     for (std::size_t i = 1; i <= path.size(); ++i) {
         if (i == path.size() || path[i] == '/' || path[i] == platform::pathSeparator) {
-            platform::makeFolder(path.substr(0, i));
+            last = platform::makeFolder(path.substr(0, i));
         }
     }
+    if (folderExists(path)) return {};
+    if (last) return platform::fail(ENOTDIR, "make a folder");
+    return last;
 }
 
 std::vector<std::string> listSubdirs(const std::string& folder) {

@@ -28,8 +28,9 @@ platform::Result<> replaceFileBytes(const std::string& path, const std::string& 
 // Moves a file over another in one step (same file system), replacing it.
 platform::Result<> moveReplacing(const std::string& from, const std::string& to);
 
-// Creates every missing level of the path; existing levels are harmless.
-void makeDirs(const std::string& path);
+// Creates every missing level of the path; existing levels are harmless. Fails when the
+// path is not a folder at the end.
+platform::Result<> makeDirs(const std::string& path);
 
 // Names of the subfolders that do not begin with '.', sorted by name.
 std::vector<std::string> listSubdirs(const std::string& folder);

@@ -14,9 +14,14 @@ struct Failure {
 };
 
 // A value, or the reason there is none. Callers that only need to know whether it worked
-// test it like a bool.
+// test it like a bool. A class rather than an alias so that no caller can drop it unread:
+// a write whose failure nobody looks at is how a save silently goes missing.
 template <typename T = void>
-using Result = std::expected<T, Failure>;
+class [[nodiscard]] Result : public std::expected<T, Failure> {
+  public:
+    using std::expected<T, Failure>::expected;
+    Result(std::expected<T, Failure> other) : std::expected<T, Failure>(std::move(other)) {}
+};
 
 // The failure as a value to return: `return fail(ENOENT, "open");`.
 inline std::unexpected<Failure> fail(int code, std::string what) {

@@ -1,4 +1,5 @@
 #include "remote/install.h"
+#include "bridge/diagnostics.h"
 
 #include <algorithm>
 #include <charconv>
@@ -128,20 +129,27 @@ std::string unpack(const App& app, const TrackedJob& job, const std::string& tar
 }
 
 // Copies the six species files and the build log; returns how many of the six succeeded.
+// The notice counts only the six; why one was not copied goes to standard error.
 int installFiles(const TrackedJob& job, const std::string& out) {
     int copied = 0;
     for (const char* folder : {"/client-mods", "/server-mods"}) {
-        makeDirs(job.root + folder);
+        const platform::Result<> made = makeDirs(job.root + folder);
         for (const char* extension : {".pak", ".utoc", ".ucas"}) {
             const std::string file = "species_" + job.name + extension;
-            if (platform::copyUnpackedFile(out + "/" + file, job.root + folder + "/" + file)) {
+            const std::string target = job.root + folder + "/" + file;
+            platform::Result<> placed = made;
+            if (placed) placed = platform::copyUnpackedFile(out + "/" + file, target);
+            if (placed) {
                 ++copied;
+            } else {
+                reportFailure("Could not install " + target, placed.error());
             }
         }
     }
     if (fileExists(out + "/build.log")) {
-        platform::copyUnpackedFile(out + "/build.log",
-                                   job.root + "/species/" + job.name + "/build/build.log");
+        const std::string log = job.root + "/species/" + job.name + "/build/build.log";
+        if (platform::Result<> kept = platform::copyUnpackedFile(out + "/build.log", log); !kept)
+            reportFailure("Could not keep the build log in " + log, kept.error());
     }
     return copied;
 }
@@ -161,7 +169,9 @@ void installResult(App& app, const TrackedJob& job, const std::string& token) {
     const std::string out = folder + "/out";
     const std::string archive = folder + "/result.zip";
     removeTree(folder);
-    makeDirs(out);
+    // The download says so when it cannot write there.
+    if (platform::Result<> made = makeDirs(out); !made)
+        reportFailure("Could not make " + out, made.error());
     const std::string tar = systemTarPath();
     std::string failure = download(app, job, token, archive, tar);
     if (!failure.empty()) {
@@ -175,7 +185,9 @@ void installResult(App& app, const TrackedJob& job, const std::string& token) {
     }
     const int copied = installFiles(job, out);
     removeTree(folder);
-    platform::removeFile(jobFilePath(job.root, job.name));
+    // A job file left behind only offers Resume for a job that is over.
+    if (platform::Result<> ended = platform::removeFile(jobFilePath(job.root, job.name)); !ended)
+        reportFailure("Could not remove " + jobFilePath(job.root, job.name), ended.error());
     if (copied == 6) {
         sendNotice(app,
                    "Build finished. The species is in client-mods and server-mods. Restart the "

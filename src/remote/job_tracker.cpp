@@ -1,4 +1,5 @@
 #include "remote/job_tracker.h"
+#include "bridge/diagnostics.h"
 
 #include <cmath>
 #include <cstdint>
@@ -78,7 +79,10 @@ void reportLost(App& app, const TrackedJob& job, const BuildServiceResponse& las
 void reportEnded(App& app, const TrackedJob& job, const std::string& state,
                  const std::string& answer) {
     const std::string error = jsonString(answer, "error");
-    platform::removeFile(jobFilePath(job.root, job.name));
+    // A job file left behind only offers Resume for a job that is over.
+    if (platform::Result<> removed = platform::removeFile(jobFilePath(job.root, job.name));
+        !removed)
+        reportFailure("Could not remove " + jobFilePath(job.root, job.name), removed.error());
     if (state == "failed") {
         sendNotice(app, "Build failed: " + (error.empty() ? std::string("see the log") : error),
                    true);

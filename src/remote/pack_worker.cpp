@@ -6,6 +6,7 @@
 #include "bridge/app.h"
 #include "bridge/asset_helper.h"
 #include "bridge/credentials.h"
+#include "bridge/diagnostics.h"
 #include "bridge/dispatcher.h"
 #include "bridge/files.h"
 #include "bridge/json_read.h"
@@ -82,6 +83,14 @@ std::string packAndUpload(App& app, const PackJob& job, const std::string& work,
     return upload.error;
 }
 
+// The staging folder and the archive, which can be as large as the upload limit: a leftover
+// costs disk space only, so it is worth a diagnostic line, not a notice.
+void removeStaging(const std::string& work, const std::string& archive) {
+    removeTree(work);
+    if (platform::Result<> removed = platform::removeFile(archive); !removed)
+        reportFailure("Could not remove " + archive, removed.error());
+}
+
 void packWorker(App& app, const PackJob& job) {
     const std::string work = uploadWorkFolder(job.name);
     const std::string archive = uploadArchivePath(job.name);
@@ -95,15 +104,16 @@ void packWorker(App& app, const PackJob& job) {
             const std::string& work;
             const std::string& archive;
             ~CleanUp() {
-                removeTree(work);
-                platform::removeFile(archive);
+                removeStaging(work, archive);
                 releaseBusy(app);
             }
         } cleanUp{app, work, archive};
-        removeTree(work);
-        platform::removeFile(archive);
-        makeDirs(work + "/source");
-        makeDirs(work + "/build");
+        removeStaging(work, archive);
+        // Staging says which file it could not copy there.
+        for (const char* folder : {"/source", "/build"}) {
+            if (platform::Result<> made = makeDirs(work + folder); !made)
+                reportFailure("Could not make " + work + folder, made.error());
+        }
         failure = packAndUpload(app, job, work, archive, jobId);
     }
     if (!failure.empty()) {
@@ -112,15 +122,16 @@ void packWorker(App& app, const PackJob& job) {
         sendSpeciesMessage(app);
         return;
     }
-    makeDirs(workspaceFolder(job.root, job.name) + "/build");
     // The job file is the tool's own: a link planted at its name is replaced, not written
     // through. Without it the build can still be followed now, but not resumed later.
     sendNotice(app, "Uploaded. The build server takes it from here.", false);
-    if (!createFileBytes(jobFilePath(job.root, job.name), jobId)) {
-        sendNotice(app,
-                   "Could not store the job in build/remote-job.txt: its result can only be "
-                   "fetched while the tool stays open.",
-                   true);
+    platform::Result<> stored = makeDirs(workspaceFolder(job.root, job.name) + "/build");
+    if (stored) stored = createFileBytes(jobFilePath(job.root, job.name), jobId);
+    if (!stored) {
+        sendFailureNotice(app,
+                          "Could not store the job in build/remote-job.txt: its result can only "
+                          "be fetched while the tool stays open.",
+                          stored.error());
     }
     sendSpeciesMessage(app);
     trackJob(app, {job.root, job.name, jobId, job.timeouts});

@@ -1,4 +1,5 @@
 #include "remote/sign_in.h"
+#include "bridge/diagnostics.h"
 
 #include <chrono>
 #include <optional>
@@ -88,7 +89,13 @@ void finishSignIn(App& app, const SignInJob& job, const Callback& callback) {
     const std::string answer = fromUtf8(me.body);
     BuildCredentials credentials{callback.token, callback.steamId, jsonString(answer, "name")};
     if (credentials.steamId.empty()) credentials.steamId = jsonString(answer, "steamId");
-    saveCredentials(credentials);
+    // Every later request reads the sign-in from its file: one that could not be stored is no
+    // sign-in, and saying "Signed in" would be contradicted by the next species message.
+    if (platform::Result<> stored = saveCredentials(credentials); !stored) {
+        sendFailureNotice(app, "Sign in failed: it could not be stored in build-auth.json.",
+                          stored.error());
+        return;
+    }
     const std::string& shown = credentials.name.empty() ? credentials.steamId : credentials.name;
     sendNotice(app, "Signed in as " + shown + ".", false);
 }
@@ -163,8 +170,14 @@ void buildLogin(App& app, const std::string&) {
 }
 
 void buildLogout(App& app, const std::string&) {
-    deleteCredentials();
-    sendNotice(app, "Signed out of the build service.", false);
+    // A sign-in still stored is still used by every request, so only a deleted one is a
+    // sign-out.
+    if (platform::Result<> forgotten = deleteCredentials(); !forgotten) {
+        sendFailureNotice(app, "Could not sign out: build-auth.json could not be deleted.",
+                          forgotten.error());
+    } else {
+        sendNotice(app, "Signed out of the build service.", false);
+    }
     sendSpeciesMessage(app);
 }
 

@@ -1,4 +1,5 @@
 #include "remote/staging.h"
+#include "bridge/diagnostics.h"
 
 #include <filesystem>
 #include <optional>
@@ -42,8 +43,12 @@ std::string stageEntry(const std::string& workspace, const std::string& work,
     if (!path) return "A file path in species.json is not allowed: " + entry;
     const std::string source = workspace + "/source/" + *path;
     const std::string target = work + "/source/" + *path;
-    makeDirs(target.substr(0, target.rfind('/')));
     if (!fileExists(source)) return "Missing file: " + entry;
+    const std::string folder = target.substr(0, target.rfind('/'));
+    if (platform::Result<> made = makeDirs(folder); !made) {
+        reportFailure("Could not make " + folder, made.error());
+        return "Could not copy " + entry;
+    }
     if (!linkOrCopy(pathOf(source), pathOf(target))) return "Could not copy " + entry;
     return {};
 }

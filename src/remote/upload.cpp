@@ -1,4 +1,5 @@
 #include "remote/upload.h"
+#include "bridge/diagnostics.h"
 
 #include <filesystem>
 #include <system_error>
@@ -81,7 +82,10 @@ UploadOutcome uploadPackage(App& app, const UploadJob& job) {
                                 "\r\nContent-Type: application/json\r\n",
                             {}, "{\"size\":" + std::to_string(size) + "}", {});
     if (start.status == 401) {
-        deleteCredentials();
+        // The notice asks for a new sign-in either way; a stale token left behind is only
+        // refused again.
+        if (platform::Result<> forgotten = deleteCredentials(); !forgotten)
+            reportFailure("Could not delete the expired sign-in", forgotten.error());
         return {"Your sign in expired. Sign in again.", {}};
     }
     if (start.status != 200 && start.status != 201) return {describeFailure(start), {}};

@@ -1,5 +1,6 @@
 #include "bridge/app.h"
 #include "bridge/base64.h"
+#include "bridge/diagnostics.h"
 #include "bridge/files.h"
 #include "bridge/json_read.h"
 #include "bridge/messages.h"
@@ -18,18 +19,20 @@ void saveAi(App& app, const std::string& message) {
         return;
     }
     const std::string folder = app.serverRoot.path() + "/data/ai";
-    makeDirs(folder);
     const std::string target = folder + "/" + file + ".json";
     const std::string temporary = target + ".tmp";
     // A running server rereads these files at any moment: it must see the old text or the
     // new one, never a half-written file, hence the temporary file and one rename. The
     // temporary is the tool's own, so a link planted at its name is never written through.
-    if (createFileBytes(temporary, data) && moveReplacing(temporary, target)) {
+    platform::Result<> saved = makeDirs(folder);
+    if (saved) saved = createFileBytes(temporary, data);
+    if (saved) saved = moveReplacing(temporary, target);
+    if (saved) {
         sendNotice(app, "Saved. A running server picks it up within a few seconds.", false);
         sendState(app);
         return;
     }
-    sendNotice(app, "Could not write " + file + ".json.", true);
+    sendFailureNotice(app, "Could not write " + file + ".json.", saved.error());
 }
 
 }  // namespace command

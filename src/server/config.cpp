@@ -1,4 +1,5 @@
 #include "server/config.h"
+#include "bridge/diagnostics.h"
 
 #include "bridge/app.h"
 #include "bridge/files.h"
@@ -89,8 +90,8 @@ ServerConfig readServerConfig(const std::string& root) {
     return parseServerConfig(text);
 }
 
-bool writeServerConfig(const std::string& root, const ServerConfig& config) {
-    return replaceFileBytes(serverConfigPath(root), serializeServerConfig(config)).has_value();
+platform::Result<> writeServerConfig(const std::string& root, const ServerConfig& config) {
+    return replaceFileBytes(serverConfigPath(root), serializeServerConfig(config));
 }
 
 std::string_view configValue(const ServerConfig& config, std::string_view key) {
@@ -127,7 +128,8 @@ void setResourceLoad(ServerConfig& config, std::string_view name, bool enabled) 
     if (enabled) config.lines.push_back(settingLine("load", name));
 }
 
-bool updateResourceLoad(const std::string& root, std::string_view name, bool enabled) {
+platform::Result<> updateResourceLoad(const std::string& root, std::string_view name,
+                                      bool enabled) {
     ServerConfig config = readServerConfig(root);
     setResourceLoad(config, name, enabled);
     return writeServerConfig(root, config);
@@ -137,7 +139,7 @@ namespace command {
 
 void saveCfg(App& app, const std::string& message) {
     if (app.serverRoot.empty()) return;
-    bool written = false;
+    platform::Result<> written;
     {
         // Let go before the state is built, which reads the file again.
         ServerConfig config = readServerConfig(app.serverRoot.path());
@@ -163,7 +165,7 @@ void saveCfg(App& app, const std::string& message) {
     if (written) {
         sendNotice(app, "server.cfg saved. Restart the server to apply.", false);
     } else {
-        sendNotice(app, kWriteFailed, true);
+        sendFailureNotice(app, kWriteFailed, written.error());
     }
     sendState(app);
 }
@@ -173,8 +175,9 @@ void toggleResource(App& app, const std::string& message) {
     std::string name = jsonString(message, "name");
     bool enabled = jsonBool(message, "enabled");
     if (name.empty() || hasControlCharacter(name)) return;
-    if (!updateResourceLoad(app.serverRoot.path(), name, enabled))
-        sendNotice(app, kWriteFailed, true);
+    if (platform::Result<> written = updateResourceLoad(app.serverRoot.path(), name, enabled);
+        !written)
+        sendFailureNotice(app, kWriteFailed, written.error());
     sendState(app);
 }
 

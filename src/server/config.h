@@ -4,6 +4,8 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/result.h"
+
 // One line of server.cfg. Only `text` is ever written back; key and value are parts of it that
 // serve lookups, empty for blank lines, comments and single-word lines. They are kept as
 // places in the text rather than copies, so a long value is held once.
@@ -40,8 +42,8 @@ std::string serverConfigPath(const std::string& root);
 ServerConfig readServerConfig(const std::string& root);
 
 // Writes root/server.cfg whole, through a temporary file so that a failed write never leaves
-// it cut short. False when it could not be written.
-bool writeServerConfig(const std::string& root, const ServerConfig& config);
+// it cut short; fails when it could not be written.
+platform::Result<> writeServerConfig(const std::string& root, const ServerConfig& config);
 
 // The value of the first line with this key; empty when none.
 std::string_view configValue(const ServerConfig& config, std::string_view key);
@@ -56,6 +58,6 @@ bool isResourceLoaded(const ServerConfig& config, std::string_view name);
 // when disabling.
 void setResourceLoad(ServerConfig& config, std::string_view name, bool enabled);
 
-// Reads server.cfg, sets the load line of one resource and writes it back. False when the
+// Reads server.cfg, sets the load line of one resource and writes it back; fails when the
 // file could not be written.
-bool updateResourceLoad(const std::string& root, std::string_view name, bool enabled);
+platform::Result<> updateResourceLoad(const std::string& root, std::string_view name, bool enabled);

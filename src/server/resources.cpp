@@ -1,4 +1,5 @@
 #include "server/resources.h"
+#include "bridge/diagnostics.h"
 
 #include "bridge/app.h"
 #include "bridge/files.h"
@@ -12,22 +13,31 @@
 
 namespace {
 
-// Writes a template only where no file of that name exists, so an owner's edits survive.
-bool writeIfMissing(const std::string& path, std::string_view content) {
-    if (fileExists(path)) return true;
-    return writeFileBytes(path, std::string(content)).has_value();
+// Keeps the first failure of several steps that are all tried: each file of a resource is
+// worth writing even when another could not be.
+void keepFirstFailure(platform::Result<>& first, const platform::Result<>& step) {
+    if (first && !step) first = step;
 }
 
-bool createOrdinaryResource(const std::string& folder, const std::string& name) {
-    makeDirs(folder + "/ui");
+// Writes a template only where no file of that name exists, so an owner's edits survive.
+platform::Result<> writeIfMissing(const std::string& path, std::string_view content) {
+    if (fileExists(path)) return {};
+    return writeFileBytes(path, std::string(content));
+}
+
+platform::Result<> createOrdinaryResource(const std::string& folder, const std::string& name) {
+    platform::Result<> result = makeDirs(folder + "/ui");
     const std::string utf8Name = toUtf8(name);
     auto fill = [&](std::string_view text) { return replaceAll(text, "%NAME%", utf8Name); };
-    bool ok =
-        writeFileBytes(folder + "/manifest.lua", fill(templates::ordinaryManifest)).has_value();
-    ok = writeFileBytes(folder + "/server.lua", fill(templates::ordinaryServer)) && ok;
-    ok = writeFileBytes(folder + "/client.lua", fill(templates::ordinaryClient)) && ok;
-    ok = writeFileBytes(folder + "/ui/index.html", fill(templates::ordinaryUiPage)) && ok;
-    return ok;
+    keepFirstFailure(result,
+                     writeFileBytes(folder + "/manifest.lua", fill(templates::ordinaryManifest)));
+    keepFirstFailure(result,
+                     writeFileBytes(folder + "/server.lua", fill(templates::ordinaryServer)));
+    keepFirstFailure(result,
+                     writeFileBytes(folder + "/client.lua", fill(templates::ordinaryClient)));
+    keepFirstFailure(result,
+                     writeFileBytes(folder + "/ui/index.html", fill(templates::ordinaryUiPage)));
+    return result;
 }
 
 }  // namespace
@@ -36,14 +46,14 @@ std::string resourcesFolder(const std::string& root) {
     return root + "/resources";
 }
 
-bool ensureSkinsResource(const std::string& root) {
+platform::Result<> ensureSkinsResource(const std::string& root) {
     const std::string folder = resourcesFolder(root) + "/skins";
-    makeDirs(folder);
-    bool ok = writeIfMissing(folder + "/manifest.lua", templates::skinsManifest);
-    ok = writeIfMissing(folder + "/server.lua", templates::skinsServer) && ok;
-    ok = writeIfMissing(folder + "/client.lua", templates::skinsClient) && ok;
-    makeDirs(folder + "/textures");
-    return ok && folderExists(folder + "/textures");
+    platform::Result<> result = makeDirs(folder);
+    keepFirstFailure(result, writeIfMissing(folder + "/manifest.lua", templates::skinsManifest));
+    keepFirstFailure(result, writeIfMissing(folder + "/server.lua", templates::skinsServer));
+    keepFirstFailure(result, writeIfMissing(folder + "/client.lua", templates::skinsClient));
+    keepFirstFailure(result, makeDirs(folder + "/textures"));
+    return result;
 }
 
 namespace command {
@@ -60,25 +70,29 @@ void newResource(App& app, const std::string& message) {
         sendNotice(app, "That resource already exists.", true);
         return;
     }
-    bool created;
+    platform::Result<> created;
     if (name == "skins") {
-        created = ensureSkinsResource(app.serverRoot.path()) &&
-                  writeFileBytes(folder + "/skins.lua", std::string(templates::defaultSkinList));
+        created = ensureSkinsResource(app.serverRoot.path());
+        if (created)
+            created =
+                writeFileBytes(folder + "/skins.lua", std::string(templates::defaultSkinList));
     } else {
         created = createOrdinaryResource(folder, name);
     }
     // A resource whose files could not be written is not switched on: the server would fail
     // to load it, and the owner would be told it was created.
     if (!created) {
-        sendNotice(app, "Could not write the files of resource " + name + ".", true);
+        sendFailureNotice(app, "Could not write the files of resource " + name + ".",
+                          created.error());
         sendState(app);
         return;
     }
-    if (updateResourceLoad(app.serverRoot.path(), name, true)) {
+    if (platform::Result<> loaded = updateResourceLoad(app.serverRoot.path(), name, true)) {
         sendNotice(app, "Resource " + name + " created and enabled.", false);
     } else {
-        sendNotice(app, "Resource " + name + " created, but server.cfg could not be written.",
-                   true);
+        sendFailureNotice(app,
+                          "Resource " + name + " created, but server.cfg could not be written.",
+                          loaded.error());
     }
     sendState(app);
 }

@@ -1,10 +1,12 @@
 #pragma once
 #include <string>
 
+#include "platform/result.h"
+
 // root + "/resources"
 std::string resourcesFolder(const std::string& root);
 
 // Makes sure the skins resource has its folder, manifest, scripts and textures folder without
-// overwriting anything that exists. Does not touch server.cfg or skins.lua. False when a
-// missing piece could not be created.
-bool ensureSkinsResource(const std::string& root);
+// overwriting anything that exists. Does not touch server.cfg or skins.lua. Fails when a
+// missing piece could not be created, with the first failure.
+platform::Result<> ensureSkinsResource(const std::string& root);

@@ -1,4 +1,5 @@
 #include "server/root.h"
+#include "bridge/diagnostics.h"
 
 #include "bridge/app.h"
 #include "bridge/files.h"
@@ -27,8 +28,10 @@ void loadServerRoot(App& app) {
 bool chooseServerRoot(App& app, const std::string& path) {
     bool changed = path != app.serverRoot.path();
     app.serverRoot.set(path);
-    // A failed write is not reported: the next init reads the file and shows what it holds.
-    writeFileBytes(serverRootFile(), toUtf8(app.serverRoot.path()));
+    // The page is not told: the next init reads the file and shows what it holds.
+    if (platform::Result<> kept = writeFileBytes(serverRootFile(), toUtf8(app.serverRoot.path()));
+        !kept)
+        reportFailure("Could not remember the server folder in " + serverRootFile(), kept.error());
     return changed;
 }
 

@@ -1,5 +1,6 @@
 #include "bridge/app.h"
 #include "bridge/base64.h"
+#include "bridge/diagnostics.h"
 #include "bridge/files.h"
 #include "bridge/json_read.h"
 #include "bridge/messages.h"
@@ -24,17 +25,22 @@ void studioSaveTexture(App& app, const std::string& message) {
         sendNotice(app, "Empty texture.", true);
         return;
     }
-    ensureSkinsResource(app.serverRoot.path());
+    // The resource's own files are completed where missing; the save itself reports what it
+    // could not write, so a missing template is only worth a diagnostic line.
+    if (platform::Result<> made = ensureSkinsResource(app.serverRoot.path()); !made)
+        reportFailure("Could not complete the skins resource", made.error());
     const std::string folder = resourcesFolder(app.serverRoot.path()) + "/skins/textures";
-    makeDirs(folder);
     // The notice keeps the tool's Windows wording, backslash included, on every platform.
     const std::string shown = "textures\\" + name + ".png";
     // The studio's painting is the tool's own file: a link at its name is replaced, not
     // followed to wherever it points.
-    if (replaceFileBytes(folder + "/" + name + ".png", png, platform::AtLink::replace)) {
+    platform::Result<> saved = makeDirs(folder);
+    if (saved)
+        saved = replaceFileBytes(folder + "/" + name + ".png", png, platform::AtLink::replace);
+    if (saved) {
         sendNotice(app, "Texture saved as " + shown, false);
     } else {
-        sendNotice(app, "Could not write " + shown + ".", true);
+        sendFailureNotice(app, "Could not write " + shown + ".", saved.error());
     }
     sendState(app);
 }

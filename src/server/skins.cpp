@@ -1,5 +1,6 @@
 #include "bridge/app.h"
 #include "bridge/base64.h"
+#include "bridge/diagnostics.h"
 #include "bridge/files.h"
 #include "bridge/json_read.h"
 #include "bridge/messages.h"
@@ -19,16 +20,21 @@ void saveSkins(App& app, const std::string& message) {
         sendNotice(app, "Nothing to save.", true);
         return;
     }
-    ensureSkinsResource(app.serverRoot.path());
+    // The resource's own files are completed where missing; the save itself reports what it
+    // could not write, so a missing template is only worth a diagnostic line.
+    if (platform::Result<> made = ensureSkinsResource(app.serverRoot.path()); !made)
+        reportFailure("Could not complete the skins resource", made.error());
     const std::string folder = resourcesFolder(app.serverRoot.path()) + "/skins";
     const std::string jsonPath = folder + "/skins.json";
     const std::string luaPath = folder + "/skins.lua";
     // No skins.json means skins.lua was written by hand: keep that text before replacing it,
     // and stop rather than lose it when the copy fails.
-    if (!fileExists(jsonPath) && fileExists(luaPath) && !copyFileBytes(luaPath, luaPath + ".bak")) {
-        sendNotice(app, "Could not back up skins.lua; nothing was saved.", true);
-        sendState(app);
-        return;
+    if (!fileExists(jsonPath) && fileExists(luaPath)) {
+        if (platform::Result<> kept = copyFileBytes(luaPath, luaPath + ".bak"); !kept) {
+            sendFailureNotice(app, "Could not back up skins.lua; nothing was saved.", kept.error());
+            sendState(app);
+            return;
+        }
     }
     // The server reads skins.lua at start: each file is replaced in one step, and the pair
     // is completed from its record should the tool stop between the two.
@@ -36,8 +42,9 @@ void saveSkins(App& app, const std::string& message) {
         sendNotice(app, "Could not write skins.json.", true);
     } else if (saved == SkinsWrite::luaFailed) {
         sendNotice(app, "Could not write skins.lua.", true);
-    } else if (!updateResourceLoad(app.serverRoot.path(), "skins", true)) {
-        sendNotice(app, "Could not write server.cfg.", true);
+    } else if (platform::Result<> loaded = updateResourceLoad(app.serverRoot.path(), "skins", true);
+               !loaded) {
+        sendFailureNotice(app, "Could not write server.cfg.", loaded.error());
     } else {
         sendNotice(app, "Skins saved. Restart the server to apply.", false);
     }

@@ -1,4 +1,5 @@
 #include "shell/host_session.h"
+#include "bridge/diagnostics.h"
 
 #include <cstdlib>
 #include <iostream>
@@ -36,7 +37,9 @@ HostSession::~HostSession() {
 App& HostSession::start(platform::Window& window, platform::Dialogs* native) {
     platform::Dialogs& dialogs = scripted_ ? *scripted_ : native ? *native : none_;
     App& app = app_.emplace(outbox_, dialogs, window, commandTable());
-    makeDirs(assetsFolder());
+    // Where the studio keeps what it extracts; the studio reports it when it cannot write.
+    if (platform::Result<> made = makeDirs(assetsFolder()); !made)
+        reportFailure("Could not make " + assetsFolder(), made.error());
     loadServerRoot(app);
     if (root_) chooseServerRoot(app, *root_);
     return app;

@@ -5,6 +5,7 @@
 
 #include "bridge/app.h"
 #include "bridge/base64.h"
+#include "bridge/diagnostics.h"
 #include "bridge/files.h"
 #include "bridge/json_read.h"
 #include "bridge/messages.h"
@@ -50,15 +51,21 @@ void saveSpecies(App& app, const std::string& message) {
         return;
     }
     const std::string ws = workspaceFolder(app.serverRoot.path(), name);
-    makeDirs(ws + "/source");
-    makeDirs(ws + "/build");
     // A running server reads species.json at any moment: it must see the old or the new
     // definition, never half of one. The temporary name is fixed so that a failed save
     // leaves one stray file, not one per attempt; it is made anew, so a link planted at its
     // name is never written through.
     const std::string temporary = ws + "/species.json.tmp";
-    if (!createFileBytes(temporary, bytes) || !moveReplacing(temporary, ws + "/species.json")) {
-        sendNotice(app, "Could not write species.json.", true);
+    // The workspace's own folders: the save stands without them, and the import and the
+    // build say what is missing, so a failure here is only worth a diagnostic line.
+    for (const char* folder : {"/source", "/build"}) {
+        if (platform::Result<> made = makeDirs(ws + folder); !made)
+            reportFailure("Could not make " + ws + folder, made.error());
+    }
+    platform::Result<> saved = createFileBytes(temporary, bytes);
+    if (saved) saved = moveReplacing(temporary, ws + "/species.json");
+    if (!saved) {
+        sendFailureNotice(app, "Could not write species.json.", saved.error());
         return;
     }
     sendNotice(app, "Saved. Values and attacks reach a running server within a few seconds.",

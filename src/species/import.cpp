@@ -3,6 +3,7 @@
 
 #include "bridge/app.h"
 #include "bridge/asset_helper.h"
+#include "bridge/diagnostics.h"
 #include "bridge/dispatcher.h"
 #include "bridge/files.h"
 #include "bridge/json_read.h"
@@ -42,7 +43,9 @@ struct ImportJob {
 void importFiles(App& app, const ImportJob& job) {
     sendNotice(app, "Copying model, animations and textures...", false);
     const std::string source = workspaceFolder(job.root, job.name) + "/source";
-    makeDirs(source);
+    // The copy below says which files it could not write.
+    if (platform::Result<> made = makeDirs(source); !made)
+        reportFailure("Could not make " + source, made.error());
     const platform::Result<std::size_t> copy = copyImportTree(job.chosen, source);
     if (!copy) {
         sendNotice(app, "Copying stopped: the folder " + copy.error().what + " could not be read.",

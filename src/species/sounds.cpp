@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "bridge/app.h"
+#include "bridge/diagnostics.h"
 #include "bridge/files.h"
 #include "bridge/json_read.h"
 #include "bridge/json_write.h"
@@ -78,12 +79,13 @@ void addSpeciesSounds(App& app, const std::string& message) {
             sendNotice(app, file + " is larger than 20 MB and was left out.", true);
             continue;
         }
-        makeDirs(folder);
-        const std::string stored = nameInFolder(folder, file);
-        if (copyFileBytes(path, folder + "/" + stored)) {
-            copied.push_back("Sounds/" + stored);
+        platform::Result<> stored = makeDirs(folder);
+        const std::string storedName = nameInFolder(folder, file);
+        if (stored) stored = copyFileBytes(path, folder + "/" + storedName);
+        if (stored) {
+            copied.push_back("Sounds/" + storedName);
         } else {
-            sendNotice(app, "Could not copy " + file + ".", true);
+            sendFailureNotice(app, "Could not copy " + file + ".", stored.error());
         }
     }
     // The page adds the new files to the definition itself; the next save stores them.

@@ -1,4 +1,5 @@
 #include "studio/studio.h"
+#include "bridge/diagnostics.h"
 
 #include <algorithm>
 #include <cstdint>
@@ -68,9 +69,11 @@ void listSpecies(App& app) {
         return;
     }
     const std::string folder = assetsFolder();
-    makeDirs(folder);
-    // The page may read the list at any moment (init): never let it see half a file.
-    replaceFileBytes(folder + "/species.json", span);
+    // The page may read the list at any moment (init): never let it see half a file. The
+    // page's message lists what is stored, the earlier list if this one could not be.
+    platform::Result<> stored = makeDirs(folder);
+    if (stored) stored = replaceFileBytes(folder + "/species.json", span);
+    if (!stored) reportFailure("Could not store the game's species list", stored.error());
     sendStudio(app);
 }
 
@@ -92,7 +95,9 @@ void extractSpecies(App& app, const std::string& name) {
     // The page offers only listed species; anything else is a script's guess, and the helper
     // is never started for it.
     if (!isListedSpecies(folder, name)) return;
-    makeDirs(folder);
+    // The helper says so itself when it cannot write there.
+    if (platform::Result<> made = makeDirs(folder); !made)
+        reportFailure("Could not make " + folder, made.error());
     sendNotice(app, "Extracting " + name + " from the game files...", false);
     bool timedOut = false;
     const std::string output = platform::runCaptured({helper, "export", name, folder + "/" + name},

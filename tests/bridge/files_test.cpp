@@ -103,17 +103,18 @@ TEST(MoveAndCopyTest, MoveReplacesTheTargetAndCopyKeepsTheSource) {
 
 TEST(MakeDirsTest, CreatesEveryMissingLevel) {
     TempDir dir;
-    makeDirs(dir / "new/deep/er");
+    EXPECT_TRUE(makeDirs(dir / "new/deep/er"));
     EXPECT_TRUE(folderExists(dir / "new"));
     EXPECT_TRUE(folderExists(dir / "new/deep"));
     EXPECT_TRUE(folderExists(dir / "new/deep/er"));
     // Existing levels are harmless and nothing else appears.
     writeText(dir / "new/deep/er/file", "x");
-    makeDirs(dir / "new/deep/er");
-    makeDirs(dir / "new/deep/er/");
+    EXPECT_TRUE(makeDirs(dir / "new/deep/er"));
+    EXPECT_TRUE(makeDirs(dir / "new/deep/er/"));
     EXPECT_EQ(folderNames(dir / "new/deep/er"), Names{"file"});
-    // A file in the way stops the levels below it without harm.
-    makeDirs(dir / "new/deep/er/file/sub");
+    // A file in the way stops the levels below it without harm, and is a failure.
+    EXPECT_FALSE(makeDirs(dir / "new/deep/er/file/sub"));
+    EXPECT_FALSE(makeDirs(dir / "new/deep/er/file"));
     EXPECT_TRUE(fileExists(dir / "new/deep/er/file"));
 }
 

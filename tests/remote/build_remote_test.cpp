@@ -50,7 +50,7 @@ TEST_F(BuildRemoteTest, GuardsInTheirOrder) {
          {}},
         {"a name against the rule", [] {}, remoteCommand("Dino", "Dino.fbx"), {}},
         {"not signed in",
-         [] { deleteCredentials(); },
+         [] { ASSERT_TRUE(deleteCredentials()); },
          remoteCommand("dino", "Dino.fbx"),
          {{true, "Sign in with Steam first."}}},
         {"no asset helper",

@@ -15,6 +15,8 @@ TEST_F(SignInTest, TheFailureTableAndSuccess) {
         int pageStatus;
         Notices notices;
         std::string storedSteamId;  // empty: nothing stored
+        // A folder stands at the credentials file's name, so the sign-in cannot be stored.
+        bool blocked = false;
     } cases[] = {
         {"success",
          json::object(),
@@ -74,11 +76,21 @@ TEST_F(SignInTest, TheFailureTableAndSuccess) {
          200,
          {{false, "Sign in with Steam in your browser."}, {false, "Signed in as N."}},
          "76561190000000001"},
+        {"a sign-in that cannot be stored is none",
+         json::object(),
+         true,
+         60000,
+         200,
+         {{false, "Sign in with Steam in your browser."},
+          {true, "Sign in failed: it could not be stored in build-auth.json."}},
+         "",
+         true},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         std::filesystem::remove(t.home / "opened.txt");
-        deleteCredentials();
+        ASSERT_TRUE(deleteCredentials());
+        if (c.blocked) std::filesystem::create_directories(utf8Path(credentialsPath()) / "x");
         service.script(c.script);
         t.app.remoteTimings.signInMs = c.signInMs;
         t.send(cmd("buildLogin"));
@@ -100,6 +112,7 @@ TEST_F(SignInTest, TheFailureTableAndSuccess) {
         EXPECT_EQ(species["build"]["signingIn"], false);
         EXPECT_EQ(species["build"]["signedIn"], !c.storedSteamId.empty());
         EXPECT_FALSE(t.app.signInActive.load());
+        if (c.blocked) std::filesystem::remove_all(utf8Path(credentialsPath()));
         if (c.storedSteamId.empty()) {
             EXPECT_FALSE(exists(credentialsPath()));
         } else {
@@ -161,6 +174,18 @@ TEST_F(SignInTest, LogoutDeletesTheFileAndSaysSoEvenWithoutOne) {
         EXPECT_EQ(seen[1]["build"]["signedIn"], false);
         EXPECT_FALSE(exists(credentialsPath()));
     }
+}
+
+// Something that cannot be deleted at the file's name (here a folder) leaves the owner told
+// so, not signed out.
+TEST_F(SignInTest, ASignInThatCannotBeDeletedIsNotReportedAsSignedOut) {
+    std::filesystem::create_directories(utf8Path(credentialsPath()) / "x");
+    t.send(cmd("buildLogout"));
+    std::vector<json> seen = t.take();
+    ASSERT_EQ(types(seen), (std::vector<std::string>{"notice", "species"}));
+    EXPECT_EQ(notices(seen),
+              (Notices{{true, "Could not sign out: build-auth.json could not be deleted."}}));
+    std::filesystem::remove_all(utf8Path(credentialsPath()));
 }
 
 }  // namespace

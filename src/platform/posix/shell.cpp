@@ -86,7 +86,8 @@ Result<> startDetached(const std::vector<std::string>& argv, const std::string& 
 void shellOpen(const std::string& target) {
     std::string opener = findProgram("xdg-open");
     if (opener.empty() || target.empty()) return;
-    startDetached({opener, target}, "");
+    // Fire and forget, as promised: a desktop whose opener cannot start simply opens nothing.
+    (void)startDetached({opener, target}, "");
 }
 
 }  // namespace platform

@@ -1,0 +1,21 @@
+#pragma once
+#include <string>
+#include <string_view>
+
+#include "platform/result.h"
+
+struct App;
+
+// A notice names what the owner can act on ("Could not write skins.json."); the system's
+// reason and the step that failed go to standard error beside it, where whoever looks into a
+// failure (a script on the stdio host, a terminal, a log) finds them. The notice text stays
+// the page's own.
+
+// "<step>: <the system's text for the error number>", or just the step where there is none.
+std::string failureText(const platform::Failure& failure);
+
+// One line on standard error: "forgeset-server-tool: <context> (<failureText>)".
+void reportFailure(std::string_view context, const platform::Failure& failure);
+
+// The error notice, and the line above with the notice's text as its context.
+void sendFailureNotice(App& app, std::string_view text, const platform::Failure& failure);
