@@ -1,9 +1,10 @@
 #pragma once
+#include <span>
 #include <string>
 
-struct App;
+#include "bridge/app.h"
 
-// The remote build's commands; the shell puts them into the command table. Each is defined
+// The remote build's commands and their rows of the command table (commands.cpp). Each is defined
 // beside what it works on.
 namespace command {
 
@@ -19,3 +20,6 @@ void buildResume(App& app, const std::string& message);
 void buildCancel(App& app, const std::string& message);
 
 }  // namespace command
+
+// This area's rows of the command table; the shell joins every area's rows.
+std::span<const Command> remoteCommands();

@@ -1,10 +1,11 @@
 #pragma once
+#include <span>
 #include <string>
 
-struct App;
+#include "bridge/app.h"
 
-// The server folder's commands, one free handler per command the page sends; the shell puts
-// them into the command table. Each is defined beside what it works on.
+// The server folder's commands, one free handler per command the page sends; commands.cpp
+// holds their rows of the command table. Each is defined beside what it works on.
 namespace command {
 
 // root.cpp: the folder dialog.
@@ -34,3 +35,6 @@ void open(App& app, const std::string& message);
 void refresh(App& app, const std::string& message);
 
 }  // namespace command
+
+// This area's rows of the command table; the shell joins every area's rows.
+std::span<const Command> serverCommands();

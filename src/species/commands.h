@@ -1,9 +1,10 @@
 #pragma once
+#include <span>
 #include <string>
 
-struct App;
+#include "bridge/app.h"
 
-// The species workspaces' commands; the shell puts them into the command table. Each is
+// The species workspaces' commands and their rows of the command table (commands.cpp). Each is
 // defined beside what it works on.
 namespace command {
 
@@ -25,3 +26,6 @@ void addSpeciesSounds(App& app, const std::string& message);
 void buildSpecies(App& app, const std::string& message);
 
 }  // namespace command
+
+// This area's rows of the command table; the shell joins every area's rows.
+std::span<const Command> speciesCommands();

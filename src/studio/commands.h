@@ -1,12 +1,16 @@
 #pragma once
+#include <span>
 #include <string>
 
-struct App;
+#include "bridge/app.h"
 
-// The asset studio's commands; the shell puts them into the command table. They run on the
+// The asset studio's commands and their rows of the command table (commands.cpp). They run on the
 // studio worker, one at a time, in the order received.
 namespace command {
 void studioSpecies(App& app, const std::string& message);
 void studioExtract(App& app, const std::string& message);
 void studioRefresh(App& app, const std::string& message);
 }  // namespace command
+
+// This area's rows of the command table; the shell joins every area's rows.
+std::span<const Command> studioCommands();
