@@ -4,7 +4,7 @@
 
 #include "bridge/app.h"
 
-// The remote build's commands and their rows of the command table (commands.cpp). Each is defined
+// The remote build's commands and their rows of the command table. Each is defined
 // beside what it works on.
 namespace command {
 
@@ -21,5 +21,13 @@ void buildCancel(App& app, const std::string& message);
 
 }  // namespace command
 
-// This area's rows of the command table; the shell joins every area's rows.
-std::span<const Command> remoteCommands();
+// This area's rows of the command table, beside the handlers' declarations so that a new
+// command is its handler and two lines here; the shell joins every area's rows.
+inline std::span<const Command> remoteCommands() {
+    static constexpr Command rows[] = {
+        {"buildLogin", command::buildLogin},   {"buildLogout", command::buildLogout},
+        {"buildRemote", command::buildRemote}, {"buildResume", command::buildResume},
+        {"buildCancel", command::buildCancel},
+    };
+    return rows;
+}

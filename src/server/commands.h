@@ -4,8 +4,8 @@
 
 #include "bridge/app.h"
 
-// The server folder's commands, one free handler per command the page sends; commands.cpp
-// holds their rows of the command table. Each is defined beside what it works on.
+// The server folder's commands, one free handler per command the page sends; their rows
+// of the command table follow them. Each is defined beside what it works on.
 namespace command {
 
 // root.cpp: the folder dialog.
@@ -36,5 +36,20 @@ void refresh(App& app, const std::string& message);
 
 }  // namespace command
 
-// This area's rows of the command table; the shell joins every area's rows.
-std::span<const Command> serverCommands();
+// This area's rows of the command table, beside the handlers' declarations so that a new
+// command is its handler and two lines here; the shell joins every area's rows.
+inline std::span<const Command> serverCommands() {
+    static constexpr Command rows[] = {
+        {"pickFolder", command::pickFolder},
+        {"saveCfg", command::saveCfg},
+        {"toggleResource", command::toggleResource},
+        {"newResource", command::newResource},
+        {"saveSkins", command::saveSkins},
+        {"studioSaveTexture", command::studioSaveTexture},
+        {"saveAi", command::saveAi},
+        {"startRunner", command::startRunner},
+        {"open", command::open},
+        {"refresh", command::refresh},
+    };
+    return rows;
+}

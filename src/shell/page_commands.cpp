@@ -38,19 +38,3 @@ void dragWindow(App& app, const std::string&) {
 }
 
 }  // namespace command
-
-namespace {
-
-constexpr Command kCommands[] = {
-    {"init", command::init},
-    {"winMin", command::winMin},
-    {"winMax", command::winMax},
-    {"winClose", command::winClose},
-    {"dragWindow", command::dragWindow},
-};
-
-}  // namespace
-
-std::span<const Command> shellCommands() {
-    return kCommands;
-}

@@ -21,4 +21,13 @@ void dragWindow(App& app, const std::string& message);
 }  // namespace command
 
 // The page's own rows of the command table, which commandTable() puts first.
-std::span<const Command> shellCommands();
+inline std::span<const Command> shellCommands() {
+    static constexpr Command rows[] = {
+        {"init", command::init},
+        {"winMin", command::winMin},
+        {"winMax", command::winMax},
+        {"winClose", command::winClose},
+        {"dragWindow", command::dragWindow},
+    };
+    return rows;
+}

@@ -4,7 +4,7 @@
 
 #include "bridge/app.h"
 
-// The asset studio's commands and their rows of the command table (commands.cpp). They run on the
+// The asset studio's commands and their rows of the command table. They run on the
 // studio worker, one at a time, in the order received.
 namespace command {
 void studioSpecies(App& app, const std::string& message);
@@ -12,5 +12,13 @@ void studioExtract(App& app, const std::string& message);
 void studioRefresh(App& app, const std::string& message);
 }  // namespace command
 
-// This area's rows of the command table; the shell joins every area's rows.
-std::span<const Command> studioCommands();
+// This area's rows of the command table, beside the handlers' declarations so that a new
+// command is its handler and two lines here; the shell joins every area's rows.
+inline std::span<const Command> studioCommands() {
+    static constexpr Command rows[] = {
+        {"studioSpecies", command::studioSpecies},
+        {"studioExtract", command::studioExtract},
+        {"studioRefresh", command::studioRefresh},
+    };
+    return rows;
+}

@@ -1,7 +1,8 @@
 /*
  * Starting the page: the shell API every page gets, the tab, panel and style sheets of each
- * declared page, the redraw of the open tab, and the wiring of title bar and host messages. Pages reach the shell only through the
- * registry in pages.js and the API handed to their start().
+ * declared page, the redraw of the open tab, and the wiring of title bar and host messages.
+ * Pages reach the shell only through the registry in pages.js and the API handed to their
+ * start().
  */
 
 import { esc } from '../lib/html.js';
