@@ -29,10 +29,11 @@ std::string readText(const fs::path& path) {
     return text.str();
 }
 
-// The rows of the command table in docs/protocol.md: each `cmd` with its area, in order.
+// The rows of the command table in docs/protocol.md: each `cmd` with its area, in order (the
+// header's "Area" is no area).
 std::vector<std::pair<std::string, std::string>> documentedCommands() {
     std::istringstream doc(readText(fs::path(FORGESET_SOURCE_DIR) / "docs" / "protocol.md"));
-    const std::regex row(R"(^\| `(\w+)` \|[^|]*(?:\\\|[^|]*)*\| (\w+) \|)");
+    const std::regex row(R"(^\| `(\w+)` \|[^|]*(?:\\\|[^|]*)*\| ([a-z]+) \|)");
     std::vector<std::pair<std::string, std::string>> rows;
     bool inCommands = false;
     for (std::string line; std::getline(doc, line);) {
