@@ -3,6 +3,6 @@
  * browser loads this file by its route, and it announces the page to the shell.
  */
 import { registerPage } from './shell/pages.js';
-import { createAiPage } from './pages/ai/page.js';
+import { aiPage } from './pages/ai/page.js';
 
-registerPage('ai', createAiPage());
+registerPage('ai', { title: 'AI', styles: ['/styles/ai.css'], page: aiPage });

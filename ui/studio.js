@@ -6,10 +6,10 @@ import { registerPage } from './shell/pages.js';
 import { createLazyPage } from './shell/lazy_page.js';
 
 async function loadStudio() {
-  const [{ REVISION }, { createStudioPage }] = await Promise.all([import('three'), import('./pages/studio/page.js')]);
+  const [{ REVISION }, { studioPage }] = await Promise.all([import('three'), import('./pages/studio/page.js')]);
   // Lets anyone check from the console which three.js the import map resolved.
   window.threeRevision = REVISION;
-  return createStudioPage(window);
+  return studioPage;
 }
 
 // Thrown outside the promise so that the page's error hook hears of it.
@@ -19,4 +19,4 @@ function report(error) {
   }, 0);
 }
 
-registerPage('studio', createLazyPage(loadStudio, report));
+registerPage('studio', { title: 'Zuze Ravizu', styles: ['/styles/studio.css'], page: createLazyPage(loadStudio, report) });

@@ -2,6 +2,7 @@
 #include <atomic>
 #include <cstdint>
 #include <functional>
+#include <iostream>
 #include <span>
 #include <string>
 #include <string_view>
@@ -57,6 +58,9 @@ struct App {
     platform::Window& window;
     // The command table, in dispatch order.
     std::span<const Command> commands;
+    // Where the host's diagnostic lines go (standard error); never the page and never standard
+    // output, which the --stdio host keeps for messages. Tests point it at a string stream.
+    std::ostream* diagnostics = &std::cerr;
 
     // The chosen server folder; empty when none. Changed only on the thread that dispatches
     // commands; workers read it through its lock.

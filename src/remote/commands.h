@@ -1,9 +1,10 @@
 #pragma once
+#include <span>
 #include <string>
 
-struct App;
+#include "bridge/app.h"
 
-// The remote build's commands; the shell puts them into the command table. Each is defined
+// The remote build's commands and their rows of the command table. Each is defined
 // beside what it works on.
 namespace command {
 
@@ -19,3 +20,14 @@ void buildResume(App& app, const std::string& message);
 void buildCancel(App& app, const std::string& message);
 
 }  // namespace command
+
+// This area's rows of the command table, beside the handlers' declarations so that a new
+// command is its handler and two lines here; the shell joins every area's rows.
+inline std::span<const Command> remoteCommands() {
+    static constexpr Command rows[] = {
+        {"buildLogin", command::buildLogin},   {"buildLogout", command::buildLogout},
+        {"buildRemote", command::buildRemote}, {"buildResume", command::buildResume},
+        {"buildCancel", command::buildCancel},
+    };
+    return rows;
+}

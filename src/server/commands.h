@@ -1,10 +1,11 @@
 #pragma once
+#include <span>
 #include <string>
 
-struct App;
+#include "bridge/app.h"
 
-// The server folder's commands, one free handler per command the page sends; the shell puts
-// them into the command table. Each is defined beside what it works on.
+// The server folder's commands, one free handler per command the page sends; their rows
+// of the command table follow them. Each is defined beside what it works on.
 namespace command {
 
 // root.cpp: the folder dialog.
@@ -34,3 +35,21 @@ void open(App& app, const std::string& message);
 void refresh(App& app, const std::string& message);
 
 }  // namespace command
+
+// This area's rows of the command table, beside the handlers' declarations so that a new
+// command is its handler and two lines here; the shell joins every area's rows.
+inline std::span<const Command> serverCommands() {
+    static constexpr Command rows[] = {
+        {"pickFolder", command::pickFolder},
+        {"saveCfg", command::saveCfg},
+        {"toggleResource", command::toggleResource},
+        {"newResource", command::newResource},
+        {"saveSkins", command::saveSkins},
+        {"studioSaveTexture", command::studioSaveTexture},
+        {"saveAi", command::saveAi},
+        {"startRunner", command::startRunner},
+        {"open", command::open},
+        {"refresh", command::refresh},
+    };
+    return rows;
+}

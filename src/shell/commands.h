@@ -3,6 +3,5 @@
 
 #include "bridge/app.h"
 
-// The command table, in dispatch order. Commands of features not built yet are absent and
-// therefore ignored like any unknown name.
+// The command table, in dispatch order: every area's rows (its commands.cpp), joined.
 std::span<const Command> commandTable();

@@ -1,7 +1,8 @@
 #pragma once
+#include <span>
 #include <string>
 
-struct App;
+#include "bridge/app.h"
 
 // The commands of the page itself rather than of one feature: its start and its title bar.
 // They live in the shell, the one layer that may reach into both feature areas and that owns
@@ -18,3 +19,15 @@ void winClose(App& app, const std::string& message);
 void dragWindow(App& app, const std::string& message);
 
 }  // namespace command
+
+// The page's own rows of the command table, which commandTable() puts first.
+inline std::span<const Command> shellCommands() {
+    static constexpr Command rows[] = {
+        {"init", command::init},
+        {"winMin", command::winMin},
+        {"winMax", command::winMax},
+        {"winClose", command::winClose},
+        {"dragWindow", command::dragWindow},
+    };
+    return rows;
+}

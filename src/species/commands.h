@@ -1,9 +1,10 @@
 #pragma once
+#include <span>
 #include <string>
 
-struct App;
+#include "bridge/app.h"
 
-// The species workspaces' commands; the shell puts them into the command table. Each is
+// The species workspaces' commands and their rows of the command table. Each is
 // defined beside what it works on.
 namespace command {
 
@@ -25,3 +26,15 @@ void addSpeciesSounds(App& app, const std::string& message);
 void buildSpecies(App& app, const std::string& message);
 
 }  // namespace command
+
+// This area's rows of the command table, beside the handlers' declarations so that a new
+// command is its handler and two lines here; the shell joins every area's rows.
+inline std::span<const Command> speciesCommands() {
+    static constexpr Command rows[] = {
+        {"speciesRefresh", command::speciesRefresh},     {"saveSpecies", command::saveSpecies},
+        {"deleteSpecies", command::deleteSpecies},       {"importSpecies", command::importSpecies},
+        {"addSpeciesSounds", command::addSpeciesSounds}, {"buildSpecies", command::buildSpecies},
+        {"openSpecies", command::openSpecies},
+    };
+    return rows;
+}

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
+#include <sstream>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -45,11 +46,25 @@ constexpr Command kCommands[] = {
 };
 
 struct Dispatching : testing::Test {
-    Dispatching() { calls.clear(); }
+    Dispatching() {
+        calls.clear();
+        app.diagnostics = &diagnostics;
+    }
     Outbox outbox;
     platform::ScriptedDialogs dialogs;
     RecordingWindow window;
     App app{outbox, dialogs, window, kCommands};
+    std::ostringstream diagnostics;
+
+    // The diagnostic lines written so far, one entry each; the stream is emptied.
+    std::vector<std::string> diagnosticLines() {
+        std::vector<std::string> lines;
+        std::istringstream in(diagnostics.str());
+        for (std::string line; std::getline(in, line);)
+            lines.push_back(line);
+        diagnostics.str("");
+        return lines;
+    }
 
     std::vector<nlohmann::json> posted() {
         std::vector<nlohmann::json> all;
@@ -74,7 +89,7 @@ TEST_F(Dispatching, RunsTheFirstEntryWithTheWholeMessage) {
     EXPECT_EQ(messages[0]["text"], "saved");
 }
 
-TEST_F(Dispatching, UnknownOrMissingNamesAreIgnoredSilently) {
+TEST_F(Dispatching, UnknownOrMissingNamesRunAndPostNothing) {
     for (const char* message :
          {R"({"cmd":"Refresh"})", R"({"cmd":"refresh "})", R"({"cmd":"refres"})", R"({"cmd":""})",
           R"({"name":"refresh"})", "", "not json at all", R"(["refresh"])",
@@ -85,6 +100,36 @@ TEST_F(Dispatching, UnknownOrMissingNamesAreIgnoredSilently) {
     }
     EXPECT_TRUE(calls.empty());
     EXPECT_TRUE(outbox.takeAll().empty());
+}
+
+TEST_F(Dispatching, AnUnknownNameIsReportedAsOneEscapedBoundedLine) {
+    const std::string longName(100, 'x');
+    // 63 ASCII bytes, then a two-byte character across the 64-byte cut: it goes whole.
+    const std::string cutInCharacter = std::string(63, 'a') + "\xC3\xA9" + "tail";
+    const struct {
+        std::string message;
+        std::string line;
+    } cases[] = {
+        {R"({"cmd":"Refresh"})", R"(forgeset-server-tool: ignored unknown command "Refresh")"},
+        // A name that would end the line or forge another one stays on its own line.
+        {"{\"cmd\":\"a\nforged\"}", R"(forgeset-server-tool: ignored unknown command "a\nforged")"},
+        {"{\"cmd\":\"q\x1B[2J\"}", R"(forgeset-server-tool: ignored unknown command "q\u001b[2J")"},
+        {R"({"cmd":")" + longName + R"("})",
+         R"(forgeset-server-tool: ignored unknown command ")" + std::string(64, 'x') + R"("...)"},
+        {R"({"cmd":")" + cutInCharacter + R"("})",
+         R"(forgeset-server-tool: ignored unknown command ")" + std::string(63, 'a') + R"("...)"},
+        {R"({"name":"refresh"})", "forgeset-server-tool: ignored a message without a command"},
+        {R"("{\"cmd\":\"jsError\"}")", "forgeset-server-tool: ignored a message without a command"},
+    };
+    for (const auto& c : cases) {
+        dispatchCommand(app, c.message);
+        EXPECT_EQ(diagnosticLines(), std::vector<std::string>{c.line}) << c.message;
+    }
+    // Known commands, also failing ones, say nothing there.
+    dispatchCommand(app, R"({"cmd":"refresh"})");
+    dispatchCommand(app, R"({"cmd":"failStd"})");
+    EXPECT_EQ(diagnosticLines(), std::vector<std::string>{});
+    EXPECT_EQ(calls.size(), 1u);
 }
 
 TEST_F(Dispatching, RoutesByTheFirstCmdAnywhereInTheText) {

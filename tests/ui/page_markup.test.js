@@ -1,6 +1,7 @@
 'use strict';
-// Static checks of index.html: what the host serves must line up with what the scripts look
-// for, and nothing may point at a host name or a relative path.
+// Static checks of index.html with the tabs and panels the shell draws for the declared pages:
+// what the host serves must line up with what the scripts look for, and nothing may point at
+// a host name or a relative path.
 const { describe, it, before } = require('node:test');
 const assert = require('node:assert/strict');
 const fs = require('node:fs');
@@ -8,11 +9,23 @@ const path = require('node:path');
 const { pathToFileURL } = require('node:url');
 
 const UI_DIR = path.join(__dirname, '..', '..', 'ui');
-const html = fs.readFileSync(path.join(UI_DIR, 'index.html'), 'utf8');
+const served = fs.readFileSync(path.join(UI_DIR, 'index.html'), 'utf8');
+const entryList = fs.readFileSync(path.join(UI_DIR, 'pages.js'), 'utf8');
 
 let core;
+let pages;
+let html;
 before(async () => {
   core = await import(pathToFileURL(path.join(UI_DIR, 'shell', 'tabs.js')).href);
+  await import(pathToFileURL(path.join(UI_DIR, 'pages.js')).href);
+  pages = (await import(pathToFileURL(path.join(UI_DIR, 'shell', 'pages.js')).href)).declaredPages();
+  // The page as the shell leaves it once every page is declared, the first tab selected.
+  const tabs = pages.map((p, i) => core.tabMarkup(p.key, p.title, i === 0)).join('');
+  const panels = pages.map((p, i) => core.panelMarkup(p.key, i === 0)).join('');
+  html = served
+    .replace('aria-label="Pages"></nav>', `aria-label="Pages">${tabs}</nav>`)
+    .replace('<main class="content"></main>', `<main class="content">${panels}</main>`);
+  assert.notEqual(html, served, 'the shell finds where its tabs and panels go');
 });
 
 function attrs(tag) {
@@ -47,14 +60,16 @@ describe('index.html', () => {
     assert.ok(m.index < html.indexOf('type="module"'), 'import map precedes the module scripts');
   });
 
-  // Modules run in document order only among themselves and the pages find the shell through
-  // pages.js whichever runs first, so the order is free; what matters is that every entry
-  // is there, once, and loads as a module (a classic script cannot import).
+  // The page's entry imports the list of page entries, which fixes the tab order; what
+  // matters is that every entry is there, once, and loads as a module (a classic script
+  // cannot import).
   it('loads every entry as a module, each exactly once', () => {
     const scripts = tags('script').filter((s) => s.src);
-    assert.deepEqual(scripts.map((s) => s.src).sort(), ['/ai.js', '/animpreview.js', '/app.js', '/species.js', '/studio.js']);
+    const listed = Array.from(entryList.matchAll(/^import '\.\/(\w+\.js)';$/gm), (m) => '/' + m[1]);
+    assert.deepEqual(scripts.map((s) => s.src).sort(), ['/animpreview.js', '/app.js']);
+    assert.deepEqual(listed, pages.map((p) => `/${p.key}.js`), 'one entry per page, in tab order');
     for (const script of scripts) assert.equal(script.type, 'module', script.src);
-    for (const script of scripts) assert.ok(fs.existsSync(path.join(UI_DIR, script.src)), `${script.src} exists`);
+    for (const script of [...scripts.map((s) => s.src), ...listed]) assert.ok(fs.existsSync(path.join(UI_DIR, script)), `${script} exists`);
   });
 
   it('installs the error hook before any other script and posts it as a string', () => {
@@ -65,14 +80,16 @@ describe('index.html', () => {
   });
 
   it('refers to every file from the root, never by host name or relative path', () => {
-    const refs = [...tags('script').map((s) => s.src), ...tags('link').map((l) => l.href)].filter(Boolean);
+    const styles = pages.flatMap((p) => p.styles);
+    for (const sheet of styles) assert.ok(fs.existsSync(path.join(UI_DIR, sheet)), `${sheet} exists`);
+    const refs = [...tags('script').map((s) => s.src), ...tags('link').map((l) => l.href), ...styles].filter(Boolean);
     assert.ok(refs.length >= 6);
     for (const ref of refs) assert.match(ref, /^\/[^/]/, ref);
   });
 
   it('has the six tabs in the shell\'s order, each controlling its own panel', () => {
     const tabs = tags('button').filter((b) => b.role === 'tab');
-    assert.deepEqual(tabs.map((t) => t['data-tab']), [...core.TAB_KEYS]);
+    assert.deepEqual(tabs.map((t) => t['data-tab']), pages.map((p) => p.key));
     const labels = Array.from(html.matchAll(/role="tab"[^>]*>([^<]*)</g), (m) => m[1]);
     assert.deepEqual(labels, ['Server', 'Resources', 'Skins', 'AI', 'Species', 'Zuze Ravizu']);
     for (const tab of tabs) {

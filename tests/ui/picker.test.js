@@ -157,7 +157,6 @@ describe('router', () => {
       send() {},
       render() {},
       notice() {},
-      aiLoad() {},
       deliver: (key, msg) => seen.push(['deliver', key, msg.type]),
       picker: { show: (msg) => seen.push(['show', msg.id]), end: (msg) => seen.push(['end', msg.id]) },
     });

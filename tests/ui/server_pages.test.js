@@ -261,7 +261,6 @@ describe('state message and skins.json', () => {
       send: () => {},
       render: () => {},
       notice: (text, error) => log.push([text, error]),
-      aiLoad: () => {},
       deliver: () => {},
       stateApplied: (applied) => log.push(['applied', applied.rootChanged]),
     })({ type: 'state', root: '/srv', found: true, cfg: {}, resources: [], skinsLua: true, textures: [], ai: {}, ...msg });

@@ -65,8 +65,10 @@ describe('esc', () => {
 
 describe('tab stepping', () => {
   let keys;
-  before(() => {
-    keys = core.TAB_KEYS;
+  before(async () => {
+    await import(pathToFileURL(path.join(UI_DIR, 'pages.js')).href);
+    const { declaredPages } = await import(pathToFileURL(path.join(UI_DIR, 'shell', 'pages.js')).href);
+    keys = declaredPages().map((page) => page.key);
   });
 
   it('wraps from the last tab to the first going right and back going left', () => {

@@ -45,7 +45,7 @@ function makeRouter() {
     send: (obj) => log.push(['send', obj]),
     render: () => log.push(['render', page.root]),
     notice: (text, error) => log.push(['notice', text, error]),
-    aiLoad: (ai) => log.push(['ai', ai]),
+    stateApplied: (applied, msg) => log.push(['ai', msg.ai]),
     deliver: (key, msg) => log.push(['deliver', key, msg.type]),
   });
   return { log, page, route };
@@ -334,6 +334,32 @@ describe('page registry', () => {
     assert.deepEqual(reported, ['broken page']);
   });
 
+  it('tells every started page of each state message, and a late page of the latest one', () => {
+    const { registry, reported } = makeRegistry();
+    const log = [];
+    const statePage = (key) => ({
+      stateApplied(applied, msg) {
+        log.push([key, applied.rootChanged, msg.ai]);
+        if (key === 'broken') throw new Error('broken page');
+      },
+    });
+    registry.register('server', statePage('server'));
+    registry.register('broken', statePage('broken'));
+    registry.register('plain', { render() {} });
+    registry.stateApplied({ rootChanged: true }, { type: 'state', ai: 'first' });
+    registry.stateApplied({ rootChanged: false }, { type: 'state', ai: 'second' });
+    assert.deepEqual(log, [
+      ['server', true, 'first'],
+      ['broken', true, 'first'],
+      ['server', false, 'second'],
+      ['broken', false, 'second'],
+    ]);
+    assert.deepEqual(reported, ['broken page', 'broken page']);
+    log.length = 0;
+    registry.register('ai', statePage('ai'));
+    assert.deepEqual(log, [['ai', false, 'second']], 'only the latest, once');
+  });
+
   it('ignores a second registration under the same key', () => {
     const { registry, started } = makeRegistry();
     const first = [];
@@ -362,7 +388,6 @@ describe('openUrl message', () => {
       send: (obj) => log.push(['send', obj]),
       render: () => log.push(['render']),
       notice: (text) => log.push(['notice', text]),
-      aiLoad: () => log.push(['ai']),
       deliver: (key) => log.push(['deliver', key]),
       openUrl: (url) => shown.push(url),
     });
@@ -403,7 +428,6 @@ describe('start-up', () => {
         send: (obj) => startup.sent(obj),
         render: () => {},
         notice: () => {},
-        aiLoad: () => {},
         deliver: () => {},
       });
       c.answers.forEach((type, index) => {

@@ -11,6 +11,8 @@
 export function createPageRegistry(api, onStarted, report) {
   const pages = {};
   const held = {};
+  // The latest state message and what it changed, for pages that start after it.
+  let latestState = null;
 
   function call(fn) {
     try {
@@ -30,6 +32,9 @@ export function createPageRegistry(api, onStarted, report) {
       for (const msg of queue) {
         if (typeof page.message === 'function') call(() => page.message(msg));
       }
+      if (latestState && typeof page.stateApplied === 'function') {
+        call(() => page.stateApplied(latestState.applied, latestState.msg));
+      }
       onStarted(key, page);
     },
     deliver(key, msg) {
@@ -39,6 +44,13 @@ export function createPageRegistry(api, onStarted, report) {
         return;
       }
       if (typeof page.message === 'function') call(() => page.message(msg));
+    },
+    /** Tells every started page what a state message changed, in the order they started. */
+    stateApplied(applied, msg) {
+      latestState = { applied, msg };
+      for (const page of Object.values(pages)) {
+        if (typeof page.stateApplied === 'function') call(() => page.stateApplied(applied, msg));
+      }
     },
     get(key) {
       return pages[key] || null;

@@ -6,8 +6,8 @@ const SPECIES_TYPES = ['species', 'speciesLog', 'speciesRemote', 'speciesSounds'
 
 /**
  * Routes one message from the host by its `type`. Everything it touches comes in `deps`
- * ({ page, send, render, notice, aiLoad, deliver, and optionally stateApplied, told what a
- * state message changed before the redraw, and picker, which shows the host's dialogs and
+ * ({ page, send, render, notice, deliver, and optionally stateApplied(applied, msg), told what
+ * a state message changed before the redraw, and picker, which shows the host's dialogs and
  * closes them when they end, and openUrl, which shows an address to open in a browser}), so it
  * runs without a browser.
  */
@@ -18,8 +18,7 @@ export function createRouter(deps) {
       const applied = applyState(deps.page, msg);
       if (applied.rootChanged) deps.send({ cmd: 'speciesRefresh' });
       if (applied.skinsBroke) deps.notice(SKINS_BROKEN, true);
-      if (deps.stateApplied) deps.stateApplied(applied);
-      deps.aiLoad(msg.ai);
+      if (deps.stateApplied) deps.stateApplied(applied, msg);
       deps.render();
     } else if (msg.type === 'notice') {
       deps.notice(typeof msg.text === 'string' ? msg.text : '', msg.error === true);

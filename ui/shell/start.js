@@ -1,7 +1,8 @@
 /*
- * Starting the page: the shell API every page gets, the redraw of the open tab, and the
- * wiring of tabs, title bar and host messages. Pages reach the shell only through the
- * registry in pages.js and the API handed to their start().
+ * Starting the page: the shell API every page gets, the tab, panel and style sheets of each
+ * declared page, the redraw of the open tab, and the wiring of title bar and host messages.
+ * Pages reach the shell only through the registry in pages.js and the API handed to their
+ * start().
  */
 
 import { esc } from '../lib/html.js';
@@ -15,7 +16,7 @@ import { createPageRegistry } from './registry.js';
 import { createRouter } from './router.js';
 import { createStartupWatch } from './startup.js';
 import { state } from './state.js';
-import { TAB_KEYS, wireTabs } from './tabs.js';
+import { wireTabs } from './tabs.js';
 import { wireTitlebar } from './titlebar.js';
 
 // A page's own fault must not take the shell down with it, yet it should still reach the
@@ -26,31 +27,18 @@ function report(error) {
   }, 0);
 }
 
-/**
- * The `ai` member of the latest state message for the AI page, which may register after
- * it arrived: it then gets the latest one as soon as it starts.
- */
-function createAiFeed(registry) {
-  let latest;
-  let seen = false;
-  return {
-    load(ai) {
-      latest = ai;
-      seen = true;
-      const page = registry.get('ai');
-      if (page && typeof page.load === 'function') registry.call(() => page.load(ai));
-    },
-    started(page) {
-      if (seen && typeof page.load === 'function') registry.call(() => page.load(latest));
-    },
-  };
+// Pages that share a sheet (the three server pages) link it once.
+function linkStyles(doc, href) {
+  const linked = Array.from(doc.head.querySelectorAll('link[rel="stylesheet"]'));
+  if (linked.some((link) => link.getAttribute('href') === href)) return;
+  const link = doc.createElement('link');
+  link.rel = 'stylesheet';
+  link.href = href;
+  doc.head.append(link);
 }
 
-/**
- * Starts the shell in `doc`. `stateApplied(applied)` is told what each state message changed,
- * before the redraw, for pages that keep the person's unsent typing across state messages.
- */
-export function startShell(doc, { stateApplied } = {}) {
+/** Starts the shell in `doc` with every page declared through pages.js. */
+export function startShell(doc) {
   const api = Object.freeze({
     send,
     notice: createNoticeBar(doc.getElementById('notice')),
@@ -61,10 +49,8 @@ export function startShell(doc, { stateApplied } = {}) {
     render: renderCurrent,
   });
   const registry = createPageRegistry(api, onStarted, report);
-  const ai = createAiFeed(registry);
 
-  function onStarted(key, page) {
-    if (key === 'ai') ai.started(page);
+  function onStarted(key) {
     if (key === state.tab) renderCurrent();
   }
 
@@ -76,12 +62,20 @@ export function startShell(doc, { stateApplied } = {}) {
     else panel.innerHTML = '<p class="empty">Loading…</p>';
   }
 
-  const showTab = wireTabs(doc, selectTab);
+  const tabs = wireTabs(doc, selectTab);
   function selectTab(key, focus) {
-    if (!TAB_KEYS.includes(key)) return;
+    if (!tabs.keys.includes(key)) return;
     state.tab = key;
-    showTab(key, focus);
+    tabs.show(key, focus);
     renderCurrent();
+  }
+
+  // A declared page gets its tab, its panel and its style sheets, then starts.
+  function declare({ key, title, styles, page }) {
+    if (tabs.keys.includes(key)) return;
+    for (const href of styles) linkStyles(doc, href);
+    tabs.add(key, title, key === state.tab);
+    registry.register(key, page);
   }
 
   wireTitlebar(doc, send);
@@ -96,14 +90,13 @@ export function startShell(doc, { stateApplied } = {}) {
     },
     render: renderCurrent,
     notice: api.notice,
-    aiLoad: ai.load,
     deliver: registry.deliver,
-    stateApplied,
+    stateApplied: registry.stateApplied,
     // Only the browser host asks the page to draw its dialogs, and only it has dialogs.
     picker: createPicker(doc, webview() && webview().dialogs),
     openUrl: createLinkBar(doc, doc.getElementById('notice')),
   });
-  acceptPages(registry.register);
+  acceptPages(declare);
   listen((data) => {
     route(data);
     startup.received(data);

@@ -32,6 +32,11 @@ class AiPage {
     this.#fixSelection();
   }
 
+  /** Every state message carries the AI documents. */
+  stateApplied(applied, msg) {
+    this.load(msg.ai);
+  }
+
   render(panel) {
     this.#panel = panel;
     this.#ensureEditor();
@@ -148,7 +153,5 @@ class AiPage {
   }
 }
 
-/** The page object the shell drives: start, load and render. */
-export function createAiPage() {
-  return new AiPage();
-}
+/** The page object the shell drives: start, stateApplied and render. */
+export const aiPage = new AiPage();

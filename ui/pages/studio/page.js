@@ -82,23 +82,24 @@ function build(studio) {
   preview.bake();
 }
 
-export function createStudioPage(win) {
-  const studio = createStudio(win);
-  const { state } = studio;
-  return {
-    start(api) {
-      state.shell = api;
-    },
-    message(msg) {
-      if (msg && msg.type === 'studio') onStudio(studio, msg);
-    },
-    // Drawn once and then only brought up to date: the model view and the painting must
-    // survive the re-renders every state message causes.
-    render(panel) {
-      if (!state.root) build(studio);
-      if (state.root.parentNode !== panel) panel.replaceChildren(state.root);
-      update(studio);
-      studio.modelView.resize();
-    },
-  };
-}
+// Made at start rather than at import, since only then may the page touch the window.
+let studio = null;
+
+export const studioPage = {
+  start(api) {
+    studio = createStudio(window);
+    studio.state.shell = api;
+  },
+  message(msg) {
+    if (msg && msg.type === 'studio') onStudio(studio, msg);
+  },
+  // Drawn once and then only brought up to date: the model view and the painting must
+  // survive the re-renders every state message causes.
+  render(panel) {
+    const { state } = studio;
+    if (!state.root) build(studio);
+    if (state.root.parentNode !== panel) panel.replaceChildren(state.root);
+    update(studio);
+    studio.modelView.resize();
+  },
+};
