@@ -7,7 +7,7 @@ packages=(
     build-essential cmake ninja-build pkg-config
     libgtest-dev libgmock-dev nlohmann-json3-dev
     libcpp-httplib-dev libgtk-3-dev libwebkit2gtk-4.1-dev libcurl4-openssl-dev
-    libarchive-tools
+    libarchive-tools zip unzip
     clang-format xvfb xauth libxtst6 chromium
     libassimp-dev libstb-dev assimp-testmodels
     clang libclang-rt-dev

@@ -1,5 +1,8 @@
 #pragma once
+#include <cstddef>
 #include <utility>
+
+#include "platform/result.h"
 
 namespace platform {
 
@@ -21,5 +24,8 @@ class FileHandle {
   private:
     int fd_ = -1;
 };
+
+// Reads at most `size` bytes at the file's position; 0 at its end.
+Result<std::size_t> readSome(const FileHandle& file, char* into, std::size_t size);
 
 }  // namespace platform

@@ -12,6 +12,15 @@ const REPO = path.resolve(__dirname, '..', '..');
 const { chromium } = createRequire(path.join(REPO, 'ui', 'package.json'))('playwright-core');
 
 const TOOL = process.env.FORGESET_TOOL || path.join(REPO, 'build', 'forgeset-server-tool');
+// A Windows executable runs under Wine (in WINEPREFIX, which scripts/test-windows.sh sets).
+// It sees the Linux root as drive Z:, so the paths it is given and the paths it shows are
+// that drive's.
+const UNDER_WINE = TOOL.endsWith('.exe');
+
+/** A Linux path as the tool names it: itself, or under Wine on drive Z:. */
+function toolPath(linuxPath) {
+  return UNDER_WINE ? `Z:${linuxPath.replaceAll('/', '\\')}` : linuxPath;
+}
 const CHROMIUM = process.env.FORGESET_CHROMIUM || '/usr/bin/chromium';
 const CHROMIUM_ARGS = [
   '--headless',
@@ -37,6 +46,7 @@ function makeServerRoot(base) {
 
 async function stopTool(tool) {
   if (tool.child.exitCode !== null || tool.child.signalCode !== null) return;
+  // Wine's loader turns into the Windows process itself, so the signal reaches the tool.
   tool.child.kill('SIGTERM');
   const timeout = new Promise((resolve) => setTimeout(() => resolve('timeout'), 3000));
   if ((await Promise.race([tool.exited, timeout])) === 'timeout') {
@@ -230,6 +240,8 @@ function rowTexts(page, selector) {
 }
 
 module.exports = {
+  toolPath,
+  UNDER_WINE,
   rowTexts,
   fillLargeServer,
   timeMessageHandling,
@@ -272,7 +284,7 @@ function toolWithHelper(base, helper = FAKE_ASSETS) {
   const tool = path.join(bin, path.basename(TOOL));
   fs.copyFileSync(TOOL, tool);
   fs.chmodSync(tool, 0o755);
-  if (helper) fs.symlinkSync(path.resolve(helper), path.join(bin, 'tools', 'forgeset-assets'));
+  if (helper) fs.symlinkSync(path.resolve(helper), path.join(bin, 'tools', path.basename(helper)));
   return tool;
 }
 
@@ -283,9 +295,10 @@ function toolWithHelper(base, helper = FAKE_ASSETS) {
 function startToolAt(executable, base, root, env) {
   const dataHome = path.join(base, 'data');
   fs.mkdirSync(dataHome, { recursive: true });
-  const args = ['--serve', '--port', '0', ...(root === null ? [] : ['--root', root])];
-  const child = spawn(executable, args, {
-    env: { ...process.env, XDG_DATA_HOME: dataHome, ...env },
+  const args = ['--serve', '--port', '0', ...(root === null ? [] : ['--root', toolPath(root)])];
+  const wine = { WINEDEBUG: '-all', LOCALAPPDATA: toolPath(dataHome) };
+  const child = spawn(UNDER_WINE ? 'wine' : executable, UNDER_WINE ? [executable, ...args] : args, {
+    env: { ...process.env, XDG_DATA_HOME: dataHome, ...(UNDER_WINE ? wine : {}), ...env },
     stdio: ['ignore', 'pipe', 'pipe'],
   });
   let stderr = '';

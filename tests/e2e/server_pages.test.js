@@ -7,7 +7,7 @@ const path = require('node:path');
 const {
   startSession, recordTraffic, sent, clearSent, nextState, refreshState,
   holdCommands, heldCommands, noticeShown, clearNotice, fillLargeServer, timeMessageHandling, stateHandlingTimes,
-  rowTexts,
+  rowTexts, toolPath,
 } = require('./harness.js');
 
 const CFG_SAVED = 'server.cfg saved. Restart the server to apply.';
@@ -35,7 +35,7 @@ describe('Server page', { timeout: 90000 }, () => {
   it('shows the folder, the runner and the missing plugin with their badges', async () => {
     const rows = await page.$$eval('#panel-server .status-row', (els) => els.map((el) => el.innerText.replace(/\s+/g, ' ').trim()));
     assert.equal(rows.length, 3);
-    assert.ok(rows[0].startsWith('found Folder set ') && rows[0].endsWith(session.root), rows[0]);
+    assert.ok(rows[0].startsWith('found Folder set ') && rows[0].endsWith(toolPath(session.root)), rows[0]);
     assert.equal(rows[1], 'found Runner VarraForgesetServer.exe starts the game server and injects the plugin');
     assert.equal(rows[2], 'missing Server plugin server-plugin\\build\\varra-forgeset-server.dll');
   });

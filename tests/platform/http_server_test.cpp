@@ -2,12 +2,9 @@
 // makes, the refusals, and the slow, silent and streaming clients that must not hold it.
 #include "platform/http_server.h"
 
-#include <fcntl.h>
 #include <gtest/gtest.h>
-#include <poll.h>
 
 #include <atomic>
-#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <stdexcept>
@@ -15,7 +12,9 @@
 #include <thread>
 #include <vector>
 
+#include "platform/folder_access.h"
 #include "shell/serve_client.h"
+#include "support/process_memory.h"
 #include "support/test_app.h"
 
 namespace {
@@ -26,6 +25,8 @@ using platform::ServerResponse;
 using serve_test::Clock;
 using serve_test::connectTo;
 using serve_test::sendAll;
+using test_socket::closeSocket;
+using test_socket::Socket;
 
 // A server that lets through requests with "X-Key: ok" and answers by path.
 class TestServer {
@@ -74,8 +75,11 @@ class TestServer {
             return response;
         }
         if (request.target == "/file" || request.target == "/shrinking") {
-            platform::FileHandle file(::open(filePath.c_str(), O_RDONLY | O_CLOEXEC));
-            std::uint64_t size = std::filesystem::file_size(filePath);
+            const std::filesystem::path path(filePath);
+            platform::FileHandle file =
+                platform::openInsideFolder(path.parent_path().string(), path.filename().string())
+                    .value();
+            std::uint64_t size = std::filesystem::file_size(path);
             response.setFileContent(std::move(file), size + (request.target == "/file" ? 0 : 10),
                                     "application/octet-stream");
             return response;
@@ -91,7 +95,7 @@ class TestServer {
 // Reads answers off a connection one at a time, by their Content-Length.
 class AnswerReader {
   public:
-    explicit AnswerReader(int fd) : fd_(fd) {}
+    explicit AnswerReader(Socket fd) : fd_(fd) {}
 
     // The next answer's status and body; status 0 when the connection ended first.
     std::pair<int, std::string> next(bool headOnly = false) {
@@ -110,21 +114,20 @@ class AnswerReader {
 
     // True when the server closes the connection within `limit` with nothing more to say.
     bool closedWithin(std::chrono::milliseconds limit) {
-        pollfd p{fd_, POLLIN, 0};
-        if (::poll(&p, 1, static_cast<int>(limit.count())) <= 0) return false;
+        if (!test_socket::waitReadable(fd_, limit)) return false;
         char byte;
-        return ::recv(fd_, &byte, 1, MSG_DONTWAIT) <= 0;
+        return test_socket::receiveNow(fd_, &byte, 1) <= 0;
     }
 
   private:
     bool fill() {
         char chunk[65536];
-        ssize_t n = ::recv(fd_, chunk, sizeof chunk, 0);
+        long n = test_socket::receive(fd_, chunk, sizeof chunk);
         if (n <= 0) return false;
         buffer_.append(chunk, static_cast<std::size_t>(n));
         return true;
     }
-    int fd_;
+    Socket fd_;
     std::string buffer_;
 };
 
@@ -170,8 +173,8 @@ TEST(HttpServer, ExchangesAreAnsweredInOrderAndBadOnesEndTheConnection) {
     TestServer test;
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        int fd = connectTo(test.port);
-        ASSERT_GE(fd, 0);
+        Socket fd = connectTo(test.port);
+        ASSERT_NE(fd, test_socket::kNone);
         ASSERT_TRUE(sendAll(fd, c.sent));
         AnswerReader reader(fd);
         for (const auto& expected : c.answers)
@@ -185,7 +188,7 @@ TEST(HttpServer, ExchangesAreAnsweredInOrderAndBadOnesEndTheConnection) {
             EXPECT_EQ(reader.next(true), std::make_pair(200, std::string()));
             EXPECT_EQ(reader.next(), std::make_pair(200, std::string("GET /f ")));
         }
-        ::close(fd);
+        closeSocket(fd);
     }
 }
 
@@ -195,7 +198,7 @@ TEST(HttpServer, SilentAndTricklingClientsAreLetGoWhileOthersAreServed) {
     limits.maxUnproven = 4;
     TestServer test(limits);
     const auto start = Clock::now();
-    std::vector<int> silent;
+    std::vector<Socket> silent;
     for (int i = 0; i < 6; ++i)
         silent.push_back(connectTo(test.port));
     // Past the cap the oldest that proved nothing make room at once, the others stay until
@@ -206,26 +209,26 @@ TEST(HttpServer, SilentAndTricklingClientsAreLetGoWhileOthersAreServed) {
     for (std::size_t i = 2; i < silent.size(); ++i)
         EXPECT_TRUE(AnswerReader(silent[i]).closedWithin(2s)) << i;
     EXPECT_GE(Clock::now() - start, 350ms);
-    for (int fd : silent)
-        ::close(fd);
+    for (Socket fd : silent)
+        closeSocket(fd);
 
     // A client that has proven itself may wait between requests past the head deadline.
-    int proven = connectTo(test.port);
+    Socket proven = connectTo(test.port);
     AnswerReader provenReader(proven);
     ASSERT_TRUE(sendAll(proven, "GET /p HTTP/1.1\r\nX-Key: ok\r\n\r\n"));
     EXPECT_EQ(provenReader.next().first, 200);
 
     // Trickling does not extend the deadline, and meanwhile others are served.
-    int trickler = connectTo(test.port);
+    Socket trickler = connectTo(test.port);
     const auto trickleStart = Clock::now();
     const std::string request = "GET /t HTTP/1.1\r\nX-Key: ok\r\n\r\n";
     bool cut = false;
     for (std::size_t i = 0; i < request.size() && !cut; ++i) {
         cut = !sendAll(trickler, request.substr(i, 1)) || AnswerReader(trickler).closedWithin(50ms);
-        int other = connectTo(test.port);
+        Socket other = connectTo(test.port);
         ASSERT_TRUE(sendAll(other, "GET /o HTTP/1.1\r\nX-Key: ok\r\nConnection: close\r\n\r\n"));
         EXPECT_EQ(AnswerReader(other).next().first, 200);
-        ::close(other);
+        closeSocket(other);
     }
     EXPECT_TRUE(cut) << "the trickler was served";
     EXPECT_GE(Clock::now() - trickleStart, 300ms);
@@ -233,8 +236,8 @@ TEST(HttpServer, SilentAndTricklingClientsAreLetGoWhileOthersAreServed) {
     std::this_thread::sleep_for(limits.headDeadline);
     ASSERT_TRUE(sendAll(proven, "GET /q HTTP/1.1\r\nX-Key: ok\r\n\r\n"));
     EXPECT_EQ(provenReader.next(), std::make_pair(200, std::string("GET /q ")));
-    ::close(trickler);
-    ::close(proven);
+    closeSocket(trickler);
+    closeSocket(proven);
 }
 
 // Answers go out as fast as each peer takes them, without holding the one worker: a file a
@@ -255,11 +258,10 @@ TEST(HttpServer, SlowPeersHoldNeitherWorkersNorTrustedConnections) {
     const std::string guest = "X-Key: guest\r\n\r\n";
     const std::string trusted = "X-Key: ok\r\n\r\n";
 
-    int slowReader = connectTo(test.port);
-    int window = 16 << 10;
-    ::setsockopt(slowReader, SOL_SOCKET, SO_RCVBUF, &window, sizeof window);
+    Socket slowReader = connectTo(test.port);
+    test_socket::setReceiveBuffer(slowReader, 16 << 10);
     ASSERT_TRUE(sendAll(slowReader, "GET /file HTTP/1.1\r\n" + guest));
-    int stream = connectTo(test.port);
+    Socket stream = connectTo(test.port);
     ASSERT_TRUE(sendAll(stream, "GET /stream HTTP/1.1\r\n" + trusted));
     AnswerReader streamReader(stream);
     ASSERT_EQ(streamReader.next(true).first, 200);
@@ -273,7 +275,7 @@ TEST(HttpServer, SlowPeersHoldNeitherWorkersNorTrustedConnections) {
         {"plain, guest", "GET /b HTTP/1.1\r\n" + guest, 200},
         {"a third guest", "GET /c HTTP/1.1\r\n" + guest, 200},
     };
-    std::vector<int> open;
+    std::vector<Socket> open;
     for (const Request& r : requests) {
         SCOPED_TRACE(r.name);
         open.push_back(connectTo(test.port));
@@ -286,9 +288,10 @@ TEST(HttpServer, SlowPeersHoldNeitherWorkersNorTrustedConnections) {
     std::size_t received = 0;
     bool ended = false;
     for (const auto until = Clock::now() + 5s; !ended && Clock::now() < until;) {
-        pollfd p{slowReader, POLLIN, 0};
         char chunk[65536];
-        ssize_t n = ::poll(&p, 1, 100) > 0 ? ::recv(slowReader, chunk, sizeof chunk, 0) : -1;
+        long n = test_socket::waitReadable(slowReader, 100ms)
+                     ? test_socket::receive(slowReader, chunk, sizeof chunk)
+                     : -1;
         ended = n == 0;
         received += n > 0 ? static_cast<std::size_t>(n) : 0;
     }
@@ -298,7 +301,7 @@ TEST(HttpServer, SlowPeersHoldNeitherWorkersNorTrustedConnections) {
     // ends the connection rather than a short answer followed by the next.
     for (const char* target : {"/file", "/shrinking"}) {
         SCOPED_TRACE(target);
-        int reader = connectTo(test.port);
+        Socket reader = connectTo(test.port);
         ASSERT_TRUE(sendAll(reader, std::string("GET ") + target + " HTTP/1.1\r\n" + trusted));
         AnswerReader answer(reader);
         if (std::string_view(target) == "/file") {
@@ -306,21 +309,21 @@ TEST(HttpServer, SlowPeersHoldNeitherWorkersNorTrustedConnections) {
         } else {
             EXPECT_EQ(answer.next().first, 0);
         }
-        ::close(reader);
+        closeSocket(reader);
     }
-    for (int fd : open)
-        ::close(fd);
-    ::close(stream);
-    ::close(slowReader);
+    for (Socket fd : open)
+        closeSocket(fd);
+    closeSocket(stream);
+    closeSocket(slowReader);
 }
 
 TEST(HttpServer, StoppingEndsStreamsButAnswersTheRequestsInHand) {
     TestServer test;
-    int stream = connectTo(test.port);
+    Socket stream = connectTo(test.port);
     ASSERT_TRUE(sendAll(stream, "GET /stream HTTP/1.1\r\nX-Key: ok\r\n\r\n"));
     AnswerReader streamReader(stream);
     ASSERT_EQ(streamReader.next(true).first, 200);
-    int slow = connectTo(test.port);
+    Socket slow = connectTo(test.port);
     ASSERT_TRUE(sendAll(slow, "GET /slow HTTP/1.1\r\nX-Key: ok\r\n\r\n"));
     std::this_thread::sleep_for(100ms);
 
@@ -329,24 +332,9 @@ TEST(HttpServer, StoppingEndsStreamsButAnswersTheRequestsInHand) {
     EXPECT_LT(Clock::now() - before, 2s);
     EXPECT_TRUE(test.streamEnded);
     EXPECT_EQ(AnswerReader(slow).next(), std::make_pair(200, std::string("GET /slow ")));
-    EXPECT_EQ(connectTo(test.port), -1) << "still listening after the stop";
-    ::close(stream);
-    ::close(slow);
-}
-
-}  // namespace
-
-namespace {
-
-// Resident memory of this process in KiB; ctest runs each test in a process of its own.
-long residentKiB() {
-    std::FILE* status = std::fopen("/proc/self/status", "r");
-    char line[256];
-    long kib = 0;
-    while (status && std::fgets(line, sizeof line, status))
-        if (std::sscanf(line, "VmRSS: %ld kB", &kib) == 1) break;
-    if (status) std::fclose(status);
-    return kib;
+    EXPECT_EQ(connectTo(test.port), test_socket::kNone) << "still listening after the stop";
+    closeSocket(stream);
+    closeSocket(slow);
 }
 
 }  // namespace
@@ -358,8 +346,8 @@ TEST(HttpServer, AnnouncedBodiesTakeMemoryOnlyAsTheyArrive) {
     platform::HttpServerLimits limits = TestServer::small();
     limits.maxBodyBytes = 256 << 20;
     TestServer test(limits);
-    const long before = residentKiB();
-    std::vector<int> announcers;
+    const long before = peakResidentKiB();
+    std::vector<Socket> announcers;
     for (int i = 0; i < 4; ++i) {
         announcers.push_back(connectTo(test.port));
         ASSERT_TRUE(sendAll(announcers.back(),
@@ -367,16 +355,16 @@ TEST(HttpServer, AnnouncedBodiesTakeMemoryOnlyAsTheyArrive) {
                             "Content-Length: 268435456\r\n\r\nabc"));
     }
     std::this_thread::sleep_for(300ms);
-    EXPECT_LT(residentKiB() - before, 64 * 1024) << "KiB grown for four announced bodies";
+    EXPECT_LT(peakResidentKiB() - before, 64 * 1024) << "KiB grown for four announced bodies";
 
     const std::string body(3 << 20, 'b');
-    int sender = connectTo(test.port);
+    Socket sender = connectTo(test.port);
     ASSERT_TRUE(sendAll(sender, "POST /b HTTP/1.1\r\nX-Key: ok\r\nContent-Length: " +
                                     std::to_string(body.size()) + "\r\n\r\n" + body.substr(0, 10)));
     std::this_thread::sleep_for(50ms);
     ASSERT_TRUE(sendAll(sender, body.substr(10)));
     EXPECT_EQ(AnswerReader(sender).next(), std::make_pair(200, "POST /b " + body));
-    for (int fd : announcers)
-        ::close(fd);
-    ::close(sender);
+    for (Socket fd : announcers)
+        closeSocket(fd);
+    closeSocket(sender);
 }

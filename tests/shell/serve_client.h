@@ -2,15 +2,9 @@
 // A browser as far as the browser host's tests need one: exact bytes over a loopback socket
 // (so Host, Origin and path tricks go out unchanged), a reader of the event stream, and the
 // host itself run in this process or as a child process.
-#include <arpa/inet.h>
 #include <gtest/gtest.h>
-#include <netinet/in.h>
-#include <signal.h>
-#include <sys/socket.h>
-#include <unistd.h>
 
 #include <cctype>
-#include <cerrno>
 #include <chrono>
 #include <cstdlib>
 #include <map>
@@ -29,6 +23,7 @@
 #include "support/child_process.h"
 #include "support/scoped_env.h"
 #include "support/test_app.h"
+#include "support/test_socket.h"
 
 namespace serve_test {
 
@@ -40,32 +35,10 @@ inline std::string lower(std::string text) {
     return text;
 }
 
-// A connected socket to `address`:`port`, or -1.
-inline int connectTo(int port, const char* address = "127.0.0.1") {
-    int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    if (fd < 0) return -1;
-    sockaddr_in to{};
-    to.sin_family = AF_INET;
-    to.sin_port = htons(static_cast<uint16_t>(port));
-    ::inet_pton(AF_INET, address, &to.sin_addr);
-    if (::connect(fd, reinterpret_cast<sockaddr*>(&to), sizeof to) != 0) {
-        ::close(fd);
-        return -1;
-    }
-    timeval limit{10, 0};
-    ::setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &limit, sizeof limit);
-    return fd;
-}
-
-inline bool sendAll(int fd, const std::string& bytes) {
-    std::size_t sent = 0;
-    while (sent < bytes.size()) {
-        ssize_t n = ::send(fd, bytes.data() + sent, bytes.size() - sent, MSG_NOSIGNAL);
-        if (n <= 0) return false;
-        sent += static_cast<std::size_t>(n);
-    }
-    return true;
-}
+using test_socket::closeSocket;
+using test_socket::connectTo;
+using test_socket::sendAll;
+using test_socket::Socket;
 
 struct Reply {
     int status = 0;
@@ -115,17 +88,17 @@ inline Reply parseReply(const std::string& raw) {
 // Sends the bytes as they are and reads the answer to its end (the request must ask for
 // Connection: close). Status 0 when the connection failed or nothing came back.
 inline Reply roundTrip(int port, const std::string& request) {
-    int fd = connectTo(port);
-    if (fd < 0) return {};
-    sendAll(fd, request);
+    Socket socket = connectTo(port);
+    if (socket == test_socket::kNone) return {};
+    sendAll(socket, request);
     std::string raw;
     char buffer[1 << 16];
     while (true) {
-        ssize_t n = ::recv(fd, buffer, sizeof buffer, 0);
+        long n = test_socket::receive(socket, buffer, sizeof buffer);
         if (n <= 0) break;
         raw.append(buffer, static_cast<std::size_t>(n));
     }
-    ::close(fd);
+    closeSocket(socket);
     return parseReply(raw);
 }
 
@@ -155,7 +128,7 @@ class EventReader {
     EventReader(int port, const std::vector<std::string>& headers,
                 const std::string& target = "/_host/events") {
         fd_ = connectTo(port);
-        if (fd_ < 0) return;
+        if (fd_ == test_socket::kNone) return;
         sendAll(fd_, requestText("GET", target, headers));
         // The host answers at once with the stream's headers and its reconnect hint; once
         // they are here the host counts this page as connected.
@@ -174,7 +147,7 @@ class EventReader {
     EventReader& operator=(const EventReader&) = delete;
 
     const Reply& reply() const { return reply_; }
-    bool connected() const { return fd_ >= 0 && reply_.status == 200; }
+    bool connected() const { return fd_ != test_socket::kNone && reply_.status == 200; }
 
     // The next event; nothing when the stream ended or `limit` passed.
     std::optional<Event> next(std::chrono::milliseconds limit = std::chrono::seconds(20)) {
@@ -210,8 +183,8 @@ class EventReader {
     }
 
     void disconnect() {
-        if (fd_ >= 0) ::close(fd_);
-        fd_ = -1;
+        closeSocket(fd_);
+        fd_ = test_socket::kNone;
     }
 
   private:
@@ -239,9 +212,9 @@ class EventReader {
 
     bool fill(std::string& into) {
         char buffer[1 << 16];
-        ssize_t n = ::recv(fd_, buffer, sizeof buffer, 0);
+        long n = test_socket::receive(fd_, buffer, sizeof buffer);
         // A time-out of the socket is no answer either way.
-        if (n == 0 || (n < 0 && errno != EAGAIN && errno != EWOULDBLOCK)) hungUp_ = true;
+        if (n == 0 || n == -1) hungUp_ = true;
         if (n <= 0) return false;
         into.append(buffer, static_cast<std::size_t>(n));
         return true;
@@ -263,11 +236,11 @@ class EventReader {
                     return true;
                 }
             }
-            if (fd_ < 0 || !fill(chunked_)) return false;
+            if (fd_ == test_socket::kNone || !fill(chunked_)) return false;
         }
     }
 
-    int fd_ = -1;
+    Socket fd_ = test_socket::kNone;
     std::string head_, chunked_, decoded_;
     Reply reply_;
     bool ended_ = false;

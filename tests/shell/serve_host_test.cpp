@@ -2,7 +2,13 @@
 // and how messages travel both ways.
 #include "shell/serve_host.h"
 
+#include <arpa/inet.h>
 #include <gtest/gtest.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <csignal>
 
 #include <algorithm>
 #include <condition_variable>

@@ -5,25 +5,13 @@
 
 #include <algorithm>
 #include <climits>
-#include <mutex>
 #include <utility>
 
 #include "platform/win32/errors.h"
+#include "platform/win32/winsock.h"
 
 namespace platform {
 namespace {
-
-// Winsock is started once for the life of the process and never stopped: another thread's
-// listener may still be open when any one of them closes.
-bool startWinsock() {
-    static std::once_flag once;
-    static bool started = false;
-    std::call_once(once, [] {
-        WSADATA data{};
-        started = ::WSAStartup(MAKEWORD(2, 2), &data) == 0;
-    });
-    return started;
-}
 
 SOCKET socketOf(const SocketHandle& handle) {
     return static_cast<SOCKET>(handle.get());
@@ -65,7 +53,7 @@ bool LoopbackConnection::sendAll(std::string_view bytes) {
 }
 
 Result<LoopbackListener> LoopbackListener::open() {
-    if (!startWinsock()) return win32::failWindows(WSASYSNOTREADY, "start Windows Sockets");
+    if (!win32::startWinsock()) return win32::failWindows(WSASYSNOTREADY, "start Windows Sockets");
     // Not inherited: a child started meanwhile must not keep the port open after we close it.
     SocketHandle socket(static_cast<std::intptr_t>(
         ::WSASocketW(AF_INET, SOCK_STREAM, IPPROTO_TCP, nullptr, 0, WSA_FLAG_NO_HANDLE_INHERIT)));

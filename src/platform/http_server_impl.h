@@ -1,6 +1,8 @@
 #pragma once
 // The HTTP server's insides, shared by its two halves: the reading thread
-// (http_reading.cpp) and starting, stopping and the workers (http_server.cpp).
+// (http_reading.cpp) and starting, stopping and the workers (http_server.cpp). Both systems
+// run this same code; only the socket calls beneath it (server_socket.h, socket_waiting.h)
+// are each system's own.
 #include <chrono>
 #include <condition_variable>
 #include <cstdint>
@@ -13,8 +15,9 @@
 #include <unordered_map>
 #include <vector>
 
+#include "platform/http_connection.h"
 #include "platform/http_server.h"
-#include "platform/posix/http_connection.h"
+#include "platform/socket_waiting.h"
 
 namespace platform {
 
@@ -34,8 +37,9 @@ struct HttpServer::Impl {
 
     // The reading thread.
     void loop();
-    void watch(int fd, std::uint32_t events);
-    void changeWatch(int fd, std::uint32_t events);
+    // Takes a connection off the reading thread's map and out of the waiting.
+    void drop(
+        std::unordered_map<net::SocketId, std::unique_ptr<http_detail::Connection>>::iterator it);
     void acceptAll();
     // Closes the oldest connection that `trusted` is false and `proven` is as given, but never
     // `keep`; false when there is none.
@@ -67,14 +71,13 @@ struct HttpServer::Impl {
     HttpServerLimits limits;
     std::vector<HttpHeader> common;
 
-    FileHandle listener;
-    FileHandle epoll;
-    FileHandle wakeUp;
+    SocketHandle listener;
+    std::optional<net::SocketWaiter> waiter;
     std::thread reader;
     std::vector<std::thread> workers;
 
     // Owned by the reading thread: the connections it reads or writes to, by descriptor.
-    std::unordered_map<int, std::unique_ptr<http_detail::Connection>> reading;
+    std::unordered_map<net::SocketId, std::unique_ptr<http_detail::Connection>> reading;
     std::uint64_t accepted = 0;
     std::optional<http_detail::Clock::time_point> acceptPausedUntil;
 
@@ -82,8 +85,8 @@ struct HttpServer::Impl {
     std::condition_variable jobsReady;
     std::deque<std::unique_ptr<http_detail::Connection>> jobs;
     std::vector<std::unique_ptr<http_detail::Connection>> returned;
-    // The descriptors of the streamed answers being written, so that stopping can end them.
-    std::set<int> streaming;
+    // The sockets of the streamed answers being written, so that stopping can end them.
+    std::set<net::SocketId> streaming;
     bool stopping = false;
     bool running = false;
 };

@@ -1,41 +1,26 @@
-#include "platform/posix/http_connection.h"
-
-#include <poll.h>
-#include <sys/socket.h>
-#include <sys/uio.h>
-#include <unistd.h>
+#include "platform/http_connection.h"
 
 #include <algorithm>
-#include <cerrno>
+
+#include "platform/file_handle.h"
 
 namespace platform::http_detail {
 
-bool sendAll(int socket, std::vector<std::string_view> parts, std::chrono::milliseconds stall) {
+using net::Transfer;
+
+bool sendAll(net::SocketId socket, std::vector<std::string_view> parts,
+             std::chrono::milliseconds stall) {
     std::erase_if(parts, [](std::string_view part) { return part.empty(); });
     std::size_t first = 0;
     while (first < parts.size()) {
-        // One call for the pieces together, so a chunk's frame and its text leave as one
-        // write without being copied into one buffer first.
-        iovec pieces[8];
-        std::size_t count = std::min<std::size_t>(parts.size() - first, 8);
-        for (std::size_t i = 0; i < count; ++i)
-            pieces[i] = {const_cast<char*>(parts[first + i].data()), parts[first + i].size()};
-        msghdr message{};
-        message.msg_iov = pieces;
-        message.msg_iovlen = count;
-        ssize_t sent = ::sendmsg(socket, &message, MSG_NOSIGNAL);
-        if (sent < 0) {
-            if (errno == EINTR) continue;
-            if (errno != EAGAIN && errno != EWOULDBLOCK) return false;
-            pollfd room{socket, POLLOUT, 0};
-            int ready;
-            while ((ready = ::poll(&room, 1, static_cast<int>(stall.count()))) < 0 &&
-                   errno == EINTR) {
-            }
-            if (ready <= 0 || (room.revents & (POLLERR | POLLHUP | POLLNVAL))) return false;
+        const std::size_t count = std::min<std::size_t>(parts.size() - first, 8);
+        Transfer sent = net::sendSome(socket, std::span(parts).subspan(first, count));
+        if (sent.status == Transfer::Status::wouldBlock) {
+            if (!net::waitWritable(socket, stall)) return false;
             continue;
         }
-        auto left = static_cast<std::size_t>(sent);
+        if (sent.status != Transfer::Status::moved) return false;
+        std::size_t left = sent.bytes;
         while (first < parts.size() && left >= parts[first].size())
             left -= parts[first++].size();
         if (left > 0) parts[first].remove_prefix(left);
@@ -43,16 +28,15 @@ bool sendAll(int socket, std::vector<std::string_view> parts, std::chrono::milli
     return true;
 }
 
-void sendWithoutWaiting(int socket, std::string_view bytes) {
+void sendWithoutWaiting(net::SocketId socket, std::string_view bytes) {
     while (!bytes.empty()) {
-        ssize_t sent = ::send(socket, bytes.data(), bytes.size(), MSG_NOSIGNAL | MSG_DONTWAIT);
-        if (sent < 0 && errno == EINTR) continue;
-        if (sent <= 0) return;
-        bytes.remove_prefix(static_cast<std::size_t>(sent));
+        Transfer sent = net::sendSome(socket, std::span(&bytes, 1));
+        if (sent.status != Transfer::Status::moved) return;
+        bytes.remove_prefix(sent.bytes);
     }
 }
 
-void writeStream(int socket, const ServerRequest& request, ServerResponse& response,
+void writeStream(net::SocketId socket, const ServerRequest& request, ServerResponse& response,
                  const std::vector<HttpHeader>& common, std::chrono::milliseconds stall) {
     bool whole = sendAll(socket, {responseHead(response, common, true)}, stall);
     while (whole && request.method != "HEAD") {
@@ -90,18 +74,17 @@ bool Outgoing::readPiece() {
     piece_.resize(static_cast<std::size_t>(std::min<std::uint64_t>(fileLeft_, kFilePiece)));
     std::size_t got = 0;
     while (got < piece_.size()) {
-        ssize_t n = ::read(file_.get(), piece_.data() + got, piece_.size() - got);
-        if (n < 0 && errno == EINTR) continue;
+        Result<std::size_t> n = readSome(file_, piece_.data() + got, piece_.size() - got);
         // A file that shrank since its length went out cannot complete the answer.
-        if (n <= 0) return false;
-        got += static_cast<std::size_t>(n);
+        if (!n || *n == 0) return false;
+        got += *n;
     }
     fileLeft_ -= got;
     pieceSent_ = 0;
     return true;
 }
 
-Outgoing::Progress Outgoing::sendSome(int socket, bool& moved) {
+Outgoing::Progress Outgoing::sendSome(net::SocketId socket, bool& moved) {
     moved = false;
     while (true) {
         const std::string_view body = lasting_.empty() ? std::string_view(body_) : lasting_;
@@ -116,21 +99,11 @@ Outgoing::Progress Outgoing::sendSome(int socket, bool& moved) {
             parts[0] = std::string_view(piece_).substr(pieceSent_);
             offsets[0] = &pieceSent_;
         }
-        iovec pieces[2];
-        std::size_t count = 0;
-        for (std::string_view part : parts)
-            pieces[count++] = {const_cast<char*>(part.data()), part.size()};
-        msghdr message{};
-        message.msg_iov = pieces;
-        message.msg_iovlen = count;
-        ssize_t sent = ::sendmsg(socket, &message, MSG_NOSIGNAL | MSG_DONTWAIT);
-        if (sent < 0) {
-            if (errno == EINTR) continue;
-            if (errno == EAGAIN || errno == EWOULDBLOCK) return Progress::waiting;
-            return Progress::failed;
-        }
-        moved = moved || sent > 0;
-        auto left = static_cast<std::size_t>(sent);
+        Transfer sent = net::sendSome(socket, parts);
+        if (sent.status == Transfer::Status::wouldBlock) return Progress::waiting;
+        if (sent.status != Transfer::Status::moved) return Progress::failed;
+        moved = true;
+        std::size_t left = sent.bytes;
         for (std::size_t i = 0; i < 2 && left > 0; ++i) {
             std::size_t taken = std::min(left, parts[i].size());
             *offsets[i] += taken;

@@ -8,6 +8,8 @@
 
 #include "platform/folder_access.h"
 #include "platform/http_message.h"
+#include "platform/loopback_listener.h"
+#include "platform/server_socket.h"
 
 namespace platform::http_detail {
 
@@ -26,7 +28,7 @@ class Outgoing {
              const std::vector<HttpHeader>& common, bool closeAfter);
 
     // Sends what the socket takes now. `moved` tells whether any byte left.
-    Progress sendSome(int socket, bool& moved);
+    Progress sendSome(net::SocketId socket, bool& moved);
     bool closeAfter() const { return closeAfter_; }
 
   private:
@@ -66,7 +68,7 @@ struct Connection {
         closing,
     };
 
-    FileHandle socket;
+    SocketHandle socket;
     // Received bytes that belong to no request read so far (the head, and what a client sends
     // after it before it waits for the answer).
     std::string pending;
@@ -88,16 +90,17 @@ struct Connection {
 
 // Sends every byte of `parts` in order on a non-blocking socket, waiting for room at most
 // `stall` at a time; false when the peer went away or took nothing for that long.
-bool sendAll(int socket, std::vector<std::string_view> parts, std::chrono::milliseconds stall);
+bool sendAll(net::SocketId socket, std::vector<std::string_view> parts,
+             std::chrono::milliseconds stall);
 
 // What can be sent now without waiting; for the small answers given before a request was
 // let through, to a client that may never read.
-void sendWithoutWaiting(int socket, std::string_view bytes);
+void sendWithoutWaiting(net::SocketId socket, std::string_view bytes);
 
 // Writes a streamed answer to the request's connection: the head, then (not for HEAD) the
 // pieces as chunks until the stream ends or the peer goes; streamEnded is called in either
 // case. The connection ends after it.
-void writeStream(int socket, const ServerRequest& request, ServerResponse& response,
+void writeStream(net::SocketId socket, const ServerRequest& request, ServerResponse& response,
                  const std::vector<HttpHeader>& common, std::chrono::milliseconds stall);
 
 }  // namespace platform::http_detail

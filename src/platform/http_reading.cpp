@@ -1,13 +1,6 @@
-#include <netinet/in.h>
-#include <netinet/tcp.h>
-#include <sys/epoll.h>
-#include <sys/socket.h>
-#include <unistd.h>
-
 #include <algorithm>
-#include <cerrno>
 
-#include "platform/posix/http_server_impl.h"
+#include "platform/http_server_impl.h"
 
 // The reading thread: accepts connections, reads each request's head and body as the bytes
 // arrive, keeps the deadlines and the caps, hands complete requests to the workers and writes
@@ -28,92 +21,80 @@ constexpr std::chrono::milliseconds kLingerLimit{2000};
 // trying again (a level-triggered listener would otherwise wake the loop without pause).
 constexpr std::chrono::milliseconds kAcceptPause{100};
 
-int millisecondsUntil(Clock::time_point when) {
+std::chrono::milliseconds millisecondsUntil(Clock::time_point when) {
     auto left = std::chrono::ceil<std::chrono::milliseconds>(when - Clock::now()).count();
-    return static_cast<int>(std::clamp<long long>(left, 0, 60000));
+    return std::chrono::milliseconds(std::clamp<long long>(left, 0, 60000));
 }
 
 }  // namespace
 
-void HttpServer::Impl::watch(int fd, std::uint32_t events) {
-    epoll_event event{};
-    event.events = events;
-    event.data.fd = fd;
-    ::epoll_ctl(epoll.get(), EPOLL_CTL_ADD, fd, &event);
-}
-
-void HttpServer::Impl::changeWatch(int fd, std::uint32_t events) {
-    epoll_event event{};
-    event.events = events;
-    event.data.fd = fd;
-    ::epoll_ctl(epoll.get(), EPOLL_CTL_MOD, fd, &event);
-}
+using Interest = net::SocketWaiter::Interest;
 
 void HttpServer::Impl::loop() {
-    epoll_event events[64];
     while (true) {
-        Clock::time_point next = nearestDeadline();
-        int timeout = next == Clock::time_point::max() ? -1 : millisecondsUntil(next);
-        int count = ::epoll_wait(epoll.get(), events, 64, timeout);
+        const Clock::time_point next = nearestDeadline();
+        std::optional<std::chrono::milliseconds> limit;
+        if (next != Clock::time_point::max()) limit = millisecondsUntil(next);
+        const net::SocketWaiter::Ready ready = waiter->wait(limit);
         {
             std::lock_guard lock(mutex);
             if (stopping) break;
         }
-        for (int i = 0; i < count; ++i) {
-            const int fd = events[i].data.fd;
-            if (fd == listener.get()) {
+        if (ready.woken) takeBackReturned();
+        for (const net::SocketId socket : ready.sockets) {
+            if (socket == listener.get()) {
                 acceptAll();
-            } else if (fd == wakeUp.get()) {
-                std::uint64_t drained;
-                [[maybe_unused]] auto got = ::read(wakeUp.get(), &drained, sizeof drained);
-                takeBackReturned();
-            } else if (auto it = reading.find(fd); it != reading.end()) {
+            } else if (auto it = reading.find(socket); it != reading.end()) {
                 if (it->second->phase == Connection::Phase::sending) {
                     sendMore(it->second);
                 } else {
                     receive(*it->second);
                     advance(it->second);
                 }
-                if (!it->second) reading.erase(it);
+                if (!it->second) drop(it);
             }
         }
         endExpired();
     }
 }
 
+void HttpServer::Impl::drop(
+    std::unordered_map<net::SocketId, std::unique_ptr<Connection>>::iterator it) {
+    waiter->forget(it->first);
+    reading.erase(it);
+}
+
 Clock::time_point HttpServer::Impl::nearestDeadline() const {
     Clock::time_point nearest = acceptPausedUntil.value_or(Clock::time_point::max());
-    for (const auto& [fd, connection] : reading)
+    for (const auto& [socket, connection] : reading)
         nearest = std::min(nearest, connection->deadline);
     return nearest;
 }
 
 void HttpServer::Impl::acceptAll() {
     while (true) {
-        int fd = ::accept4(listener.get(), nullptr, nullptr, SOCK_NONBLOCK | SOCK_CLOEXEC);
-        if (fd < 0) {
-            if (errno == EINTR || errno == ECONNABORTED) continue;
-            if (errno == EMFILE || errno == ENFILE) {
-                // Out of descriptors: a connection that proved nothing makes room, else one
-                // that is not trusted, or the listener rests a moment.
-                if (closeOldest(false) || closeOldest(true)) continue;
-                ::epoll_ctl(epoll.get(), EPOLL_CTL_DEL, listener.get(), nullptr);
-                acceptPausedUntil = Clock::now() + kAcceptPause;
-            }
+        SocketHandle socket;
+        const net::Accepted outcome = net::acceptOne(listener, socket);
+        if (outcome == net::Accepted::none) return;
+        if (outcome == net::Accepted::outOfHandles) {
+            // Out of handles: a connection that proved nothing makes room, else one that is
+            // not trusted, or the listener rests a moment.
+            if (closeOldest(false) || closeOldest(true)) continue;
+            waiter->forget(listener.get());
+            acceptPausedUntil = Clock::now() + kAcceptPause;
             return;
         }
         std::size_t unproven = 0;
         for (const auto& [other, connection] : reading)
             unproven += connection->proven ? 0 : 1;
         if (unproven >= limits.maxUnproven) closeOldest(false);
-        int yes = 1;
-        ::setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &yes, sizeof yes);
+        const net::SocketId id = socket.get();
         auto connection = std::make_unique<Connection>();
-        connection->socket = FileHandle(fd);
+        connection->socket = std::move(socket);
         connection->serial = accepted++;
         connection->deadline = Clock::now() + limits.headDeadline;
-        watch(fd, EPOLLIN);
-        reading.emplace(fd, std::move(connection));
+        waiter->watch(id, Interest::read);
+        reading.emplace(id, std::move(connection));
     }
 }
 
@@ -125,13 +106,13 @@ bool HttpServer::Impl::closeOldest(bool proven, const Connection* keep) {
         if (oldest == reading.end() || c.serial < oldest->second->serial) oldest = it;
     }
     if (oldest == reading.end()) return false;
-    reading.erase(oldest);
+    drop(oldest);
     return true;
 }
 
 void HttpServer::Impl::capUntrusted(const Connection& keep) {
     std::size_t untrusted = 0;
-    for (const auto& [fd, connection] : reading)
+    for (const auto& [socket, connection] : reading)
         untrusted += connection->proven && !connection->trusted ? 1 : 0;
     // `keep` may not be among them yet: it is on its way back from a worker.
     if (!reading.contains(keep.socket.get())) ++untrusted;
@@ -139,25 +120,26 @@ void HttpServer::Impl::capUntrusted(const Connection& keep) {
 }
 
 void HttpServer::Impl::receive(Connection& connection) {
-    const int fd = connection.socket.get();
-    ssize_t got;
+    const net::SocketId socket = connection.socket.get();
+    net::Transfer got;
     if (connection.phase == Connection::Phase::body) {
         std::string& body = connection.request.body;
         const std::size_t want =
             std::min(connection.bodyExpected - connection.bodyReceived, kBodyStep);
         body.resize(connection.bodyReceived + want);
-        got = ::recv(fd, body.data() + connection.bodyReceived, want, 0);
-        if (got > 0) connection.bodyReceived += static_cast<std::size_t>(got);
+        got = net::receiveSome(socket, body.data() + connection.bodyReceived, want);
+        if (got.status == net::Transfer::Status::moved) connection.bodyReceived += got.bytes;
         body.resize(connection.bodyReceived);
     } else {
         char buffer[16384];
-        got = ::recv(fd, buffer, sizeof buffer, 0);
+        got = net::receiveSome(socket, buffer, sizeof buffer);
         // Once the answer is out, what still comes is of no interest.
-        if (got > 0 && connection.phase != Connection::Phase::closing)
-            connection.pending.append(buffer, static_cast<std::size_t>(got));
+        if (got.status == net::Transfer::Status::moved &&
+            connection.phase != Connection::Phase::closing)
+            connection.pending.append(buffer, got.bytes);
     }
-    if (got == 0 || (got < 0 && errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR))
-        connection.socket = FileHandle();
+    if (got.status == net::Transfer::Status::ended || got.status == net::Transfer::Status::failed)
+        connection.socket = SocketHandle();
 }
 
 void HttpServer::Impl::advance(std::unique_ptr<Connection>& connection) {
@@ -221,15 +203,14 @@ void HttpServer::Impl::answerAndClose(Connection& connection, const ServerRespon
 }
 
 void HttpServer::Impl::lingerThenClose(Connection& connection) {
-    ::shutdown(connection.socket.get(), SHUT_WR);
+    net::shutdownSending(connection.socket.get());
     connection.phase = Connection::Phase::closing;
     connection.pending.clear();
     connection.deadline = Clock::now() + kLingerLimit;
 }
 
 void HttpServer::Impl::handOver(std::unique_ptr<Connection>& connection) {
-    const int fd = connection->socket.get();
-    ::epoll_ctl(epoll.get(), EPOLL_CTL_DEL, fd, nullptr);
+    waiter->forget(connection->socket.get());
     {
         std::lock_guard lock(mutex);
         jobs.push_back(std::move(connection));
@@ -244,13 +225,17 @@ void HttpServer::Impl::takeBackReturned() {
         back.swap(returned);
     }
     for (std::unique_ptr<Connection>& connection : back) {
-        const int fd = connection->socket.get();
+        const net::SocketId socket = connection->socket.get();
         // Nothing more is read while the answer goes out: a request the client sends behind
         // it waits in the socket.
-        watch(fd, EPOLLOUT);
+        waiter->watch(socket, Interest::write);
         // Most answers fit into the socket at once.
         sendMore(connection);
-        if (connection) reading.emplace(fd, std::move(connection));
+        if (connection) {
+            reading.emplace(socket, std::move(connection));
+        } else {
+            waiter->forget(socket);
+        }
     }
 }
 
@@ -264,10 +249,9 @@ void HttpServer::Impl::sendMore(std::unique_ptr<Connection>& connection) {
 
 void HttpServer::Impl::answerSent(std::unique_ptr<Connection>& connection) {
     Connection& c = *connection;
-    const int fd = c.socket.get();
     const bool closeAfter = c.outgoing.closeAfter();
     c.outgoing = Outgoing();
-    changeWatch(fd, EPOLLIN);
+    waiter->watch(c.socket.get(), Interest::read);
     if (closeAfter) return lingerThenClose(c);
     c.request = ServerRequest();
     c.bodyExpected = 0;
@@ -280,10 +264,14 @@ void HttpServer::Impl::answerSent(std::unique_ptr<Connection>& connection) {
 
 void HttpServer::Impl::endExpired() {
     const Clock::time_point now = Clock::now();
-    std::erase_if(reading, [&](const auto& entry) { return entry.second->deadline <= now; });
+    std::erase_if(reading, [&](const auto& entry) {
+        const bool expired = entry.second->deadline <= now;
+        if (expired) waiter->forget(entry.first);
+        return expired;
+    });
     if (acceptPausedUntil && *acceptPausedUntil <= now) {
         acceptPausedUntil.reset();
-        watch(listener.get(), EPOLLIN);
+        waiter->watch(listener.get(), Interest::read);
     }
 }
 

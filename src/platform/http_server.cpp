@@ -1,15 +1,6 @@
-#include <arpa/inet.h>
-#include <netinet/in.h>
-#include <poll.h>
-#include <sys/epoll.h>
-#include <sys/eventfd.h>
-#include <sys/socket.h>
-#include <unistd.h>
-
 #include <algorithm>
-#include <cerrno>
 
-#include "platform/posix/http_server_impl.h"
+#include "platform/http_server_impl.h"
 
 namespace platform {
 
@@ -30,34 +21,19 @@ ServerResponse http_detail::plainAnswer(int status) {
 }
 
 Result<int> HttpServer::Impl::start(int port) {
-    listener = FileHandle(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0));
-    if (!listener) return fail(errno, "create a socket");
-    // Plain address reuse only: with port sharing a second copy of the tool could bind the
-    // same port and the kernel would split the page's requests between the two.
-    int yes = 1;
-    ::setsockopt(listener.get(), SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_port = htons(static_cast<std::uint16_t>(port));
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    if (::bind(listener.get(), reinterpret_cast<sockaddr*>(&address), sizeof address) != 0)
-        return fail(errno, "bind");
-    if (::listen(listener.get(), SOMAXCONN) != 0) return fail(errno, "listen");
-    socklen_t length = sizeof address;
-    if (::getsockname(listener.get(), reinterpret_cast<sockaddr*>(&address), &length) != 0)
-        return fail(errno, "read the port");
-
-    epoll = FileHandle(::epoll_create1(EPOLL_CLOEXEC));
-    wakeUp = FileHandle(::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK));
-    if (!epoll || !wakeUp) return fail(errno, "create the event loop");
-    watch(listener.get(), EPOLLIN);
-    watch(wakeUp.get(), EPOLLIN);
+    Result<std::pair<SocketHandle, int>> listening = net::listenOnLoopback(port);
+    if (!listening) return std::unexpected(listening.error());
+    Result<net::SocketWaiter> opened = net::SocketWaiter::open();
+    if (!opened) return std::unexpected(opened.error());
+    listener = std::move(listening->first);
+    waiter.emplace(std::move(*opened));
+    waiter->watch(listener.get(), net::SocketWaiter::Interest::read);
     running = true;
     reader = std::thread([this] { loop(); });
     // Streams take threads from the same pool, at most maxStreams of them.
     for (std::size_t i = 0; i < limits.workers + limits.maxStreams; ++i)
         workers.emplace_back([this] { work(); });
-    return ntohs(address.sin_port);
+    return listening->second;
 }
 
 void HttpServer::Impl::stop() {
@@ -68,15 +44,15 @@ void HttpServer::Impl::stop() {
         stopping = true;
         // A streamed answer never ends by itself; the others are finished, so that the
         // request that asked for the stop still hears its answer.
-        for (int fd : streaming)
-            ::shutdown(fd, SHUT_RDWR);
+        for (net::SocketId socket : streaming)
+            net::shutdownBoth(socket);
     }
-    std::uint64_t one = 1;
-    [[maybe_unused]] auto written = ::write(wakeUp.get(), &one, sizeof one);
+    waiter->wake();
     jobsReady.notify_all();
     reader.join();
     // From here a new connection is refused rather than left waiting in the backlog.
-    listener = FileHandle();
+    waiter->forget(listener.get());
+    listener = SocketHandle();
     for (std::thread& worker : workers)
         worker.join();
     workers.clear();
@@ -89,24 +65,28 @@ void HttpServer::Impl::flushAnswers() {
     for (std::unique_ptr<Connection>& connection : returned)
         reading.emplace(connection->socket.get(), std::move(connection));
     returned.clear();
-    std::erase_if(reading, [](const auto& entry) {
-        return entry.second->phase != Connection::Phase::sending;
+    std::erase_if(reading, [&](const auto& entry) {
+        const bool done = entry.second->phase != Connection::Phase::sending;
+        if (done) waiter->forget(entry.first);
+        return done;
     });
     const Clock::time_point until = Clock::now() + kFlushLimit;
     while (!reading.empty() && Clock::now() < until) {
-        std::vector<pollfd> waiting;
         for (auto it = reading.begin(); it != reading.end();) {
             bool moved = false;
             Outgoing::Progress progress = it->second->outgoing.sendSome(it->first, moved);
             if (progress != Outgoing::Progress::waiting) {
+                waiter->forget(it->first);
                 it = reading.erase(it);
                 continue;
             }
-            waiting.push_back({it->first, POLLOUT, 0});
+            waiter->watch(it->first, net::SocketWaiter::Interest::write);
             ++it;
         }
-        if (!waiting.empty()) ::poll(waiting.data(), waiting.size(), 50);
+        if (!reading.empty()) waiter->wait(std::chrono::milliseconds(50));
     }
+    for (const auto& entry : reading)
+        waiter->forget(entry.first);
     reading.clear();
 }
 
@@ -133,20 +113,20 @@ void HttpServer::Impl::serve(std::unique_ptr<Connection> connection) {
     } catch (...) {
         response = plainAnswer(500);
     }
-    const int fd = connection->socket.get();
+    const net::SocketId socket = connection->socket.get();
     if (response.stream) {
         bool admitted;
         {
             std::lock_guard lock(mutex);
             admitted = !stopping && streaming.size() < limits.maxStreams;
-            if (admitted) streaming.insert(fd);
+            if (admitted) streaming.insert(socket);
         }
         if (admitted) {
-            writeStream(fd, request, response, common, limits.writeStall);
+            writeStream(socket, request, response, common, limits.writeStall);
             std::lock_guard lock(mutex);
             // Taken out under the lock, so stop() never shuts down a descriptor already
             // closed and perhaps given to something else.
-            streaming.erase(fd);
+            streaming.erase(socket);
             return;
         }
         if (response.streamEnded) response.streamEnded();
@@ -158,8 +138,7 @@ void HttpServer::Impl::serve(std::unique_ptr<Connection> connection) {
         std::lock_guard lock(mutex);
         returned.push_back(std::move(connection));
     }
-    std::uint64_t one = 1;
-    [[maybe_unused]] auto written = ::write(wakeUp.get(), &one, sizeof one);
+    waiter->wake();
 }
 
 HttpServer::HttpServer(Screen screen, Handle handle, HttpServerLimits limits,
