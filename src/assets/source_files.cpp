@@ -7,18 +7,12 @@
 #include <cstring>
 #include <fstream>
 
+#include "platform/ascii.h"
+
 namespace assets {
 
-std::string lowerAscii(std::string_view text) {
-    std::string out(text);
-    for (char& c : out) {
-        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-    }
-    return out;
-}
-
 std::string lowerExtension(const fs::path& path) {
-    return lowerAscii(path.extension().string());
+    return platform::lowerAsciiText(path.extension().string());
 }
 
 SourceListing listSourceFiles(const fs::path& root,

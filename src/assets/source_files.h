@@ -22,8 +22,6 @@ struct SourceListing {
 SourceListing listSourceFiles(const fs::path& root,
                               std::initializer_list<std::string_view> extensions);
 
-std::string lowerAscii(std::string_view text);
-
 // `path`'s extension in lower case, with its dot ("" when it has none).
 std::string lowerExtension(const fs::path& path);
 

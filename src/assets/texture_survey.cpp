@@ -5,6 +5,7 @@
 #include "assets/images.h"
 #include "assets/naming.h"
 #include "assets/source_files.h"
+#include "platform/ascii.h"
 
 namespace assets {
 
@@ -45,12 +46,13 @@ TextureSurvey surveyTextures(const fs::path& source, const std::vector<std::stri
     std::map<std::string, MaterialUse> uses;
     for (const MaterialFacts& m : materials) {
         for (const MaterialFacts::Texture& t : m.textures)
-            uses.try_emplace(lowerAscii(fileNameOf(t.reference)), MaterialUse{m.name, t.type});
+            uses.try_emplace(platform::lowerAsciiText(fileNameOf(t.reference)),
+                             MaterialUse{m.name, t.type});
     }
     std::map<std::string, bool> found;
     TextureSurvey survey;
     for (const std::string& file : images) {
-        std::string name = lowerAscii(fs::path(file).filename().string());
+        std::string name = platform::lowerAsciiText(fs::path(file).filename().string());
         std::string stem = fs::path(file).stem().string();
         TextureEntry entry{slotFromName(stem), textureTypeFromName(stem), file};
         if (auto use = uses.find(name); use != uses.end()) {
@@ -71,7 +73,7 @@ TextureSurvey surveyTextures(const fs::path& source, const std::vector<std::stri
     }
     for (const MaterialFacts& m : materials) {
         for (const MaterialFacts::Texture& t : m.textures) {
-            std::string name = lowerAscii(fileNameOf(t.reference));
+            std::string name = platform::lowerAsciiText(fileNameOf(t.reference));
             if (found.count(name) != 0) continue;
             found[name] = true;  // one warning per missing file
             survey.warnings.push_back("Material \"" + m.name + "\" uses " +

@@ -93,7 +93,7 @@ bool wildcardMatch(const std::string& pattern, const std::string& name) {
         } else if (p < pattern.size() && pattern[p] == '?') {
             ++p;
             n += step(n);
-        } else if (p < pattern.size() && asciiLower(pattern[p]) == asciiLower(name[n])) {
+        } else if (p < pattern.size() && lowerAscii(pattern[p]) == lowerAscii(name[n])) {
             ++p;
             ++n;
         } else if (starP != std::string::npos) {

@@ -145,19 +145,6 @@ std::string replaceAll(std::string_view text, std::string_view from, std::string
     return out;
 }
 
-bool equalsIgnoringAsciiCase(std::string_view a, std::string_view b) {
-    if (a.size() != b.size()) return false;
-    for (std::size_t i = 0; i < a.size(); ++i) {
-        if (asciiLower(a[i]) != asciiLower(b[i])) return false;
-    }
-    return true;
-}
-
-bool endsWithIgnoringAsciiCase(std::string_view text, std::string_view ending) {
-    return text.size() >= ending.size() &&
-           equalsIgnoringAsciiCase(text.substr(text.size() - ending.size()), ending);
-}
-
 bool isPlainName(std::string_view name) {
     if (name.empty() || isReservedDeviceName(name)) return false;
     std::size_t count = 0;

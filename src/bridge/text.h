@@ -40,11 +40,9 @@ std::string replaceAll(std::string_view text, std::string_view from, std::string
 
 // ASCII letter case folded; other bytes unchanged. File names, paths and header values are
 // compared this way where Windows or HTTP ignore letter case.
-inline char asciiLower(char c) {
-    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
-}
-bool equalsIgnoringAsciiCase(std::string_view a, std::string_view b);
-bool endsWithIgnoringAsciiCase(std::string_view text, std::string_view ending);
+using platform::endsWithIgnoringAsciiCase;
+using platform::equalsIgnoringAsciiCase;
+using platform::lowerAscii;
 
 // The name rule shared by resources and textures: 1 to 40 characters, each a letter or digit
 // of any script, "_" or "-", and not a device name of Windows (isReservedDeviceName).

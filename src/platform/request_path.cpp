@@ -1,14 +1,9 @@
 #include "platform/request_path.h"
 
+#include "platform/ascii.h"
+
 namespace platform {
 namespace {
-
-int hexValue(char c) {
-    if (c >= '0' && c <= '9') return c - '0';
-    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-    return -1;
-}
 
 bool isControl(unsigned char c) {
     return c < 0x20 || c == 0x7F;
@@ -21,8 +16,8 @@ std::optional<std::string> decodeSegment(std::string_view raw) {
         unsigned char c = static_cast<unsigned char>(raw[i]);
         if (c == '%') {
             if (i + 2 >= raw.size()) return std::nullopt;
-            int high = hexValue(raw[i + 1]);
-            int low = hexValue(raw[i + 2]);
+            int high = hexDigitValue(raw[i + 1]);
+            int low = hexDigitValue(raw[i + 2]);
             if (high < 0 || low < 0) return std::nullopt;
             c = static_cast<unsigned char>(high * 16 + low);
             i += 2;

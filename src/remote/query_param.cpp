@@ -1,15 +1,9 @@
 #include "remote/query_param.h"
 
 #include "bridge/text.h"
+#include "platform/ascii.h"
 
 namespace {
-
-int hexValue(char c) {
-    if (c >= '0' && c <= '9') return c - '0';
-    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-    return -1;
-}
 
 // The two characters after a "%", read as strtol reads hex: digits up to the first
 // non-digit. strtol itself would also skip blanks and take a sign or "0x"; the callback never
@@ -17,7 +11,7 @@ int hexValue(char c) {
 char percentByte(char first, char second) {
     int value = 0;
     for (char c : {first, second}) {
-        int digit = hexValue(c);
+        int digit = platform::hexDigitValue(c);
         if (digit < 0) break;
         value = value * 16 + digit;
     }

@@ -84,8 +84,8 @@ bool listedBefore(const NamedEntry& a, const NamedEntry& b) {
     if (aFolder != bFolder) return aFolder;
     const std::size_t n = std::min(a.name.size(), b.name.size());
     for (std::size_t i = 0; i < n; ++i) {
-        const char x = asciiLower(a.name[i]);
-        const char y = asciiLower(b.name[i]);
+        const char x = lowerAscii(a.name[i]);
+        const char y = lowerAscii(b.name[i]);
         if (x != y) return static_cast<unsigned char>(x) < static_cast<unsigned char>(y);
     }
     if (a.name.size() != b.name.size()) return a.name.size() < b.name.size();

@@ -19,7 +19,7 @@ std::size_t findTag(std::string_view html, std::string_view name, std::size_t fr
         if (end > html.size()) return std::string_view::npos;
         bool same = true;
         for (std::size_t i = 0; i < name.size() && same; ++i)
-            same = asciiLower(html[at + 1 + i]) == name[i];
+            same = lowerAscii(html[at + 1 + i]) == name[i];
         if (!same) continue;
         if (end == html.size()) return at;
         char next = html[end];
