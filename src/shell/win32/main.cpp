@@ -1,14 +1,18 @@
+// windows.h first: the entry point's types come from it.
+#include <windows.h>
+
 #include <iostream>
 
 #include "platform/memory.h"
 #include "platform/win32/console.h"
+#include "shell/desktop_host.h"
 #include "shell/options.h"
 #include "shell/stdio_host.h"
 
-// The Windows entry: for now only the headless host. The window and the browser host come
-// with their Windows forms; until then a request for them is refused plainly, so a script
-// never mistakes this build for one that has them.
-int main() {
+// The Windows entry. The tool is a windows program, so starting it shows no console window;
+// the headless hosts use the streams whoever started them handed over, or that one's console.
+int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
+    platform::win32::useParentConsole();
     // Standard output carries messages only; the C++ streams need no sync with C stdio.
     std::ios::sync_with_stdio(false);
     platform::win32::useBinaryStandardStreams();
@@ -16,11 +20,17 @@ int main() {
     ParsedOptions parsed = parseOptions(platform::win32::commandLineArguments());
     if (const std::optional<int> code = exitBeforeAnyHost(parsed)) return *code;
     const Options& options = parsed.options;
-    if (options.host != Options::Host::stdio) {
-        std::cerr << "forgeset-server-tool: this Windows build runs only the headless host for "
-                     "now; start it with --stdio (the window and --serve are not built for "
-                     "Windows yet)\n";
-        return 2;
+    switch (options.host) {
+        case Options::Host::stdio:
+            runStdioHost(options);
+        case Options::Host::serve:
+            // The browser host comes with its Windows form; until then a request for it is
+            // refused plainly, so a script never mistakes this build for one that has it.
+            std::cerr << "forgeset-server-tool: the browser host (--serve) is not built for "
+                         "Windows yet; start the window without options, or use --stdio\n";
+            return 2;
+        case Options::Host::none:
+            return runDesktopHost(options);
     }
-    runStdioHost(options);
+    return 2;
 }
