@@ -1,9 +1,9 @@
 # The Windows build (the `windows` preset, cmake/mingw-w64.cmake): the executable with its
-# headless host and its browser host, the fakes the tests start as Windows programs,
+# window, its headless host and its browser host, the fakes the tests start as Windows programs,
 # googletest from Debian's sources, and the test suites of the areas without a toolkit, run
 # under Wine by CTest.
 #
-# Not built for Windows yet: the window, the benchmarks, and our own asset helper,
+# Not built for Windows yet: the benchmarks, and our own asset helper,
 # tools/forgeset-assets.exe, since assimp is not packaged for mingw-w64 here; the tests use the
 # fake helper instead.
 
@@ -33,7 +33,7 @@ include(${PROJECT_SOURCE_DIR}/cmake/embedded_page.cmake)
 
 # The shell of the headless host and the browser host: the command table, the session every
 # host shares, the stdio host, and the serve host with its page-drawn dialogs and the
-# embedded page; the desktop window stays out.
+# embedded page; the desktop window's host joins below.
 set(shell ${PROJECT_SOURCE_DIR}/src/shell)
 add_library(forgeset_shell STATIC ${shell}/commands.cpp ${shell}/page_commands.cpp
   ${shell}/host_session.cpp ${shell}/options.cpp ${shell}/stdio_host.cpp
@@ -177,6 +177,52 @@ foreach(area platform bridge server studio species remote shell)
       DISCOVERY_TIMEOUT 60 ${filter} PROPERTIES FIXTURES_REQUIRED windows_fakes)
   endif()
 endforeach()
+
+# ---------------------------------------------------------------- the desktop window
+# The default host: the frameless main window with Microsoft's WebView2 control, which shows
+# the embedded page. The SDK is the NuGet package Microsoft.Web.WebView2, restored by
+# scripts/setup.sh at the version scripts/webview2/webview2.csproj pins; its header is used
+# as it ships (webview2_sdk/ holds the one shim mingw-w64 needs) and its loader DLL ships
+# beside the executable, since the static loader is an MSVC library.
+file(STRINGS ${PROJECT_SOURCE_DIR}/scripts/webview2/webview2.csproj webview2_reference
+  REGEX "Microsoft\\.Web\\.WebView2")
+string(REGEX REPLACE ".*Version=\"([0-9.]+)\".*" "\\1" webview2_version "${webview2_reference}")
+set(FORGESET_NUGET_DIR ${PROJECT_SOURCE_DIR}/build-windows/nuget CACHE PATH
+  "Where scripts/setup.sh restores the NuGet packages of the Windows build")
+set(webview2 ${FORGESET_NUGET_DIR}/microsoft.web.webview2/${webview2_version}/build/native)
+if(NOT EXISTS ${webview2}/include/WebView2.h)
+  message(FATAL_ERROR "The WebView2 SDK ${webview2_version} is missing: run scripts/setup.sh")
+endif()
+# The options object keeps the SDK's default target browser version, which its header names.
+file(STRINGS ${webview2}/include/WebView2EnvironmentOptions.h webview2_target
+  REGEX "define CORE_WEBVIEW_TARGET_PRODUCT_VERSION")
+string(REGEX REPLACE ".*L\"([0-9.]+)\".*" "\\1" webview2_target "${webview2_target}")
+target_include_directories(forgeset_platform SYSTEM PRIVATE ${webview2}/include
+  ${PROJECT_SOURCE_DIR}/src/platform/win32/webview2_sdk)
+target_compile_definitions(forgeset_platform PRIVATE
+  "FORGESET_WEBVIEW2_TARGET_VERSION=L\"${webview2_target}\"")
+target_link_libraries(forgeset_platform PUBLIC user32 gdi32 dwmapi shlwapi ole32 oleaut32 uuid)
+configure_file(${webview2}/x64/WebView2Loader.dll ${PROJECT_BINARY_DIR}/WebView2Loader.dll
+  COPYONLY)
+
+target_sources(forgeset_shell PRIVATE ${shell}/desktop_host.cpp)
+
+# A windows program, so no console window opens with it; wWinMain takes the wide command line.
+set_target_properties(forgeset-server-tool PROPERTIES WIN32_EXECUTABLE TRUE)
+target_link_options(forgeset-server-tool PRIVATE -municode)
+
+# The window's tests: the main window, the item dialogs and the tool without the WebView2
+# runtime. Each test program gets an Xvfb display of its own (with_xvfb.sh), since Wine
+# returns from dialogs and message boxes at once without one.
+file(GLOB window_test_sources CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/tests/shell/win32/*_test.cpp)
+add_executable(shell_window_tests ${window_test_sources})
+target_compile_options(shell_window_tests PRIVATE ${test_compile_options})
+target_link_libraries(shell_window_tests PRIVATE forgeset_test_support GTest::gtest_main)
+add_dependencies(shell_window_tests forgeset-server-tool)
+set_target_properties(shell_window_tests PROPERTIES CROSSCOMPILING_EMULATOR
+  "sh;${PROJECT_SOURCE_DIR}/tests/shell/win32/with_xvfb.sh;${FORGESET_WINE}")
+gtest_discover_tests(shell_window_tests TEST_PREFIX "shell." DISCOVERY_MODE PRE_TEST
+  DISCOVERY_TIMEOUT 60)
 
 # The zip an owner unpacks (scripts/package-windows.sh), built and started from a fresh folder.
 add_test(NAME windows.package COMMAND sh ${PROJECT_SOURCE_DIR}/tests/windows/package_test.sh

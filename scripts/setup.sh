@@ -51,6 +51,23 @@ if [ ! -x "$powershell_dir/pwsh" ] || [ ! -d "$powershell_dir/.store/powershell/
     fi
 fi
 
+# The Windows build's desktop window uses Microsoft's WebView2 SDK, a NuGet package at the
+# version scripts/webview2/webview2.csproj pins, restored into the Windows build's folder.
+webview2_version=$(sed -n 's/.*Microsoft\.Web\.WebView2" Version="\([0-9.]*\)".*/\1/p' \
+    "$repo/scripts/webview2/webview2.csproj")
+nuget_dir=${FORGESET_NUGET_DIR:-$repo/build-windows/nuget}
+if [ ! -f "$nuget_dir/microsoft.web.webview2/$webview2_version/build/native/include/WebView2.h" ]; then
+    if command -v dotnet >/dev/null 2>&1; then
+        echo "setup: restoring the WebView2 SDK $webview2_version into $nuget_dir" >&2
+        DOTNET_CLI_TELEMETRY_OPTOUT=1 DOTNET_NOLOGO=1 \
+            dotnet restore "$repo/scripts/webview2/webview2.csproj" --packages "$nuget_dir" \
+            -p:MSBuildProjectExtensionsPath="$nuget_dir/obj/" >/dev/null
+    else
+        echo "setup: dotnet is missing, so the WebView2 SDK is not restored and the Windows" \
+            "build stops" >&2
+    fi
+fi
+
 # three.js and fflate are embedded into the executable from ui/node_modules, pinned by the
 # committed lockfile; reinstall when the lockfile changed since the last install.
 cd "$repo/ui"

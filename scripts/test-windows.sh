@@ -16,7 +16,8 @@ took() {
 # What this run needs; scripts/setup.sh installs it (with everything else) when anything lacks.
 for tool in cmake ninja g++ x86_64-w64-mingw32-g++-posix wine wineserver; do
     if ! command -v "$tool" >/dev/null 2>&1 || [ ! -d /usr/src/googletest ] ||
-        [ ! -f /usr/include/nlohmann/json.hpp ]; then
+        [ ! -f /usr/include/nlohmann/json.hpp ] || ! compgen -G \
+        'build-windows/nuget/microsoft.web.webview2/*/build/native/include/WebView2.h' >/dev/null; then
         scripts/setup.sh
         break
     fi

@@ -6,6 +6,7 @@
 #include "bridge/app.h"
 #include "bridge/dispatcher.h"
 #include "platform/desktop.h"
+#include "platform/paths.h"
 #include "server/root.h"
 #include "shell/embedded_content.h"
 #include "shell/host_session.h"
@@ -32,7 +33,7 @@ int runDesktopHost(const Options& options) {
     settings.title = "Varra Forgeset Server Tool";
     settings.width = 1280;
     settings.height = 860;
-    settings.dataFolder = appDataFolder() + "/webview-servertool";
+    settings.dataFolder = appDataFolder() + platform::pathSeparator + "webview-servertool";
     settings.devtoolsPort = devtoolsPort();
     settings.pageShim = std::string(embeddedBytes(findRoute("/host/desktop_shim.js")));
     platform::Result<std::unique_ptr<platform::DesktopWindow>> created =
@@ -59,7 +60,8 @@ int runDesktopHost(const Options& options) {
     // empty (its file deleted by hand) leaves the last folder served, as a mapping would stay.
     std::string speciesFolder;
     hooks.sources.speciesFolder = [&app, &speciesFolder] {
-        if (!app.serverRoot.empty()) speciesFolder = app.serverRoot.path() + "/species";
+        if (!app.serverRoot.empty())
+            speciesFolder = app.serverRoot.path() + platform::pathSeparator + "species";
         return speciesFolder;
     };
     bool connected = false;

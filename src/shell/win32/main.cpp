@@ -1,15 +1,19 @@
+// windows.h first: the entry point's types come from it.
+#include <windows.h>
+
 #include <iostream>
 
 #include "platform/memory.h"
 #include "platform/win32/console.h"
+#include "shell/desktop_host.h"
 #include "shell/options.h"
 #include "shell/serve_host.h"
 #include "shell/stdio_host.h"
 
-// The Windows entry: the headless host and the browser host. The window comes with its
-// Windows form; until then the default is refused plainly, so a script never mistakes this
-// build for one that has it.
-int main() {
+// The Windows entry. The tool is a windows program, so starting it shows no console window;
+// the headless hosts use the streams whoever started them handed over, or that one's console.
+int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
+    platform::win32::useParentConsole();
     // Standard output carries messages only; the C++ streams need no sync with C stdio.
     std::ios::sync_with_stdio(false);
     platform::win32::useBinaryStandardStreams();
@@ -23,9 +27,7 @@ int main() {
         case Options::Host::serve:
             return runServeHost(options);
         case Options::Host::none:
-            break;
+            return runDesktopHost(options);
     }
-    std::cerr << "forgeset-server-tool: this Windows build has no window yet; start it with "
-                 "--serve or --stdio\n";
     return 2;
 }

@@ -1,4 +1,5 @@
-// The window has no frame, so the outer band of the page resizes it, as a frame would.
+// The window has no frame, so the outer band of the page resizes it, as a frame would; the
+// GTK window and the Windows window sort a press the same way.
 #include "platform/desktop.h"
 
 namespace platform {
