@@ -51,7 +51,9 @@ void HttpServer::Impl::loop() {
                     receive(*it->second);
                     advance(it->second);
                 }
-                if (!it->second) drop(it);
+                // Gone: closed here, which forgot it first, or handed to a worker, which now
+                // owns the socket and may have closed it already, so the number is not used.
+                if (!it->second) reading.erase(it);
             }
         }
         endExpired();
@@ -138,8 +140,10 @@ void HttpServer::Impl::receive(Connection& connection) {
             connection.phase != Connection::Phase::closing)
             connection.pending.append(buffer, got.bytes);
     }
-    if (got.status == net::Transfer::Status::ended || got.status == net::Transfer::Status::failed)
+    if (got.status == net::Transfer::Status::ended || got.status == net::Transfer::Status::failed) {
+        waiter->forget(socket);
         connection.socket = SocketHandle();
+    }
 }
 
 void HttpServer::Impl::advance(std::unique_ptr<Connection>& connection) {
@@ -230,19 +234,20 @@ void HttpServer::Impl::takeBackReturned() {
         // it waits in the socket.
         waiter->watch(socket, Interest::write);
         // Most answers fit into the socket at once.
+        // Gone afterwards when it failed (forgotten then) or when a request right behind the
+        // answer went to a worker, which owns the socket now.
         sendMore(connection);
-        if (connection) {
-            reading.emplace(socket, std::move(connection));
-        } else {
-            waiter->forget(socket);
-        }
+        if (connection) reading.emplace(socket, std::move(connection));
     }
 }
 
 void HttpServer::Impl::sendMore(std::unique_ptr<Connection>& connection) {
     bool moved = false;
     Outgoing::Progress progress = connection->outgoing.sendSome(connection->socket.get(), moved);
-    if (progress == Outgoing::Progress::failed) return connection.reset();
+    if (progress == Outgoing::Progress::failed) {
+        waiter->forget(connection->socket.get());
+        return connection.reset();
+    }
     if (moved) connection->deadline = Clock::now() + limits.writeStall;
     if (progress == Outgoing::Progress::done) answerSent(connection);
 }
