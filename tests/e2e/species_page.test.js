@@ -8,7 +8,7 @@ const { describe, it, before, after } = require('node:test');
 const assert = require('node:assert/strict');
 const fs = require('node:fs');
 const path = require('node:path');
-const { recordTraffic, received, sent, clearSent, waitNotice, waitReceived } = require('./harness.js');
+const { recordTraffic, received, sent, clearSent, toolPath, waitNotice, waitReceived } = require('./harness.js');
 const { SAVED, checkTraffic, createSpecies, importFolder, modelFolder, saveAndWait, speciesSession, tempFile } = require('./species_fixtures.js');
 
 const SHOTS = process.env.FORGESET_SHOTS || '';
@@ -34,7 +34,7 @@ describe('Species page: create, import, link, save and build', { timeout: 180000
 
   before(async () => {
     const output = tempFile('pwsh-output', 'Species: raptor\r\nChecking the model\r\n\r\nBUILD OK\r\n');
-    session = await speciesSession({ FAKE_PWSH_OUTPUT: output, FAKE_PWSH_PACKAGES: '1' });
+    session = await speciesSession({ FAKE_PWSH_OUTPUT: toolPath(output), FAKE_PWSH_PACKAGES: '1' });
     session.close = ((close) => async () => {
       await close();
       fs.rmSync(output, { force: true });
