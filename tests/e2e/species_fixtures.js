@@ -14,6 +14,9 @@ const MODEL = process.env.FORGESET_TEST_FBX || '/usr/share/assimp/models/FBX/ani
 // Wine the fake one stands in: it reads the folder by its file names as the real one reads the
 // models.
 const HELPER = UNDER_WINE ? FAKE_ASSETS : path.join(path.dirname(TOOL), 'tools', 'forgeset-assets');
+// The real helper reads the model file's own take as one more animation; the fake goes by
+// file names alone and takes the model file for the mesh only.
+const MODEL_TAKE = !UNDER_WINE;
 const SAVED = 'Saved. Values and attacks reach a running server within a few seconds.';
 
 /** A small grey PNG, written by hand so the tests need no image library. */
@@ -134,4 +137,4 @@ const tempFile = (name, text) => {
   return file;
 };
 
-module.exports = { SAVED, checkTraffic, png, modelFolder, speciesSession, createSpecies, importFolder, saveAndWait, tempFile };
+module.exports = { MODEL_TAKE, SAVED, checkTraffic, png, modelFolder, speciesSession, createSpecies, importFolder, saveAndWait, tempFile };
