@@ -1,5 +1,6 @@
 #pragma once
 #include <string>
+#include <string_view>
 
 namespace platform {
 
@@ -14,6 +15,16 @@ std::string appDataFolder();
 // the loaded module's own name) so that a copied binary still finds tools/, species-kit/ and
 // docs/ beside itself. Empty when unknown.
 std::string executableFolder();
+
+// The person's own folder, where a dialog with nothing better to show starts: $HOME (on
+// Windows %USERPROFILE%), else the top of the file system ("/"; on Windows the system drive's
+// root).
+std::string homeFolder();
+
+// Whether `path` names the same place whatever the current folder and drive: "/..." (on
+// Windows "C:\..." or "\\server\share\...", either slash, but not the device namespaces
+// "\\.\" and "\\?\", which name no folder a person picks), without NUL.
+bool isFullPath(std::string_view path);
 
 // The path separator of this platform, used wherever paths are built by appending tails.
 #ifdef _WIN32

@@ -8,6 +8,7 @@
 #include "bridge/json_write.h"
 #include "bridge/text.h"
 #include "platform/folder_names.h"
+#include "platform/paths.h"
 
 namespace {
 
@@ -20,7 +21,10 @@ struct Refusal {
     std::string_view sentence;
 };
 
-constexpr Refusal kRelative{"relative", "Type a full path, starting with /."};
+constexpr Refusal kRelative{"relative",
+                            platform::pathSeparator == '/'
+                                ? "Type a full path, starting with /."
+                                : "Type a full path, starting with a drive such as C:\\."};
 constexpr Refusal kTooLong{"long", "That path is too long."};
 constexpr Refusal kMissing{"missing", "There is no such folder."};
 constexpr Refusal kFile{"file", "That is a file, not a folder."};
@@ -55,8 +59,8 @@ const Refusal& refusalFor(int code) {
 // Why the path cannot be listed without asking the file system; nothing when it may be asked.
 const Refusal* pathProblem(const std::string& path) {
     if (path.size() > kMaxListedPathBytes) return &kTooLong;
-    if (path.empty() || path.front() != '/') return &kRelative;
     if (path.find('\0') != std::string::npos) return &kMissing;
+    if (!platform::isFullPath(path)) return &kRelative;
     return nullptr;
 }
 

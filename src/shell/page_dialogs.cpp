@@ -1,20 +1,10 @@
 #include "shell/page_dialogs.h"
 
-#include <cstdlib>
-
 #include "bridge/json_write.h"
 #include "platform/folder_names.h"
+#include "platform/paths.h"
 
 namespace {
-
-std::string homeFolder() {
-    const char* home = std::getenv("HOME");
-    return home && *home ? std::string(home) : std::string("/");
-}
-
-bool isAbsolutePath(const std::string& path) {
-    return !path.empty() && path.front() == '/' && path.find('\0') == std::string::npos;
-}
 
 std::string filtersJson(const std::vector<platform::FileFilter>& filters) {
     std::string json = "[";
@@ -49,7 +39,7 @@ std::vector<std::string> PageDialogs::pickFiles(const std::string& title,
 }
 
 std::vector<std::string> PageDialogs::ask(PageDialog dialog) {
-    const std::string home = homeFolder();
+    const std::string home = platform::homeFolder();
     std::string start = startFolder_ ? startFolder_() : std::string();
     if (start.empty() || platform::entryKindAt(start) != platform::EntryKind::folder) start = home;
 
@@ -125,7 +115,7 @@ bool fitsDialog(const PageDialog& dialog, const std::vector<std::string>& paths)
     const platform::EntryKind wanted =
         dialog.files ? platform::EntryKind::file : platform::EntryKind::folder;
     for (const std::string& path : paths) {
-        if (!isAbsolutePath(path) || platform::entryKindAt(path) != wanted) return false;
+        if (!platform::isFullPath(path) || platform::entryKindAt(path) != wanted) return false;
     }
     return true;
 }
@@ -139,6 +129,9 @@ std::string dialogMessage(const PageDialog& dialog, const std::string& start,
     appendJsonString(json, start);
     json += ",\"home\":";
     appendJsonString(json, home);
+    // The page walks and joins the paths it is given, so it must split them as this system does.
+    json += ",\"separator\":";
+    appendJsonString(json, std::string(1, platform::pathSeparator));
     json += ",\"filters\":" + filtersJson(dialog.filters) + "}";
     return json;
 }

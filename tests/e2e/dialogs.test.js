@@ -1,13 +1,29 @@
 'use strict';
 // The browser host's dialogs as a person meets them: no --dialogs, so the page draws the
-// folder and file pickers and the host lists folders for them while a dialog is open.
+// folder and file pickers and the host lists folders for them while a dialog is open. The
+// paths typed and shown are the tool's own: Linux paths, or under Wine the same folders on Z:.
 const { describe, it, before, after } = require('node:test');
 const assert = require('node:assert/strict');
 const fs = require('node:fs');
 const path = require('node:path');
-const { startSessionWith, recordTraffic, waitLoaded, waitReceived, received } = require('./harness.js');
+const { startSessionWith, recordTraffic, toolPath, waitLoaded, waitReceived, received, toolHome } = require('./harness.js');
 
 const FOLDER_TITLE = 'Server folder (where VarraForgesetServer.exe lives)';
+
+// A visible and a hidden folder in the home folder.
+const VISIBLE = `servers-${process.pid}`;
+const HIDDEN = `.cache-${process.pid}`;
+
+/**
+ * The folders in `folder` in the picker's order, by name with letter case folded; those
+ * named with a leading dot only with `hidden`.
+ */
+function foldersIn(folder, hidden) {
+  const fold = (name) => name.toLowerCase();
+  return fs.readdirSync(folder)
+    .filter((name) => (hidden || !name.startsWith('.')) && fs.statSync(path.join(folder, name), { throwIfNoEntry: false })?.isDirectory())
+    .sort((a, b) => (fold(a) === fold(b) ? (a < b ? -1 : 1) : fold(a) < fold(b) ? -1 : 1));
+}
 
 const pickerShown = (page) => page.waitForSelector('.picker-layer[data-listed]', { state: 'attached', timeout: 8000 });
 const pickerGone = (page) => page.waitForSelector('.picker-layer', { state: 'detached', timeout: 8000 });
@@ -39,12 +55,14 @@ describe('dialogs drawn by the page in the browser host', { timeout: 120000 }, (
 
   before(async () => {
     const base = fs.mkdtempSync(path.join(require('node:os').tmpdir(), 'forgeset-home-'));
-    home = path.join(base, 'home');
-    fs.mkdirSync(path.join(home, 'servers'), { recursive: true });
-    fs.mkdirSync(path.join(home, '.cache'), { recursive: true });
-    session = await startSessionWith({ withRoot: false, env: { HOME: home } });
+    home = toolHome(path.join(base, 'home'));
+    // Named for this run: under Wine the home is the prefix's profile, which runs share.
+    const made = [VISIBLE, HIDDEN].map((name) => path.join(home.folder, name));
+    for (const folder of made) fs.mkdirSync(folder, { recursive: true });
+    session = await startSessionWith({ withRoot: false, env: home.env });
     session.close = ((close) => async () => {
       await close();
+      for (const folder of made) fs.rmSync(folder, { recursive: true, force: true });
       fs.rmSync(base, { recursive: true, force: true });
     })(session.close);
     page = session.page;
@@ -60,19 +78,23 @@ describe('dialogs drawn by the page in the browser host', { timeout: 120000 }, (
     await page.click('[data-action="pickFolder"]');
     await pickerShown(page);
     assert.equal(await page.textContent('#picker-title'), FOLDER_TITLE);
-    assert.equal(await page.inputValue('.picker-path'), home);
-    assert.deepEqual(await rowNames(page), ['servers'], 'hidden folders stay behind the toggle');
+    assert.equal(await page.inputValue('.picker-path'), home.shown);
+    const shown = await rowNames(page);
+    assert.deepEqual(shown, foldersIn(home.folder, false));
+    assert.ok(shown.includes(VISIBLE) && !shown.includes(HIDDEN), 'hidden folders stay behind the toggle');
     await page.check('[data-pick-field="hidden"]');
-    await page.waitForFunction(() => document.querySelectorAll('.picker-row').length === 2);
-    assert.deepEqual(await rowNames(page), ['.cache', 'servers']);
+    const all = foldersIn(home.folder, true);
+    await page.waitForFunction((n) => document.querySelectorAll('.picker-row').length === n, all.length);
+    assert.deepEqual(await rowNames(page), all);
+    assert.ok(all.includes(HIDDEN));
 
-    await goTo(page, session.root);
+    await goTo(page, toolPath(session.root));
     assert.deepEqual(await rowNames(page), ['resources']);
     await page.click('[data-pick="choose"]');
     await pickerGone(page);
     // A new folder reloads the page, which asks for everything again.
-    await page.waitForFunction((root) => document.body.dataset.loaded === 'true' && document.getElementById('panel-server').textContent.includes(root), session.root, { timeout: 10000 });
-    assert.equal(fs.readFileSync(path.join(session.dataDir, 'server-root.txt'), 'utf8'), session.root);
+    await page.waitForFunction((root) => document.body.dataset.loaded === 'true' && document.getElementById('panel-server').textContent.includes(root), toolPath(session.root), { timeout: 10000 });
+    assert.equal(fs.readFileSync(path.join(session.dataDir, 'server-root.txt'), 'utf8'), toolPath(session.root));
     assert.deepEqual(session.pageErrors, []);
   });
 
@@ -83,17 +105,17 @@ describe('dialogs drawn by the page in the browser host', { timeout: 120000 }, (
       const before = (await received(page)).length;
       await page.click('[data-action="pickFolder"]');
       await pickerShown(page);
-      assert.equal(await page.inputValue('.picker-path'), session.root, 'opens in the server folder');
+      assert.equal(await page.inputValue('.picker-path'), toolPath(session.root), 'opens in the server folder');
       await page.click('.picker-row');
       if (how === 'Escape') await page.keyboard.press('Escape');
       else await page.click('[data-pick="cancel"]');
       await pickerGone(page);
       // A cancelled folder dialog answers with a fresh state, and the root is unchanged.
-      const state = await waitReceived(page, (msg) => msg.type === 'state' && msg.root === session.root);
+      const state = await waitReceived(page, (msg) => msg.type === 'state' && msg.root === toolPath(session.root));
       assert.ok(state);
       assert.ok((await received(page)).length > before);
     }
-    assert.equal(fs.readFileSync(path.join(session.dataDir, 'server-root.txt'), 'utf8'), session.root);
+    assert.equal(fs.readFileSync(path.join(session.dataDir, 'server-root.txt'), 'utf8'), toolPath(session.root));
   });
 
   it('picks several sound files through the filter with the keyboard and the mouse', async () => {
@@ -105,7 +127,7 @@ describe('dialogs drawn by the page in the browser host', { timeout: 120000 }, (
     await pickerShown(page);
     assert.equal(await page.textContent('#picker-title'), 'Sound files for this species');
     assert.match(await page.textContent('.picker-filter'), /Sounds \(WAV, OGG\)\s*\*\.wav; \*\.ogg/);
-    await goTo(page, sounds);
+    await goTo(page, toolPath(sounds));
     assert.deepEqual(await rowNames(page), ['more', 'roar.wav', 'STEP.OGG']);
     await page.click('.picker-row:nth-child(2)');
     await page.click('.picker-row:nth-child(3)', { modifiers: ['Control'] });
@@ -134,18 +156,18 @@ describe('dialogs drawn by the page in the browser host', { timeout: 120000 }, (
   });
 
   it('refuses a listing without an open dialog, without the token, or from another origin', async () => {
-    assert.equal(await postFromPage(page, '/_host/dialog/list', { id: 1, path: '/' }), 403, 'no dialog open');
+    assert.equal(await postFromPage(page, '/_host/dialog/list', { id: 1, path: toolPath('/') }), 403, 'no dialog open');
     await page.click('[data-action="pickFolder"]');
     await pickerShown(page);
     const id = (await received(page)).filter((m) => m.type === 'dialog').pop().id;
-    assert.equal(await postFromPage(page, '/_host/dialog/list', { id, path: '/' }), 200, 'the page itself while open');
+    assert.equal(await postFromPage(page, '/_host/dialog/list', { id, path: toolPath('/') }), 200, 'the page itself while open');
 
     // From outside the browser, with and without the page's cookie, token and origin. The
     // cookie is all another local web service could have learnt from the browser.
     const base = new URL(session.url).origin;
     const key = { 'X-Forgeset-Token': new URL(session.url).searchParams.get('token') };
     const [cookie] = await session.context.cookies(base);
-    const listFrom = (headers) => fetch(`${base}/_host/dialog/list`, { method: 'POST', headers: { 'Content-Type': 'application/json', ...headers }, body: JSON.stringify({ id, path: '/' }) }).then((r) => r.status);
+    const listFrom = (headers) => fetch(`${base}/_host/dialog/list`, { method: 'POST', headers: { 'Content-Type': 'application/json', ...headers }, body: JSON.stringify({ id, path: toolPath('/') }) }).then((r) => r.status);
     const withCookie = { Cookie: `${cookie.name}=${cookie.value}`, ...key };
     assert.equal(await listFrom({ ...withCookie, Origin: base }), 200, 'cookie, token and origin: the page');
     assert.equal(await listFrom({ Cookie: `${cookie.name}=${cookie.value}`, Origin: base }), 403, 'the cookie alone');
@@ -155,6 +177,6 @@ describe('dialogs drawn by the page in the browser host', { timeout: 120000 }, (
 
     await page.keyboard.press('Escape');
     await pickerGone(page);
-    assert.equal(await postFromPage(page, '/_host/dialog/list', { id, path: '/' }), 403, 'after the dialog ended');
+    assert.equal(await postFromPage(page, '/_host/dialog/list', { id, path: toolPath('/') }), 403, 'after the dialog ended');
   });
 });

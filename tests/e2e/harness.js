@@ -2,7 +2,7 @@
 // Runs the tool's browser host on a scratch server folder and drives the page in Debian's
 // chromium through playwright-core. Every session gets its own folders, its own host process
 // and its own browser profile, and leaves nothing behind.
-const { spawn } = require('node:child_process');
+const { execFileSync, spawn } = require('node:child_process');
 const fs = require('node:fs');
 const os = require('node:os');
 const path = require('node:path');
@@ -21,6 +21,42 @@ const UNDER_WINE = TOOL.endsWith('.exe');
 function toolPath(linuxPath) {
   return UNDER_WINE ? `Z:${linuxPath.replaceAll('/', '\\')}` : linuxPath;
 }
+// Where a folder variable of every Windows process points under Wine, as Windows names it and
+// as Linux reaches it. Wine sets %USERPROFILE% and %LOCALAPPDATA% itself, to the prefix's
+// profile, whatever the Linux environment says; only Wine can tell where that is.
+const wineFolders = new Map();
+function wineFolder(variable) {
+  if (!wineFolders.has(variable)) {
+    const env = { ...process.env, WINEDEBUG: '-all' };
+    const shown = execFileSync('wine', ['cmd', '/c', `echo %${variable}%`], { env, encoding: 'utf8' }).trim();
+    const folder = execFileSync('winepath', ['-u', shown], { env, encoding: 'utf8' }).trim().replace(/\/$/, '');
+    wineFolders.set(variable, { shown, folder });
+  }
+  return wineFolders.get(variable);
+}
+
+/**
+ * The tool's home folder for a session that offers it `linuxHome`: `shown` as the tool names
+ * it, `folder` where Linux reaches it, and `env` to start the tool with. Under Wine that is
+ * the prefix's profile folder whatever is offered.
+ */
+function toolHome(linuxHome) {
+  if (!UNDER_WINE) return { shown: linuxHome, folder: linuxHome, env: { HOME: linuxHome } };
+  return { ...wineFolder('USERPROFILE'), env: {} };
+}
+
+/**
+ * Where the tool keeps its app data in a session in `base`, empty at the start. Under Wine it
+ * is the prefix's own folder, which the sessions share, so the Windows journeys run one at a
+ * time (cmake/windows.cmake) and each starts by emptying it.
+ */
+function sessionDataDir(base) {
+  if (!UNDER_WINE) return path.join(base, 'data', 'VarraForgeset');
+  const folder = path.join(wineFolder('LOCALAPPDATA').folder, 'VarraForgeset');
+  fs.rmSync(folder, { recursive: true, force: true });
+  return folder;
+}
+
 const CHROMIUM = process.env.FORGESET_CHROMIUM || '/usr/bin/chromium';
 const CHROMIUM_ARGS = [
   '--headless',
@@ -241,6 +277,7 @@ function rowTexts(page, selector) {
 
 module.exports = {
   toolPath,
+  toolHome,
   UNDER_WINE,
   rowTexts,
   fillLargeServer,
@@ -296,7 +333,7 @@ function startToolAt(executable, base, root, env) {
   const dataHome = path.join(base, 'data');
   fs.mkdirSync(dataHome, { recursive: true });
   const args = ['--serve', '--port', '0', ...(root === null ? [] : ['--root', toolPath(root)])];
-  const wine = { WINEDEBUG: '-all', LOCALAPPDATA: toolPath(dataHome) };
+  const wine = { WINEDEBUG: '-all' };
   const child = spawn(UNDER_WINE ? 'wine' : executable, UNDER_WINE ? [executable, ...args] : args, {
     env: { ...process.env, XDG_DATA_HOME: dataHome, ...(UNDER_WINE ? wine : {}), ...env },
     stdio: ['ignore', 'pipe', 'pipe'],
@@ -340,7 +377,7 @@ async function startSessionWith({ helper = false, env = {}, webgl = false, withR
   const session = {
     base,
     root: makeServerRoot(base),
-    dataDir: path.join(base, 'data', 'VarraForgeset'),
+    dataDir: sessionDataDir(base),
     tool: null,
     context: null,
     page: null,
@@ -350,6 +387,7 @@ async function startSessionWith({ helper = false, env = {}, webgl = false, withR
     if (session.context) await session.context.close().catch(() => {});
     if (session.tool) await stopTool(session.tool);
     fs.rmSync(base, { recursive: true, force: true });
+    if (UNDER_WINE) fs.rmSync(session.dataDir, { recursive: true, force: true });
   };
   try {
     const chosen = helper === true ? FAKE_ASSETS : helper || null;

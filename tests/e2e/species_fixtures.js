@@ -7,10 +7,16 @@ const fs = require('node:fs');
 const os = require('node:os');
 const path = require('node:path');
 const zlib = require('node:zlib');
-const { REPO, TOOL, startSessionWith, waitNotice } = require('./harness.js');
+const { FAKE_ASSETS, REPO, TOOL, UNDER_WINE, startSessionWith, toolPath, waitNotice } = require('./harness.js');
 
 const MODEL = process.env.FORGESET_TEST_FBX || '/usr/share/assimp/models/FBX/animation_with_skeleton.fbx';
-const REAL_HELPER = path.join(path.dirname(TOOL), 'tools', 'forgeset-assets');
+// The Windows build has no real asset helper yet (assimp is not built for mingw-w64), so under
+// Wine the fake one stands in: it reads the folder by its file names as the real one reads the
+// models.
+const HELPER = UNDER_WINE ? FAKE_ASSETS : path.join(path.dirname(TOOL), 'tools', 'forgeset-assets');
+// The real helper reads the model file's own take as one more animation; the fake goes by
+// file names alone and takes the model file for the mesh only.
+const MODEL_TAKE = !UNDER_WINE;
 const SAVED = 'Saved. Values and attacks reach a running server within a few seconds.';
 
 /** A small grey PNG, written by hand so the tests need no image library. */
@@ -58,15 +64,21 @@ function modelFolder(base) {
 }
 
 /**
- * A session with the real asset helper, the repository's fakes first on PATH (pwsh,
- * xdg-open) and the species kit beside the tool, on the Species tab.
+ * The fakes of the programs the tool starts, first on its PATH: the repository's scripts
+ * (pwsh, xdg-open), or under Wine the folder of the Windows fake powershell.exe, which Wine's
+ * WINEPATH puts ahead of the prefix's own PATH (a Windows tool cannot run the scripts).
+ */
+function fakePrograms() {
+  if (UNDER_WINE) return { WINEPATH: toolPath(path.join(path.dirname(FAKE_ASSETS), 'bin')) };
+  return { PATH: `${path.join(REPO, 'tests', 'fakes')}:${process.env.PATH}` };
+}
+
+/**
+ * A session with the asset helper (the real one; the fake under Wine), the fakes of the
+ * other programs first on PATH and the species kit beside the tool, on the Species tab.
  */
 async function speciesSession(env = {}) {
-  const session = await startSessionWith({
-    helper: REAL_HELPER,
-    webgl: true,
-    env: { PATH: `${path.join(REPO, 'tests', 'fakes')}:${process.env.PATH}`, ...env },
-  });
+  const session = await startSessionWith({ helper: HELPER, webgl: true, env: { ...fakePrograms(), ...env } });
   // The tool looks for the species kit beside its executable, which the harness copied.
   fs.symlinkSync(path.join(REPO, 'species-kit'), path.join(session.base, 'bin', 'species-kit'));
   await session.page.click('#tab-species');
@@ -84,13 +96,14 @@ async function createSpecies(page, name, label = '') {
   await page.waitForSelector(`#species-list [data-name="${name.trim().toLowerCase()}"]`);
 }
 
-/** Imports `folder` through the page's folder picker; resolves with the link notice. */
+/** Imports `folder` (a Linux path) through the page's folder picker; resolves with the link notice. */
 async function importFolder(page, folder) {
   await page.click('[data-action="import"]');
   await page.waitForSelector('.picker-layer[data-listed]', { state: 'attached' });
-  await page.fill('.picker-path', folder);
+  const typed = toolPath(folder);
+  await page.fill('.picker-path', typed);
   await page.press('.picker-path', 'Enter');
-  await page.waitForFunction((f) => document.querySelector('.picker-layer').dataset.listed === f, folder);
+  await page.waitForFunction((f) => document.querySelector('.picker-layer').dataset.listed === f, typed);
   await page.click('[data-pick="choose"]');
   return waitNotice(page, 'Linked', 60000);
 }
@@ -124,4 +137,4 @@ const tempFile = (name, text) => {
   return file;
 };
 
-module.exports = { SAVED, checkTraffic, png, modelFolder, speciesSession, createSpecies, importFolder, saveAndWait, tempFile };
+module.exports = { MODEL_TAKE, SAVED, checkTraffic, png, modelFolder, speciesSession, createSpecies, importFolder, saveAndWait, tempFile };

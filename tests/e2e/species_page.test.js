@@ -8,10 +8,13 @@ const { describe, it, before, after } = require('node:test');
 const assert = require('node:assert/strict');
 const fs = require('node:fs');
 const path = require('node:path');
-const { recordTraffic, received, sent, clearSent, waitNotice, waitReceived } = require('./harness.js');
-const { SAVED, checkTraffic, createSpecies, importFolder, modelFolder, saveAndWait, speciesSession, tempFile } = require('./species_fixtures.js');
+const { recordTraffic, received, sent, clearSent, toolPath, waitNotice, waitReceived } = require('./harness.js');
+const { MODEL_TAKE, SAVED, checkTraffic, createSpecies, importFolder, modelFolder, saveAndWait, speciesSession, tempFile } = require('./species_fixtures.js');
 
 const SHOTS = process.env.FORGESET_SHOTS || '';
+
+// The animations an import of modelFolder finds.
+const ANIMATION_FILES = [...(MODEL_TAKE ? ['Raptor.fbx'] : []), 'anims/Attack_Bite.fbx', 'anims/Attack_Bite_Left.fbx', 'anims/Idle.fbx', 'anims/Walk.fbx', 'anims/Walk_Left.fbx'];
 
 const workspace = (session, name) => path.join(session.root, 'species', name);
 const readDoc = (session, name) => JSON.parse(fs.readFileSync(path.join(workspace(session, name), 'species.json'), 'utf8'));
@@ -34,7 +37,7 @@ describe('Species page: create, import, link, save and build', { timeout: 180000
 
   before(async () => {
     const output = tempFile('pwsh-output', 'Species: raptor\r\nChecking the model\r\n\r\nBUILD OK\r\n');
-    session = await speciesSession({ FAKE_PWSH_OUTPUT: output, FAKE_PWSH_PACKAGES: '1' });
+    session = await speciesSession({ FAKE_PWSH_OUTPUT: toolPath(output), FAKE_PWSH_PACKAGES: '1' });
     session.close = ((close) => async () => {
       await close();
       fs.rmSync(output, { force: true });
@@ -88,7 +91,8 @@ describe('Species page: create, import, link, save and build', { timeout: 180000
     // Its other choices are added when it is first touched, and the choice stays.
     assert.equal(await page.$eval(idle, (el) => el.options.length), 1);
     await page.focus(idle);
-    assert.deepEqual(await page.$eval(idle, (el) => [el.options.length, el.value]), [7, 'idle']);
+    // One choice per animation, and none.
+    assert.deepEqual(await page.$eval(idle, (el) => [el.options.length, el.value]), [ANIMATION_FILES.length + 1, 'idle']);
     // Walk got two positions, so it shows its direction grid with both cells filled.
     assert.equal(await page.isChecked('input[data-scope="role-grid"][data-role="walk"]'), true);
     const cells = await page.$$eval('[data-action="grid-cell"][data-role="walk"].filled', (els) => els.map((el) => [el.dataset.x, el.dataset.y, el.textContent]));
@@ -122,7 +126,7 @@ describe('Species page: create, import, link, save and build', { timeout: 180000
 
     const doc = readDoc(session, 'raptor');
     assert.equal(doc.source.mesh, 'Raptor.fbx');
-    assert.deepEqual(doc.source.animations.map((a) => a.file), ['Raptor.fbx', 'anims/Attack_Bite.fbx', 'anims/Attack_Bite_Left.fbx', 'anims/Idle.fbx', 'anims/Walk.fbx', 'anims/Walk_Left.fbx']);
+    assert.deepEqual(doc.source.animations.map((a) => a.file), ANIMATION_FILES);
     assert.deepEqual(doc.source.textures, [{ slot: 'Body', diffuse: 'T_Body_D.png' }]);
     assert.deepEqual(doc.animations, {
       idle: { anim: 'idle', rate: 0.5 },

@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <string>
+#include <utility>
 
 #include "support/scoped_env.h"
 #include "support/test_app.h"
@@ -50,6 +51,42 @@ TEST(AppDataFolderTest, WithoutAUsableVariableTheSystemsFolderIsUsed) {
     EXPECT_FALSE(fs::exists("relative"));
 }
 
+TEST(HomeFolderTest, IsTheProfileElseTheSystemDrivesRoot) {
+    TempDir dir;
+    {
+        ScopedEnv profile("USERPROFILE", dir / "owner");
+        EXPECT_EQ(platform::homeFolder(), dir / "owner");
+    }
+    ScopedEnv drive("SystemDrive", "D:");
+    for (const char* unusable :
+         {static_cast<const char*>(nullptr), "", "relative\\owner", "\\\\.\\pipe"}) {
+        ScopedEnv profile("USERPROFILE", unusable);
+        EXPECT_EQ(platform::homeFolder(), "D:\\") << (unusable ? unusable : "unset");
+    }
+}
+
+TEST(FullPathTest, DrivesAndSharesButNotDevicesOrTheCurrentFolder) {
+    const std::pair<std::string, bool> cases[] = {
+        {"C:\\", true},
+        {"Z:\\tmp\\server", true},
+        {"c:/users/owner", true},
+        {"\\\\nas\\varra", true},
+        {"//nas/varra", true},
+        {"C:", false},
+        {"C:tmp", false},
+        {"\\tmp", false},
+        {"/tmp", false},
+        {"tmp\\server", false},
+        {"", false},
+        {"\\\\.\\pipe\\x", false},
+        {"\\\\?\\C:\\x", false},
+        {"\\\\\\x", false},
+        {std::string("C:\\a\0b", 6), false},
+    };
+    for (const auto& [path, full] : cases)
+        EXPECT_EQ(platform::isFullPath(path), full) << path;
+}
+
 #else
 
 TEST(AppDataFolderTest, PrefersXdgDataHomeAndCreatesIt) {
@@ -82,6 +119,28 @@ TEST(AppDataFolderTest, FallsBackToHomeThenToTheCurrentFolder) {
     ScopedEnv xdg("XDG_DATA_HOME", nullptr);
     ScopedEnv noHome("HOME", nullptr);
     EXPECT_EQ(platform::appDataFolder(), ".");
+}
+
+TEST(HomeFolderTest, IsHomeElseTheRoot) {
+    TempDir dir;
+    {
+        ScopedEnv home("HOME", dir.path().c_str());
+        EXPECT_EQ(platform::homeFolder(), dir.path());
+    }
+    for (const char* unusable : {static_cast<const char*>(nullptr), "", "relative/owner"}) {
+        ScopedEnv home("HOME", unusable);
+        EXPECT_EQ(platform::homeFolder(), "/") << (unusable ? unusable : "unset");
+    }
+}
+
+TEST(FullPathTest, StartsAtTheRoot) {
+    const std::pair<std::string, bool> cases[] = {
+        {"/", true},        {"/srv/varra", true}, {"//srv", true},
+        {"srv", false},     {"./srv", false},     {"", false},
+        {"C:\\srv", false}, {"~/srv", false},     {std::string("/a\0b", 4), false},
+    };
+    for (const auto& [path, full] : cases)
+        EXPECT_EQ(platform::isFullPath(path), full) << path;
 }
 
 #endif

@@ -49,6 +49,40 @@ describe('paths', () => {
     ];
     for (const [typed, made] of cases) assert.equal(m.typedPath(typed, '/srv', '/home/owner'), made, typed);
   });
+
+  it('walks Windows paths: drives and shares are the top, either slash splits', () => {
+    const up = [
+      ['C:\\Games\\Varra', 'C:\\Games'],
+      ['C:\\Games\\', 'C:\\'],
+      ['C:\\', null],
+      ['c:/games/varra/', 'c:/games'],
+      ['Z:\\tmp\\..', 'Z:\\tmp\\..\\..'],
+      ['\\\\nas\\share\\varra', '\\\\nas\\share\\'],
+      ['\\\\nas\\share\\', null],
+    ];
+    for (const [from, to] of up) assert.equal(m.parentPath(from, '\\'), to, from);
+    assert.equal(m.joinPath('C:\\', 'Games', '\\'), 'C:\\Games');
+    assert.equal(m.joinPath('C:\\Games', 'Varra', '\\'), 'C:\\Games\\Varra');
+    assert.equal(m.joinPath('c:/games/', 'varra', '\\'), 'c:/games/varra');
+    const typed = [
+      ['D:\\Servers\\', 'D:\\Servers'],
+      ['D:', 'D:\\'],
+      ['d:/servers', 'd:/servers'],
+      ['~', 'C:\\Users\\owner'],
+      ['~\\Servers\\', 'C:\\Users\\owner\\Servers'],
+      ['Varra', 'Z:\\srv\\Varra'],
+      ['\\Games', 'Z:\\Games'],
+      ['\\\\nas\\share', '\\\\nas\\share'],
+      // Device paths are not folders; typed, they stay inside the current one.
+      ['\\\\.\\pipe', 'Z:\\\\.\\pipe'],
+      ['/srv', 'Z:/srv'],
+      ['  ', null],
+    ];
+    for (const [text, made] of typed) assert.equal(m.typedPath(text, 'Z:\\srv', 'C:\\Users\\owner', '\\'), made, text);
+    const entries = [{ name: 'Varra', folder: true }, { name: 'server.cfg', folder: false }];
+    assert.deepEqual(m.choice('folder', 'C:\\Games', entries, [0], '\\'), { paths: ['C:\\Games\\Varra'] });
+    assert.deepEqual(m.choice('files', 'C:\\Games', entries, [1], '\\'), { paths: ['C:\\Games\\server.cfg'] });
+  });
 });
 
 describe('selection', () => {

@@ -34,7 +34,9 @@ function readDialog(msg) {
     ? msg.filters.filter((f) => f && typeof f.label === 'string' && Array.isArray(f.patterns))
     : [];
   const text = (value) => (typeof value === 'string' ? value : '');
-  return { id: msg.id, kind: msg.kind, title: text(msg.title), start: text(msg.start), home: text(msg.home) || '/', filters };
+  // The host says how its paths are split; a host that does not is a POSIX one.
+  const separator = msg.separator === '\\' ? '\\' : '/';
+  return { id: msg.id, kind: msg.kind, title: text(msg.title), start: text(msg.start), home: text(msg.home) || '/', separator, filters };
 }
 
 /**
@@ -84,7 +86,7 @@ export function createPicker(doc, hostDialogs) {
     part('.picker-list').innerHTML = rowsHtml(open.entries);
     part('.picker-list').scrollTop = 0;
     part('[data-pick-field="path"]').value = open.folder;
-    part('[data-pick="up"]').disabled = parentPath(open.folder) === null;
+    part('[data-pick="up"]').disabled = parentPath(open.folder, open.dialog.separator) === null;
     part('.picker-status').textContent = countText(open.dialog.kind, open.entries.length, Number(listing.more) || 0);
     showError('');
     // Which folder the rows belong to, for whoever waits for a listing to arrive.
@@ -123,14 +125,14 @@ export function createPicker(doc, hostDialogs) {
   }
 
   function choose() {
-    const next = choice(open.dialog.kind, open.folder, open.entries, open.selected);
+    const next = choice(open.dialog.kind, open.folder, open.entries, open.selected, open.dialog.separator);
     if (!next) showError('Select one or more files.');
     else if (next.open) load(next.open);
     else answer(next.paths);
   }
 
   async function goTyped() {
-    const path = typedPath(part('[data-pick-field="path"]').value, open.folder, open.dialog.home);
+    const path = typedPath(part('[data-pick-field="path"]').value, open.folder, open.dialog.home, open.dialog.separator);
     if (path === null) return;
     if (path === open.folder) return choose();
     const mine = open;
@@ -148,14 +150,15 @@ export function createPicker(doc, hostDialogs) {
   function enter(index) {
     const entry = open.entries[index];
     if (!usable(entry)) return;
-    if (entry.folder) load(joinPath(open.folder, entry.name));
-    else answer([joinPath(open.folder, entry.name)]);
+    const inside = joinPath(open.folder, entry.name, open.dialog.separator);
+    if (entry.folder) load(inside);
+    else answer([inside]);
   }
 
   function listAction(action, event) {
     if (action === 'choose') return choose();
     if (action === 'up') {
-      const up = parentPath(open.folder);
+      const up = parentPath(open.folder, open.dialog.separator);
       return up === null ? undefined : load(up);
     }
     if (action === 'open') {

@@ -1,44 +1,69 @@
 /*
  * The picker's rules, without a browser: paths as the person types and walks them, which
- * entries are chosen, and what a key does. Paths are POSIX paths kept as typed; nothing here
- * resolves "..", since a link in the path would make that a different folder.
+ * entries are chosen, and what a key does. Paths are kept as typed, in the host's own form:
+ * POSIX paths with `separator` "/", Windows paths ("C:\...", "\\server\share\...", either
+ * slash) with "\". Nothing here resolves "..", since a link in the path would make that a
+ * different folder.
  */
 
-/** `name` inside `folder`. */
-export function joinPath(folder, name) {
-  return folder.endsWith('/') ? folder + name : folder + '/' + name;
+const isSeparator = (c, separator) => c === '/' || (separator === '\\' && c === '\\');
+
+/**
+ * The top of a full path as it is written there ("/", "C:\", "\\server\share\"), or ""
+ * for a path that depends on the current folder. Windows' device paths ("\\.\", "\\?\")
+ * are not folders a person picks, so they are not full paths here.
+ */
+export function pathRoot(path, separator = '/') {
+  if (separator !== '\\') return path.startsWith('/') ? '/' : '';
+  const found = /^[A-Za-z]:[\\/]/.exec(path) || /^[\\/]{2}[^\\/.?][^\\/]*[\\/][^\\/]+[\\/]?/.exec(path);
+  return found ? found[0] : '';
 }
 
-/** A path without the slashes at its end, "/" staying "/". */
-export function trimSlashes(path) {
-  const trimmed = path.replace(/\/+$/, '');
-  return trimmed === '' && path.startsWith('/') ? '/' : trimmed;
+/** `name` inside `folder`. */
+export function joinPath(folder, name, separator = '/') {
+  return isSeparator(folder.slice(-1), separator) ? folder + name : folder + separator + name;
+}
+
+/** A path without the separators at its end; its top ("/", "C:\") keeps its own. */
+export function trimSlashes(path, separator = '/') {
+  const root = pathRoot(path, separator);
+  const trimmed = path.replace(separator === '\\' ? /[\\/]+$/ : /\/+$/, '');
+  return trimmed.length < root.length ? root : trimmed;
 }
 
 /**
  * The folder above `path`, or null at the top. A path ending in "." or ".." is left as it is
  * and one more ".." added, since cutting it off would walk down instead of up.
  */
-export function parentPath(path) {
-  const trimmed = trimSlashes(path);
-  if (trimmed === '/' || trimmed === '') return null;
-  const cut = trimmed.lastIndexOf('/');
+export function parentPath(path, separator = '/') {
+  const trimmed = trimSlashes(path, separator);
+  const root = pathRoot(trimmed, separator);
+  if (trimmed === '' || trimmed.length <= root.length) return null;
+  let cut = trimmed.length - 1;
+  while (cut >= 0 && !isSeparator(trimmed[cut], separator)) cut--;
   const last = trimmed.slice(cut + 1);
-  if (last === '.' || last === '..') return joinPath(trimmed, '..');
-  return cut <= 0 ? '/' : trimmed.slice(0, cut);
+  if (last === '.' || last === '..') return joinPath(trimmed, '..', separator);
+  if (cut < root.length) return root || null;
+  return trimmed.slice(0, cut);
 }
 
 /**
- * The path the person typed, made absolute: "~" and "~/..." start at `home`, a path without a
- * leading "/" lies inside `current`. Null for an empty field.
+ * The path the person typed, made absolute: "~" and "~/..." start at `home`, a path that is
+ * not full lies inside `current`. On Windows a bare drive ("D:") is its root, and a path
+ * from the top ("\games") is on the current folder's drive. Null for an empty field.
  */
-export function typedPath(text, current, home) {
+export function typedPath(text, current, home, separator = '/') {
   const value = String(text).trim();
   if (value === '') return null;
-  if (value === '~') return trimSlashes(home);
-  if (value.startsWith('~/')) return trimSlashes(joinPath(home, value.slice(2)));
-  if (value.startsWith('/')) return trimSlashes(value);
-  return trimSlashes(joinPath(current, value));
+  if (value === '~') return trimSlashes(home, separator);
+  if (value[0] === '~' && isSeparator(value[1], separator)) return trimSlashes(joinPath(home, value.slice(2), separator), separator);
+  if (pathRoot(value, separator)) return trimSlashes(value, separator);
+  if (separator === '\\') {
+    if (/^[A-Za-z]:$/.test(value)) return value + separator;
+    const drive = /^[A-Za-z]:/.exec(current);
+    if (drive && isSeparator(value[0], separator)) return trimSlashes(drive[0] + value, separator);
+  }
+  return trimSlashes(joinPath(current, value, separator), separator);
 }
 
 /** Whether an entry can be part of a choice (a name that is not valid UTF-8 cannot). */
@@ -72,17 +97,18 @@ export function selectRow(current, index, { toggle = false, range = false, sever
  *
  * A folder dialog chooses the one selected folder, else the folder shown. A file dialog
  * chooses the selected files; a lone selected folder is opened instead, as a native dialog
- * does, and folders in a mixed selection are passed over.
+ * does, and folders in a mixed selection are passed over. Paths are joined with `separator`.
  */
-export function choice(kind, folder, entries, selected) {
+export function choice(kind, folder, entries, selected, separator = '/') {
   const picked = selected.map((i) => entries[i]).filter(usable);
+  const inside = (entry) => joinPath(folder, entry.name, separator);
   if (kind === 'folder') {
     const folders = picked.filter((entry) => entry.folder);
-    return { paths: [folders.length === 1 ? joinPath(folder, folders[0].name) : folder] };
+    return { paths: [folders.length === 1 ? inside(folders[0]) : folder] };
   }
   const files = picked.filter((entry) => !entry.folder);
-  if (files.length > 0) return { paths: files.map((entry) => joinPath(folder, entry.name)) };
-  if (picked.length === 1) return { open: joinPath(folder, picked[0].name) };
+  if (files.length > 0) return { paths: files.map(inside) };
+  if (picked.length === 1) return { open: inside(picked[0]) };
   return null;
 }
 

@@ -37,6 +37,15 @@ std::string appDataFolder() {
     return folder;
 }
 
+std::string homeFolder() {
+    std::string home = environment("HOME");
+    return isFullPath(home) ? home : std::string("/");
+}
+
+bool isFullPath(std::string_view path) {
+    return !path.empty() && path.front() == '/' && path.find('\0') == std::string_view::npos;
+}
+
 std::string executableFolder() {
     std::string buffer(4096, '\0');
     ssize_t n = ::readlink("/proc/self/exe", buffer.data(), buffer.size());

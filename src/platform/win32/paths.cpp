@@ -60,6 +60,22 @@ std::string appDataFolder() {
     return folder;
 }
 
+std::string homeFolder() {
+    const std::wstring profile = environment(L"USERPROFILE");
+    if (isFullPath(fromWide(profile))) return fromWide(profile);
+    const std::wstring drive = environment(L"SystemDrive");
+    return drive.size() == 2 && drive[1] == L':' ? fromWide(drive) + "\\" : std::string("C:\\");
+}
+
+bool isFullPath(std::string_view path) {
+    if (path.find('\0') != std::string_view::npos) return false;
+    auto separator = [](char c) { return c == '\\' || c == '/'; };
+    // \\.\ and \\?\ reach devices and pipes by name; only \\server\share is a folder.
+    if (path.size() >= 3 && separator(path[0]) && separator(path[1]))
+        return path[2] != '.' && path[2] != '?' && !separator(path[2]);
+    return win32::isAbsolutePath(win32::toWide(path));
+}
+
 std::string executableFolder() {
     std::wstring name(MAX_PATH, L'\0');
     for (;;) {
