@@ -1,6 +1,7 @@
 #include "bridge/diagnostics.h"
 
 #include <iostream>
+#include <mutex>
 #include <system_error>
 
 #include "bridge/messages.h"
@@ -12,12 +13,17 @@ std::string failureText(const platform::Failure& failure) {
     return failure.what + ": " + std::generic_category().message(failure.code);
 }
 
+void writeDiagnosticLine(std::ostream& out, std::string_view line) {
+    static std::mutex writing;
+    std::lock_guard lock(writing);
+    out << line << '\n' << std::flush;
+}
+
 void reportFailure(std::string_view context, const platform::Failure& failure) {
-    // One write of the whole line, so lines of workers reporting at once do not mix.
     std::string line = "forgeset-server-tool: ";
     line += context;
-    line += " (" + failureText(failure) + ")\n";
-    std::cerr << line << std::flush;
+    line += " (" + failureText(failure) + ")";
+    writeDiagnosticLine(std::cerr, line);
 }
 
 void sendFailureNotice(App& app, std::string_view text, const platform::Failure& failure) {

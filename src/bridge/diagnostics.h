@@ -1,4 +1,5 @@
 #pragma once
+#include <iosfwd>
 #include <string>
 #include <string_view>
 
@@ -10,6 +11,11 @@ struct App;
 // reason and the step that failed go to standard error beside it, where whoever looks into a
 // failure (a script on the stdio host, a terminal, a log) finds them. The notice text stays
 // the page's own.
+
+// Writes one line and its line end to `out` (standard error, or what a test catches), whole:
+// the hosts run commands on several threads, and the standard streams are not synchronised
+// with C's, so only one thread at a time may write.
+void writeDiagnosticLine(std::ostream& out, std::string_view line);
 
 // "<step>: <the system's text for the error number>", or just the step where there is none.
 std::string failureText(const platform::Failure& failure);

@@ -4,6 +4,7 @@
 #include <string>
 
 #include "bridge/app.h"
+#include "bridge/diagnostics.h"
 #include "bridge/json_read.h"
 #include "bridge/json_write.h"
 #include "bridge/messages.h"
@@ -52,5 +53,5 @@ void dispatchCommand(App& app, std::string_view message) {
         runReportingFailures(app, name, [&] { command.run(app, text); });
         return;
     }
-    if (app.diagnostics) *app.diagnostics << unknownCommandLine(name) << std::endl;
+    if (app.diagnostics) writeDiagnosticLine(*app.diagnostics, unknownCommandLine(name));
 }

@@ -1,5 +1,4 @@
 #include "remote/install.h"
-#include "bridge/diagnostics.h"
 
 #include <algorithm>
 #include <charconv>
@@ -12,6 +11,7 @@
 
 #include "bridge/app.h"
 #include "bridge/build_service.h"
+#include "bridge/diagnostics.h"
 #include "bridge/files.h"
 #include "bridge/messages.h"
 #include "platform/private_file.h"

@@ -1,5 +1,4 @@
 #include "remote/job_tracker.h"
-#include "bridge/diagnostics.h"
 
 #include <cmath>
 #include <cstdint>
@@ -7,6 +6,7 @@
 #include "bridge/app.h"
 #include "bridge/build_service.h"
 #include "bridge/credentials.h"
+#include "bridge/diagnostics.h"
 #include "bridge/json_read.h"
 #include "bridge/messages.h"
 #include "bridge/text.h"

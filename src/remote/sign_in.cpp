@@ -1,5 +1,4 @@
 #include "remote/sign_in.h"
-#include "bridge/diagnostics.h"
 
 #include <chrono>
 #include <optional>
@@ -7,6 +6,7 @@
 #include "bridge/app.h"
 #include "bridge/build_service.h"
 #include "bridge/credentials.h"
+#include "bridge/diagnostics.h"
 #include "bridge/json_read.h"
 #include "bridge/messages.h"
 #include "bridge/random_token.h"

@@ -1,10 +1,10 @@
 #include "remote/staging.h"
-#include "bridge/diagnostics.h"
 
 #include <filesystem>
 #include <optional>
 #include <system_error>
 
+#include "bridge/diagnostics.h"
 #include "bridge/files.h"
 
 namespace fs = std::filesystem;

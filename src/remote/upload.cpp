@@ -1,5 +1,4 @@
 #include "remote/upload.h"
-#include "bridge/diagnostics.h"
 
 #include <filesystem>
 #include <system_error>
@@ -7,6 +6,7 @@
 #include "bridge/app.h"
 #include "bridge/build_service.h"
 #include "bridge/credentials.h"
+#include "bridge/diagnostics.h"
 #include "bridge/files.h"
 #include "bridge/json_read.h"
 #include "bridge/messages.h"

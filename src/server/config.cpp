@@ -1,7 +1,7 @@
 #include "server/config.h"
-#include "bridge/diagnostics.h"
 
 #include "bridge/app.h"
+#include "bridge/diagnostics.h"
 #include "bridge/files.h"
 #include "bridge/json_read.h"
 #include "bridge/messages.h"

@@ -1,7 +1,7 @@
 #include "server/root.h"
-#include "bridge/diagnostics.h"
 
 #include "bridge/app.h"
+#include "bridge/diagnostics.h"
 #include "bridge/files.h"
 #include "bridge/text.h"
 #include "platform/paths.h"

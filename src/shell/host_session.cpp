@@ -1,9 +1,9 @@
 #include "shell/host_session.h"
-#include "bridge/diagnostics.h"
 
 #include <cstdlib>
 #include <iostream>
 
+#include "bridge/diagnostics.h"
 #include "bridge/files.h"
 #include "platform/process.h"
 #include "server/root.h"

@@ -44,10 +44,11 @@ void runStdioHost(const Options& options) {
     HostSession session(options);
     HeadlessWindow window;
     App& app = session.start(window);
-    // std::cin is tied to std::cout: every read would flush the output from this thread while
-    // the writer fills it from its own, which loses and repeats messages. Only the writer may
-    // touch the output.
+    // std::cin and std::cerr are tied to std::cout: every read or diagnostic line would flush
+    // the output from this thread while the writer fills it from its own, which loses and
+    // repeats messages. Only the writer may touch the output.
     std::cin.tie(nullptr);
+    std::cerr.tie(nullptr);
     session.deliverOnThread([](std::string message) { writeLine(std::cout, std::move(message)); });
     std::string line;
     while (!window.closed() && std::getline(std::cin, line)) {

@@ -1,5 +1,4 @@
 #include "studio/studio.h"
-#include "bridge/diagnostics.h"
 
 #include <algorithm>
 #include <cstdint>
@@ -8,6 +7,7 @@
 
 #include "bridge/app.h"
 #include "bridge/asset_helper.h"
+#include "bridge/diagnostics.h"
 #include "bridge/dispatcher.h"
 #include "bridge/files.h"
 #include "bridge/json_read.h"
