@@ -1,9 +1,8 @@
 #pragma once
-#include <cstddef>
 #include <utility>
 
-#include "platform/result.h"
-
+// Kept free of platform::Result: the fuzz targets build this with clang, whose standard
+// library here has no std::expected.
 namespace platform {
 
 // An open file descriptor that closes itself.
@@ -24,8 +23,5 @@ class FileHandle {
   private:
     int fd_ = -1;
 };
-
-// Reads at most `size` bytes at the file's position; 0 at its end.
-Result<std::size_t> readSome(const FileHandle& file, char* into, std::size_t size);
 
 }  // namespace platform

@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "platform/file_handle.h"
+#include "platform/file_reading.h"
 
 namespace platform::http_detail {
 

@@ -2,8 +2,6 @@
 
 #include <unistd.h>
 
-#include <cerrno>
-
 namespace platform {
 
 FileHandle& FileHandle::operator=(FileHandle&& other) noexcept {
@@ -16,14 +14,6 @@ FileHandle& FileHandle::operator=(FileHandle&& other) noexcept {
 
 FileHandle::~FileHandle() {
     if (fd_ >= 0) ::close(fd_);
-}
-
-Result<std::size_t> readSome(const FileHandle& file, char* into, std::size_t size) {
-    while (true) {
-        const ssize_t n = ::read(file.get(), into, size);
-        if (n >= 0) return static_cast<std::size_t>(n);
-        if (errno != EINTR) return fail(errno, "read");
-    }
 }
 
 }  // namespace platform

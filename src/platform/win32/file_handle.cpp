@@ -2,10 +2,6 @@
 
 #include <io.h>
 
-#include <algorithm>
-#include <cerrno>
-#include <climits>
-
 namespace platform {
 
 // On Windows the descriptor is one of the C runtime's, made from a file handle with
@@ -20,13 +16,6 @@ FileHandle& FileHandle::operator=(FileHandle&& other) noexcept {
 
 FileHandle::~FileHandle() {
     if (fd_ >= 0) ::_close(fd_);
-}
-
-Result<std::size_t> readSome(const FileHandle& file, char* into, std::size_t size) {
-    const int n =
-        ::_read(file.get(), into, static_cast<unsigned>(std::min<std::size_t>(size, INT_MAX)));
-    if (n < 0) return fail(errno, "read");
-    return static_cast<std::size_t>(n);
 }
 
 }  // namespace platform
