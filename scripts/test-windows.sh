@@ -37,8 +37,24 @@ if [ ! -f "$WINEPREFIX/system.reg" ]; then
     wineserver -w
     took "Wine prefix"
 fi
+# The server's desktop takes the display of the first program that runs: started without
+# one it can never make a window, and the window's tests would all fail. So the server is
+# warmed up on an X display of its own, which every later program may use (the window's
+# tests still open their dialogs on a display each, tests/shell/win32/with_xvfb.sh).
+display_dir=$(mktemp -d)
+xvfb=
+if command -v Xvfb >/dev/null 2>&1; then
+    Xvfb -displayfd 3 -nolisten tcp -screen 0 1600x1200x24 3>"$display_dir/display" \
+        2>"$display_dir/log" &
+    xvfb=$!
+    for _ in $(seq 200); do
+        [ -s "$display_dir/display" ] && break
+        sleep 0.05
+    done
+    [ -s "$display_dir/display" ] && export DISPLAY=:$(cat "$display_dir/display")
+fi
 wineserver -p
-trap 'wineserver -k || true' EXIT
+trap 'wineserver -k || true; [ -z "$xvfb" ] || kill "$xvfb" 2>/dev/null; rm -rf "$display_dir"' EXIT
 wine cmd /c exit 0
 ctest --preset windows "$jobs" "$@"
 took "Windows tests under Wine"
