@@ -55,20 +55,12 @@ class ComRef {
     T* object_ = nullptr;
 };
 
-// A COM handler interface whose one Invoke method runs a function: WebView2 reports every
-// completion and event through such single-method interfaces.
-template <typename Interface, const IID& kIid, typename... Args>
-class ComCallback final : public Interface {
+// IUnknown for an object of ours with one interface: it answers for that interface and
+// IUnknown (WebView2 never asks ours for more), and deletes itself with its last reference,
+// starting with the creator's.
+template <typename Interface, const IID& kIid>
+class ComObject : public Interface {
   public:
-    using Function = std::function<HRESULT(Args...)>;
-
-    // Starts with the caller's reference.
-    static ComRef<Interface> make(Function function) {
-        ComRef<Interface> ref;
-        *ref.put() = new ComCallback(std::move(function));
-        return ref;
-    }
-
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
         if (!out) return E_POINTER;
         if (IsEqualIID(iid, kIid) || IsEqualIID(iid, IID_IUnknown)) {
@@ -85,11 +77,33 @@ class ComCallback final : public Interface {
         if (left == 0) delete this;
         return left;
     }
+
+  protected:
+    ComObject() = default;
+    virtual ~ComObject() = default;
+
+  private:
+    std::atomic<ULONG> references_{1};
+};
+
+// A COM handler interface whose one Invoke method runs a function: WebView2 reports every
+// completion and event through such single-method interfaces.
+template <typename Interface, const IID& kIid, typename... Args>
+class ComCallback final : public ComObject<Interface, kIid> {
+  public:
+    using Function = std::function<HRESULT(Args...)>;
+
+    // Starts with the caller's reference.
+    static ComRef<Interface> make(Function function) {
+        ComRef<Interface> ref;
+        *ref.put() = new ComCallback(std::move(function));
+        return ref;
+    }
+
     HRESULT STDMETHODCALLTYPE Invoke(Args... args) override { return function_(args...); }
 
   private:
     explicit ComCallback(Function function) : function_(std::move(function)) {}
-    std::atomic<ULONG> references_{1};
     Function function_;
 };
 

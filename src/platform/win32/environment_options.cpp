@@ -1,6 +1,5 @@
 #include "platform/win32/environment_options.h"
 
-#include <atomic>
 #include <cstring>
 
 namespace platform::win32 {
@@ -17,27 +16,12 @@ HRESULT copyOut(const std::wstring& text, LPWSTR* out) {
     return S_OK;
 }
 
-class EnvironmentOptions final : public ICoreWebView2EnvironmentOptions {
+// Only the first options interface: the later ones are optional, and the loader keeps their
+// defaults when ours says it has none.
+class EnvironmentOptions final
+    : public ComObject<ICoreWebView2EnvironmentOptions, IID_ICoreWebView2EnvironmentOptions> {
   public:
     explicit EnvironmentOptions(std::wstring arguments) : arguments_(std::move(arguments)) {}
-
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
-        if (!out) return E_POINTER;
-        if (IsEqualIID(iid, IID_ICoreWebView2EnvironmentOptions) || IsEqualIID(iid, IID_IUnknown)) {
-            *out = static_cast<ICoreWebView2EnvironmentOptions*>(this);
-            AddRef();
-            return S_OK;
-        }
-        // The later option interfaces are optional: the loader keeps their defaults.
-        *out = nullptr;
-        return E_NOINTERFACE;
-    }
-    ULONG STDMETHODCALLTYPE AddRef() override { return ++references_; }
-    ULONG STDMETHODCALLTYPE Release() override {
-        const ULONG left = --references_;
-        if (left == 0) delete this;
-        return left;
-    }
 
     HRESULT STDMETHODCALLTYPE get_AdditionalBrowserArguments(LPWSTR* value) override {
         return copyOut(arguments_, value);
@@ -71,7 +55,6 @@ class EnvironmentOptions final : public ICoreWebView2EnvironmentOptions {
     }
 
   private:
-    std::atomic<ULONG> references_{1};
     std::wstring arguments_;
     std::wstring language_;
     std::wstring targetVersion_ = FORGESET_WEBVIEW2_TARGET_VERSION;

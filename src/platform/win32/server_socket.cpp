@@ -13,14 +13,6 @@ namespace platform::net {
 
 namespace {
 
-SOCKET native(SocketId socket) {
-    return static_cast<SOCKET>(socket);
-}
-
-std::unexpected<Failure> failSocket(std::string what) {
-    return win32::failWindows(static_cast<unsigned long>(::WSAGetLastError()), std::move(what));
-}
-
 bool makeNonBlocking(SOCKET socket) {
     u_long yes = 1;
     return ::ioctlsocket(socket, FIONBIO, &yes) == 0;

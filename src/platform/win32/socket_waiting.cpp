@@ -20,14 +20,6 @@ namespace platform::net {
 
 namespace {
 
-SOCKET native(SocketId socket) {
-    return static_cast<SOCKET>(socket);
-}
-
-std::unexpected<Failure> failSocket(std::string what) {
-    return win32::failWindows(static_cast<unsigned long>(::WSAGetLastError()), std::move(what));
-}
-
 SocketHandle newSocket() {
     return SocketHandle(static_cast<SocketId>(
         ::WSASocketW(AF_INET, SOCK_STREAM, IPPROTO_TCP, nullptr, 0, WSA_FLAG_NO_HANDLE_INHERIT)));
