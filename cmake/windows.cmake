@@ -40,7 +40,7 @@ add_library(forgeset_shell STATIC ${shell}/commands.cpp ${shell}/page_commands.c
   ${shell}/win32/terminate_signals.cpp
   ${shell}/serve_dialog_routes.cpp ${shell}/serve_host.cpp ${shell}/serve_routes.cpp
   ${shell}/serve_screening.cpp ${shell}/serve_security.cpp ${shell}/page_channel.cpp
-  ${shell}/page_dialogs.cpp ${shell}/page_shim.cpp ${shell}/dialog_listing.cpp
+  ${shell}/page_dialogs.cpp ${shell}/page_shim.cpp ${shell}/dialog_listing.cpp ${shell}/run_tool.cpp
   ${shell}/embedded_content.cpp ${PROJECT_BINARY_DIR}/generated/embedded_files.cpp)
 target_include_directories(forgeset_shell PUBLIC ${PROJECT_SOURCE_DIR}/src)
 target_link_libraries(forgeset_shell PUBLIC forgeset_server forgeset_studio forgeset_species
