@@ -14,7 +14,7 @@ namespace {
 
 // Sends `pieces` a moment apart, as a slow network would deliver them; what the listener
 // answered, up to its closing the connection.
-std::string exchange(int port, const std::vector<std::string>& pieces) {
+std::string answerTo(int port, const std::vector<std::string>& pieces) {
     test_socket::Socket socket = test_socket::connectTo(port);
     for (std::size_t i = 0; i < pieces.size(); ++i) {
         if (i > 0) std::this_thread::sleep_for(std::chrono::milliseconds(100));
@@ -64,7 +64,7 @@ TEST_F(SignInTest, TheCallbackIsReadWholeAndJudgedByItsRequestLineAlone) {
         for (const std::string& piece : c.pieces)
             pieces.push_back(replaced(piece, "@STATE", state));
 
-        EXPECT_EQ(exchange(port, pieces), signInAnswer(true));
+        EXPECT_EQ(answerTo(port, pieces), signInAnswer(true));
         std::vector<json> seen = untilIdle();
         ASSERT_FALSE(notices(seen).empty());
         EXPECT_EQ(notices(seen).back(), (Notice{false, "Signed in as Test User."}));
