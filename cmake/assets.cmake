@@ -8,12 +8,16 @@ pkg_check_modules(ASSIMP REQUIRED IMPORTED_TARGET assimp)
 pkg_check_modules(STB REQUIRED IMPORTED_TARGET stb)
 find_package(nlohmann_json REQUIRED)
 
+include(${PROJECT_SOURCE_DIR}/cmake/assets_common.cmake)
+target_link_libraries(forgeset_assets_common PUBLIC PkgConfig::STB)
+
+# The rest reads models with assimp.
 file(GLOB assets_sources CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/src/assets/*.cpp)
-list(REMOVE_ITEM assets_sources ${PROJECT_SOURCE_DIR}/src/assets/main.cpp)
+list(REMOVE_ITEM assets_sources ${PROJECT_SOURCE_DIR}/src/assets/main.cpp ${assets_common_sources})
 add_library(forgeset_assets_core STATIC ${assets_sources})
 target_include_directories(forgeset_assets_core PUBLIC ${PROJECT_SOURCE_DIR}/src)
-target_link_libraries(forgeset_assets_core PUBLIC PkgConfig::ASSIMP PkgConfig::STB Threads::Threads
-  nlohmann_json::nlohmann_json)
+target_link_libraries(forgeset_assets_core PUBLIC forgeset_assets_common PkgConfig::ASSIMP
+  Threads::Threads)
 
 add_executable(forgeset-assets src/assets/main.cpp)
 target_link_libraries(forgeset-assets PRIVATE forgeset_assets_core)

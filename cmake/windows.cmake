@@ -5,7 +5,7 @@
 #
 # Not built for Windows yet: the benchmarks, and our own asset helper,
 # tools/forgeset-assets.exe, since assimp is not packaged for mingw-w64 here; the tests use the
-# fake helper instead.
+# fake helper instead, which is built on the helper's code that needs no assimp.
 
 # nlohmann-json is header-only; only its own folder of /usr/include is let in, so no header of
 # the Linux system can stand in for a Windows one.
@@ -68,8 +68,16 @@ endforeach()
 # The fakes the tool starts must be Windows programs: under Wine a Windows process can start a
 # Linux program but gets no handle, exit code or output from it.
 set(fakes ${PROJECT_SOURCE_DIR}/tests/fakes)
-add_executable(fake-forgeset-assets ${fakes}/forgeset_assets.cpp ${fakes}/win32/fake_system.cpp)
-target_link_libraries(fake-forgeset-assets PRIVATE nlohmann_json::nlohmann_json)
+# The fake helper builds on the real helper's code without assimp. stb is header-only here:
+# its implementation is compiled into that library, and only stb's own folder of /usr/include
+# is let in (as a system folder, so that its code is not held to our warning rules).
+include(${PROJECT_SOURCE_DIR}/cmake/assets_common.cmake)
+target_sources(forgeset_assets_common PRIVATE ${assets_dir}/win32/stb_implementation.cpp)
+target_include_directories(forgeset_assets_common SYSTEM PUBLIC /usr/include/stb)
+file(GLOB fake_assets_sources CONFIGURE_DEPENDS ${fakes}/forgeset_assets/*.cpp)
+add_executable(fake-forgeset-assets ${fake_assets_sources} ${fakes}/win32/fake_system.cpp)
+target_include_directories(fake-forgeset-assets PRIVATE ${fakes})
+target_link_libraries(fake-forgeset-assets PRIVATE forgeset_assets_common)
 set_target_properties(fake-forgeset-assets PROPERTIES
   RUNTIME_OUTPUT_DIRECTORY ${PROJECT_BINARY_DIR}/fakes OUTPUT_NAME forgeset-assets)
 # powershell.exe in a folder of its own, which tests put first on PATH.

@@ -11,9 +11,22 @@
 
 namespace assets {
 
+namespace {
+
+// stb names files with char strings. On Linux those are the path's own bytes; on Windows stb
+// is built to read them as UTF-8 (win32/stb_implementation.cpp), which is what a path gives as
+// UTF-8 there.
+std::string stbName(const fs::path& file) {
+    std::u8string name = file.u8string();
+    return std::string(name.begin(), name.end());
+}
+
+}  // namespace
+
 ImageHeader readImageHeader(const fs::path& file) {
     ImageHeader header;
-    header.ok = stbi_info(file.c_str(), &header.width, &header.height, &header.channels) != 0;
+    header.ok =
+        stbi_info(stbName(file).c_str(), &header.width, &header.height, &header.channels) != 0;
     if (!header.ok) return {};
     header.tooLarge = header.width > kMaxDecodedSide || header.height > kMaxDecodedSide;
     return header;
@@ -40,7 +53,7 @@ std::string writeScaledPng(const fs::path& source, const fs::path& target, int m
     if (!header.ok || header.tooLarge) return headerProblem(header);
     int width = 0, height = 0, channels = 0;
     std::unique_ptr<stbi_uc, void (*)(void*)> pixels(
-        stbi_load(source.c_str(), &width, &height, &channels, 0), stbi_image_free);
+        stbi_load(stbName(source).c_str(), &width, &height, &channels, 0), stbi_image_free);
     if (!pixels) return std::string("could not be decoded (") + stbi_failure_reason() + ")";
 
     ImageSize size = fittedSize(width, height, maxSide);
@@ -57,12 +70,27 @@ std::string writeScaledPng(const fs::path& source, const fs::path& target, int m
         if (!ok) return "could not be scaled";
         out = scaled.data();
     }
-    if (stbi_write_png(target.c_str(), size.width, size.height, channels, out,
+    if (stbi_write_png(stbName(target).c_str(), size.width, size.height, channels, out,
                        size.width * channels) == 0) {
         return "could not be written to " + target.string();
     }
     written = size;
     return {};
+}
+
+std::string encodePng(int width, int height, int channels, std::span<const unsigned char> pixels) {
+    if (width <= 0 || height <= 0 || channels < 1 || channels > 4 ||
+        pixels.size() != static_cast<size_t>(width) * height * channels)
+        return {};
+    std::string png;
+    auto append = [](void* context, void* data, int size) {
+        static_cast<std::string*>(context)->append(static_cast<const char*>(data),
+                                                   static_cast<size_t>(size));
+    };
+    if (stbi_write_png_to_func(append, &png, width, height, channels, pixels.data(),
+                               width * channels) == 0)
+        return {};
+    return png;
 }
 
 }  // namespace assets

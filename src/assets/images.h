@@ -1,5 +1,6 @@
 #pragma once
 #include <filesystem>
+#include <span>
 #include <string>
 
 namespace assets {
@@ -41,5 +42,10 @@ ImageSize fittedSize(int width, int height, int maxSide);
 // the reason; `written` receives the size written.
 std::string writeScaledPng(const fs::path& source, const fs::path& target, int maxSide, bool srgb,
                            ImageSize& written);
+
+// A PNG file's bytes for `width` x `height` pixels of `channels` bytes each (1 grey, 2 grey and
+// alpha, 3 RGB, 4 RGBA), row after row from the top; empty when the size or the pixels do not
+// fit together.
+std::string encodePng(int width, int height, int channels, std::span<const unsigned char> pixels);
 
 }  // namespace assets

@@ -1,7 +1,6 @@
 #include "assets/inspect.h"
 
 #include <algorithm>
-#include <cmath>
 #include <cstdio>
 #include <set>
 #include <string>
@@ -53,16 +52,6 @@ std::string clipShortName(const std::string& clip) {
     return bar == std::string::npos ? clip : clip.substr(bar + 1);
 }
 
-// At most three decimals (seconds to the millisecond, lengths to the hundredth of a mm), and a
-// whole number as people write it: "2", not "2.0".
-Json rounded(double number) {
-    if (!std::isfinite(number)) return 0;
-    if (std::fabs(number) >= 1e15) return number;
-    double r = std::round(number * 1000) / 1000;
-    if (r == std::trunc(r)) return static_cast<long long>(r);
-    return r;
-}
-
 Json animationsJson(const std::vector<ModelFile>& models) {
     std::set<std::string> ids;
     Json animations = Json::array();
@@ -77,12 +66,12 @@ Json animationsJson(const std::vector<ModelFile>& models) {
             Json& entry = animations.emplace_back(Json::object());
             entry["file"] = m.file;
             entry["id"] = uniqueId(ruleId(name), ids);
-            entry["seconds"] = rounded(clip.seconds);
+            entry["seconds"] = roundedNumber(clip.seconds);
             if (suggestion) {
                 Json& suggest = entry["suggest"] = Json::object();
                 suggest["role"] = suggestion->role;
-                suggest["x"] = rounded(suggestion->x);
-                suggest["y"] = rounded(suggestion->y);
+                suggest["x"] = roundedNumber(suggestion->x);
+                suggest["y"] = roundedNumber(suggestion->y);
             }
         }
     }
@@ -94,7 +83,7 @@ Json meshJson(const ModelFile* mesh) {
     json["file"] = mesh != nullptr ? mesh->file : std::string();
     json["triangles"] = mesh != nullptr ? mesh->facts.triangles : 0LL;
     json["bones"] = mesh != nullptr ? mesh->facts.bones : 0;
-    json["lengthCm"] = rounded(mesh != nullptr ? mesh->facts.lengthCm : 0.0);
+    json["lengthCm"] = roundedNumber(mesh != nullptr ? mesh->facts.lengthCm : 0.0);
     Json& materials = json["materials"] = Json::array();
     if (mesh != nullptr) {
         for (const MaterialFacts& m : mesh->facts.materials)

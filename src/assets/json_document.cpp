@@ -1,5 +1,7 @@
 #include "assets/json_document.h"
 
+#include <cmath>
+
 namespace assets {
 
 namespace {
@@ -72,6 +74,14 @@ std::optional<Json> parseJson(std::string_view text) {
 
 std::string jsonText(const Json& document) {
     return document.dump(2, ' ', /*ensure_ascii=*/false, Json::error_handler_t::replace) + "\n";
+}
+
+Json roundedNumber(double number) {
+    if (!std::isfinite(number)) return 0;
+    if (std::fabs(number) >= 1e15) return number;
+    double r = std::round(number * 1000) / 1000;
+    if (r == std::trunc(r)) return static_cast<long long>(r);
+    return r;
 }
 
 }  // namespace assets

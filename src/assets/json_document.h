@@ -21,4 +21,9 @@ std::optional<Json> parseJson(std::string_view text);
 // U+FFFD, so a file name in a foreign code page still gives valid JSON.
 std::string jsonText(const Json& document);
 
+// A measured number as people write it: at most three decimals (seconds to the millisecond,
+// lengths to the hundredth of a mm) and a whole number without a fraction ("2", not "2.0").
+// Not finite numbers, which JSON cannot hold, become 0.
+Json roundedNumber(double number);
+
 }  // namespace assets

@@ -2,8 +2,6 @@
 
 #include <algorithm>
 #include <cstdio>
-#include <fstream>
-#include <iterator>
 #include <optional>
 #include <set>
 #include <string>
@@ -46,18 +44,11 @@ bool isColourType(const std::string& type) {
     return type == "diffuse" || type == "emissive" || type == "basecolor" || type == "albedo";
 }
 
-std::string readWhole(const fs::path& file, bool& ok) {
-    std::ifstream in(file, std::ios::binary);
-    ok = static_cast<bool>(in);
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
 // The definition's textures and size limit, or an error line.
 std::string readDefinition(const fs::path& speciesJson, Definition& definition) {
-    bool ok = false;
-    std::string text = readWhole(speciesJson, ok);
-    if (!ok) return "Cannot read the species definition " + speciesJson.string() + ".";
-    std::optional<Json> document = parseJson(text);
+    std::optional<std::string> text = readWholeFile(speciesJson);
+    if (!text) return "Cannot read the species definition " + speciesJson.string() + ".";
+    std::optional<Json> document = parseJson(*text);
     if (!document) return "The species definition " + speciesJson.string() + " is not valid JSON.";
     if (!document->is_object()) return {};
     auto source = document->find("source");

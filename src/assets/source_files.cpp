@@ -6,6 +6,7 @@
 #include <cerrno>
 #include <cstring>
 #include <fstream>
+#include <iterator>
 
 #include "platform/ascii.h"
 
@@ -36,6 +37,12 @@ SourceListing listSourceFiles(const fs::path& root,
     std::sort(listing.files.begin(), listing.files.end());
     std::sort(listing.links.begin(), listing.links.end());
     return listing;
+}
+
+std::optional<std::string> readWholeFile(const fs::path& file) {
+    std::ifstream in(file, std::ios::binary);
+    if (!in) return std::nullopt;
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
 std::string writeFileAtomically(const fs::path& target, std::string_view bytes) {

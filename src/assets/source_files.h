@@ -1,6 +1,7 @@
 #pragma once
 #include <filesystem>
 #include <initializer_list>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -24,6 +25,9 @@ SourceListing listSourceFiles(const fs::path& root,
 
 // `path`'s extension in lower case, with its dot ("" when it has none).
 std::string lowerExtension(const fs::path& path);
+
+// The whole of `file`, or nothing when it cannot be opened.
+std::optional<std::string> readWholeFile(const fs::path& file);
 
 // Writes `bytes` next to `target` and renames the copy over it, so a reader sees either the
 // old file or the whole new one, never a half-written one. Empty on success, else the reason.

@@ -162,6 +162,14 @@ std::optional<std::size_t> headLength(std::string_view bytes) {
     return std::nullopt;
 }
 
+HeadProgress headProgress(std::string_view bytes, std::size_t maxBytes) {
+    // A head that has not ended within the cap's bytes is longer than the cap, wherever it
+    // ends, so no byte past the cap needs to be looked at or waited for.
+    std::optional<std::size_t> length = headLength(bytes.substr(0, maxBytes));
+    if (length) return {HeadProgress::complete, *length};
+    return {bytes.size() >= maxBytes ? HeadProgress::tooLarge : HeadProgress::partial, 0};
+}
+
 std::optional<ServerRequest> parseHead(std::string_view head) {
     ServerRequest request;
     if (!parseRequestLine(takeLine(head), request)) return std::nullopt;

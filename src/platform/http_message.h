@@ -64,6 +64,21 @@ struct ServerResponse {
 // the blank line has not come yet. A bare LF ends a line as CRLF does.
 std::optional<std::size_t> headLength(std::string_view bytes);
 
+// Where a request's head stands in the bytes received so far, held to a cap on its length.
+struct HeadProgress {
+    enum Kind {
+        // Its blank line has not come yet, and it may still end within the cap.
+        partial,
+        // It ends within the cap, after `length` bytes (its blank line included).
+        complete,
+        // It is longer than the cap: it ends after it, or has not ended by the cap's last byte.
+        tooLarge,
+    };
+    Kind kind = partial;
+    std::size_t length = 0;
+};
+HeadProgress headProgress(std::string_view bytes, std::size_t maxBytes);
+
 // The request line and header lines of a head that headLength found; nothing when it is not
 // a well-formed HTTP/1.0 or 1.1 head: a bad request line, a line folded onto the one before,
 // a header name that is not a token, a control character in a value, or too many lines.

@@ -160,14 +160,12 @@ void HttpServer::Impl::advance(std::unique_ptr<Connection>& connection) {
 
 void HttpServer::Impl::readHead(std::unique_ptr<Connection>& connection) {
     Connection& c = *connection;
-    std::optional<std::size_t> length = headLength(c.pending);
-    if (!length) {
-        if (c.pending.size() > limits.maxHeadBytes) answerAndClose(c, 431);
-        return;
-    }
-    if (*length > limits.maxHeadBytes) return answerAndClose(c, 431);
-    std::optional<ServerRequest> head = parseHead(std::string_view(c.pending).substr(0, *length));
-    c.pending.erase(0, *length);
+    const HeadProgress progress = headProgress(c.pending, limits.maxHeadBytes);
+    if (progress.kind == HeadProgress::partial) return;
+    if (progress.kind == HeadProgress::tooLarge) return answerAndClose(c, 431);
+    std::optional<ServerRequest> head =
+        parseHead(std::string_view(c.pending).substr(0, progress.length));
+    c.pending.erase(0, progress.length);
     if (!head) return answerAndClose(c, 400);
     HttpServer::Screening verdict;
     try {

@@ -49,6 +49,13 @@ class LoopbackConnection {
     // never send, and one of those must not hold the listener.
     std::string receiveOnce(std::size_t maxBytes, std::uint32_t waitMs);
 
+    // The head of the request the peer sends, read as the browser host reads every request's
+    // head: the bytes as they come until its blank line, at most `maxBytes` of them, for at
+    // most `waitMs` in all. What came by then: the whole head (with whatever the same receive
+    // brought behind it), or the first bytes of a head that did not end in time or within the
+    // cap; empty when the peer sent nothing or closed at once.
+    std::string receiveHead(std::size_t maxBytes, std::uint32_t waitMs);
+
     // Sends every byte (a peer that went away is no signal to this process).
     bool sendAll(std::string_view bytes);
 

@@ -11,6 +11,7 @@
 #include "bridge/messages.h"
 #include "bridge/random_token.h"
 #include "bridge/text.h"
+#include "platform/http_message.h"
 #include "platform/loopback_listener.h"
 #include "remote/commands.h"
 #include "remote/query_param.h"
@@ -25,9 +26,10 @@ constexpr const char* kNotFinished = "Sign in did not finish.";
 constexpr const char* kMismatch = "The sign in answer did not match. Try again.";
 constexpr const char* kNoPort = "Could not open a local port for the sign in.";
 
-// The browser's request arrives in one piece; more than this is no sign-in answer.
+// The request line is all the sign-in reads; a head longer than this is cut here, and what
+// its first bytes say is the answer.
 constexpr std::size_t kRequestBytes = 8191;
-// How long an accepted connection may take to send its request. Browsers open spare
+// How long an accepted connection may take to send its request's head. Browsers open spare
 // connections that send nothing; one of them must not keep the real answer waiting.
 constexpr std::uint32_t kReceiveMs = 2000;
 
@@ -50,11 +52,13 @@ std::uint32_t millisecondsLeft(Clock::time_point deadline) {
     return left.count() > 0 ? static_cast<std::uint32_t>(left.count()) : 0;
 }
 
-// Answers one connection; true when it carried the sign-in.
+// Answers one connection; true when it carried the sign-in. The head is read as the browser
+// host reads heads, but not parsed as strictly: the answer is whatever the request line's
+// query says, whether or not the rest is well-formed HTTP.
 bool answerOne(platform::LoopbackConnection& connection, const std::string& state,
                Callback& callback, Clock::time_point deadline) {
     std::string request =
-        connection.receiveOnce(kRequestBytes, std::min(kReceiveMs, millisecondsLeft(deadline)));
+        connection.receiveHead(kRequestBytes, std::min(kReceiveMs, millisecondsLeft(deadline)));
     std::string_view query = requestQuery(request);
     std::string token = queryParam(query, "token");
     bool accepted = !token.empty() && sameSecret(queryParam(query, "state"), state);
@@ -133,7 +137,7 @@ void endSignIn(App& app) {
 
 std::string signInAnswer(bool accepted) {
     std::string_view page = accepted ? kSignedInPage : kInvalidLinkPage;
-    std::string answer = accepted ? "HTTP/1.1 200 OK\r\n" : "HTTP/1.1 400 Bad Request\r\n";
+    std::string answer = platform::statusLine(accepted ? 200 : 400);
     answer += "Content-Type: text/html; charset=utf-8\r\nConnection: close\r\nContent-Length: ";
     answer += std::to_string(page.size());
     answer += "\r\n\r\n";

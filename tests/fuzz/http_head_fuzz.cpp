@@ -19,6 +19,17 @@ bool hasLineBreak(std::string_view text) {
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     std::string_view bytes(reinterpret_cast<const char*>(data), size);
     std::optional<std::size_t> length = platform::headLength(bytes);
+    // Any cap judges the bytes as the head's own end says: complete when it ends within the
+    // cap, too large when it ends past it or has not ended by the cap's last byte.
+    const std::size_t cap = size == 0 ? 0 : data[0];
+    const platform::HeadProgress progress = platform::headProgress(bytes, cap);
+    if (length && *length <= cap) {
+        FUZZ_CHECK(progress.kind == platform::HeadProgress::complete && progress.length == *length);
+    } else if (length || size >= cap) {
+        FUZZ_CHECK(progress.kind == platform::HeadProgress::tooLarge);
+    } else {
+        FUZZ_CHECK(progress.kind == platform::HeadProgress::partial);
+    }
     if (!length) return 0;
     FUZZ_CHECK(*length <= size);
     FUZZ_CHECK(bytes.substr(0, *length).ends_with("\n\n") ||

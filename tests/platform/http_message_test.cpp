@@ -61,6 +61,36 @@ TEST(HttpMessage, HeadsReadBackAsSentOrAreRefused) {
     EXPECT_FALSE(platform::headLength("GET / HTTP/1.1\r\nHost: a\r\n"));
 }
 
+// Both the browser host and the sign-in's listener stop reading a head at its blank line or
+// at their cap, whichever comes first; a head that reaches the cap unfinished can only be
+// longer than it.
+TEST(HttpMessage, AHeadIsCompleteAtItsBlankLineAndTooLargePastTheCap) {
+    using platform::HeadProgress;
+    struct Case {
+        std::string bytes;
+        HeadProgress::Kind kind;
+        std::size_t length;
+    } cases[] = {
+        {"", HeadProgress::partial, 0},
+        {"GET / HTTP/1.1\r\n", HeadProgress::partial, 0},
+        {"GET / HTTP/1.1\r\n\r", HeadProgress::partial, 0},
+        {"GET / HTTP/1.1\r\n\r\n", HeadProgress::complete, 18},
+        {"GET / HTTP/1.1\n\n", HeadProgress::complete, 16},
+        {"GET / HTTP/1.1\r\n\r\nBODY THAT GOES ON PAST THE CAP", HeadProgress::complete, 18},
+        {"GET /ab HTTP/1.1\r\n\r\n", HeadProgress::complete, 20},  // ends on the cap
+        {"GET /abc HTTP/1.1\r\n\r\n", HeadProgress::tooLarge, 0},  // one byte past it
+        {"GET /abc HTTP/1.1\r\n\r", HeadProgress::tooLarge, 0},    // cannot end within it
+        {"GET /abcdef HTTP/1.", HeadProgress::partial, 0},         // 19 bytes
+        {"GET /abcdef HTTP/1.1", HeadProgress::tooLarge, 0},       // 20 bytes, no end
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.bytes);
+        const HeadProgress progress = platform::headProgress(c.bytes, 20);
+        EXPECT_EQ(progress.kind, c.kind);
+        EXPECT_EQ(progress.length, c.length);
+    }
+}
+
 TEST(HttpMessage, BodiesConnectionsAndAnswersAreFramedAsTheHeadersSay) {
     struct Case {
         std::string headers;

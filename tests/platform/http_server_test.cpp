@@ -133,6 +133,12 @@ class AnswerReader {
 
 TEST(HttpServer, ExchangesAreAnsweredInOrderAndBadOnesEndTheConnection) {
     const std::string key = "Host: h\r\nX-Key: ok\r\n";
+    // A head of `length` bytes, its blank line included.
+    auto headOf = [&](std::size_t length) {
+        const std::string start = "GET /g HTTP/1.1\r\n" + key + "X-Fill: ";
+        return start + std::string(length - start.size() - 4, 'f') + "\r\n\r\n";
+    };
+    const std::size_t cap = platform::HttpServerLimits().maxHeadBytes;
     struct Case {
         std::string name;
         std::string sent;
@@ -164,6 +170,11 @@ TEST(HttpServer, ExchangesAreAnsweredInOrderAndBadOnesEndTheConnection) {
         {"asks to close",
          "GET /d HTTP/1.1\r\n" + key + "Connection: close\r\n\r\n",
          {{200, "GET /d "}},
+         true},
+        {"a head as long as the cap", headOf(cap), {{200, "GET /g "}}, false},
+        {"a head one byte longer",
+         headOf(cap + 1),
+         {{431, "Request Header Fields Too Large\r\n"}},
          true},
         {"handler fails",
          "GET /throw HTTP/1.1\r\n" + key + "\r\n",
