@@ -14,6 +14,7 @@
 // idiomorph for that replacement, so nothing else differs. `sections` counts the parts of
 // the page (the species list and each card of the editor) that an edit changed in the DOM.
 import fs from 'node:fs';
+import os from 'node:os';
 import path from 'node:path';
 import { createRequire } from 'node:module';
 
@@ -205,6 +206,8 @@ try {
   row('large species', big, ['60', '30']);
   console.log(`ratio large / empty (morph) ${ratio(big.morph.first, base.morph.first)} first, ${ratio(big.morph.edit, base.morph.edit)} edit`);
   console.log(`markup alone into a fresh panel with innerHTML, without the sounds section: empty ${own.empty.toFixed(1)}, large ${own.big.toFixed(1)}, ratio ${ratio(own.big, own.empty)}`);
+  const load = os.loadavg()[0];
+  console.log(`load average ${load.toFixed(1)} on ${os.cpus().length} cores${load > os.cpus().length / 2 ? ': the machine is busy, so every figure is slower than on a quiet one' : ''}`);
   if (session.pageErrors.length) console.log('page errors:', session.pageErrors);
 } finally {
   await session.close();

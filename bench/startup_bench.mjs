@@ -1,6 +1,10 @@
 // Time from starting the tool to its first state message, for each host, median of 10 runs:
 //   --stdio    until the state line answering init arrives on standard output;
-//   --serve    until the page, loaded in headless chromium, has drawn its first state;
+//   --serve    until the page, loaded in headless chromium, has drawn its first state: the
+//              Server panel shows the server name the state carries. Beside it, the same run's
+//              steps (the tool's start until it prints its address, the browser's new tab,
+//              the page from its address to that drawing) and when the start-up is over (every
+//              page's code there and every species message in: the page's `loaded` mark);
 //   window     (under Xvfb) until the page's init reaches the host: the host reports the
 //              first message from the page on standard error, and answers it at once.
 // The browser is started once beforehand: its own start-up is not the tool's.
@@ -71,12 +75,19 @@ import 'three/addons/controls/OrbitControls.js';
 export { createAnimPreview } from './pages/species/anim_preview.js';
 `;
 
+// The first state is drawn once the Server panel shows the server name from server.cfg.
+const drawn = () => Array.from(document.querySelectorAll('#panel-server input')).some((input) => input.value === 'Bench');
+
+// Every step of one run of the browser host, in milliseconds from the tool's start.
+const serveSteps = [];
+
 async function serveRun(browser, eager) {
   const s = scratch();
   const start = performance.now();
   const child = spawn(TOOL, ['--serve', '--port', '0', '--root', s.root], { env: s.env, stdio: ['ignore', 'pipe', 'ignore'] });
-  const { text } = await whenSeen(child.stdout, (t) => t.includes('\n'));
+  const { text, at: addressAt } = await whenSeen(child.stdout, (t) => t.includes('\n'));
   const page = await browser.newPage();
+  const tabAt = performance.now();
     // Only the baseline is routed: a route makes the browser hand every request to this
   // script first, which costs each of the page's modules tens of milliseconds.
   if (eager) {
@@ -85,11 +96,14 @@ async function serveRun(browser, eager) {
     }));
   }
   await page.goto(text.trim());
-  await page.waitForFunction(() => document.body.dataset.loaded === 'true');
+  await page.waitForFunction(drawn);
   const at = performance.now();
+  await page.waitForFunction(() => document.body.dataset.loaded === 'true');
+  const over = performance.now();
   await page.close();
   await stop(child);
   fs.rmSync(s.base, { recursive: true, force: true });
+  if (!eager) serveSteps.push({ address: addressAt - start, tab: tabAt - addressAt, page: at - tabAt, over: over - start });
   return at - start;
 }
 
@@ -107,6 +121,14 @@ async function startXvfb() {
   const xvfb = spawn('Xvfb', ['-displayfd', '1', '-screen', '0', '1400x1000x24', '-nolisten', 'tcp'], { stdio: ['ignore', 'pipe', 'ignore'] });
   const { text } = await whenSeen(xvfb.stdout, (t) => t.includes('\n'));
   return { xvfb, display: `:${text.trim()}` };
+}
+
+// Other work on the machine slows every figure here alike; the figures say so beside them.
+function machineLoad(when) {
+  const load = os.loadavg()[0];
+  const cores = os.cpus().length;
+  const busy = load > cores / 2 ? ': the machine is busy, so every figure is slower than on a quiet one' : '';
+  return `load average ${load.toFixed(1)} on ${cores} cores ${when}${busy}`;
 }
 
 const median = (values) => [...values].sort((a, b) => a - b)[Math.floor(values.length / 2)];
@@ -134,9 +156,15 @@ const browser = await chromium.launch({
     '--disable-background-networking', '--disable-component-update', '--disable-sync'],
 });
 console.log(`start-up to the first state message, ${RUNS} runs each`);
+console.log(machineLoad('at the start'));
 await measure('stdio', stdioRun);
 await measure('serve', () => serveRun(browser, false), 'three.js at start', () => serveRun(browser, true), GOAL_MS);
+// The warm-up run is not counted.
+const steps = (key) => median(serveSteps.slice(1).map((step) => step[key])).toFixed(0);
+console.log(`         of which: the tool's start to its address ${steps('address')} ms, the browser's new tab ${steps('tab')} ms, the page to its first state ${steps('page')} ms`);
+console.log(`         start-up over (every page's code and the species in): median ${steps('over')} ms`);
 await browser.close();
 const { xvfb, display } = await startXvfb();
 await measure('window', () => windowRun(display), 'stdio', stdioRun, GOAL_MS);
 xvfb.kill();
+console.log(machineLoad('at the end'));

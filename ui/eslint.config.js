@@ -28,6 +28,11 @@ export default [
     languageOptions: { sourceType: 'module', globals: { ...globals.node } },
   },
   {
+    // Build helpers run under node.
+    files: ['scripts/**/*.mjs'],
+    languageOptions: { sourceType: 'module', globals: { ...globals.node } },
+  },
+  {
     // Benchmarks drive the page from node and hand it functions, as the browser tests do.
     files: ['bench/**/*.mjs'],
     languageOptions: { sourceType: 'module', globals: { ...globals.node, ...globals.browser } },

@@ -1,5 +1,10 @@
-/* Entry of the Resources page (the Lua resources and new ones from templates). */
+/*
+ * Entry of the Resources page (the Lua resources and new ones from templates). Its code comes
+ * once the first state is drawn (shell/lazy_page.js).
+ */
 import { registerPage } from './shell/pages.js';
-import { resourcesPage } from './pages/resources/page.js';
+import { createPrefetchedPage } from './shell/lazy_page.js';
 
-registerPage('resources', { title: 'Resources', styles: ['/styles/server_pages.css'], page: resourcesPage });
+const loadResources = async () => (await import('./pages/resources/page.js')).resourcesPage;
+
+registerPage('resources', { title: 'Resources', styles: ['/styles/server_pages.css'], page: createPrefetchedPage(loadResources) });

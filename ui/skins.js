@@ -1,5 +1,10 @@
-/* Entry of the Skins page (skins.json, skins.lua and the textures). */
+/*
+ * Entry of the Skins page (skins.json, skins.lua and the textures). Its code comes once the
+ * first state is drawn (shell/lazy_page.js).
+ */
 import { registerPage } from './shell/pages.js';
-import { skinsPage } from './pages/skins/page.js';
+import { createPrefetchedPage } from './shell/lazy_page.js';
 
-registerPage('skins', { title: 'Skins', styles: ['/styles/server_pages.css'], page: skinsPage });
+const loadSkins = async () => (await import('./pages/skins/page.js')).skinsPage;
+
+registerPage('skins', { title: 'Skins', styles: ['/styles/server_pages.css'], page: createPrefetchedPage(loadSkins) });

@@ -12,11 +12,4 @@ async function loadStudio() {
   return studioPage;
 }
 
-// Thrown outside the promise so that the page's error hook hears of it.
-function report(error) {
-  setTimeout(() => {
-    throw error;
-  }, 0);
-}
-
-registerPage('studio', { title: 'Zuze Ravizu', styles: ['/styles/studio.css'], page: createLazyPage(loadStudio, report) });
+registerPage('studio', { title: 'Zuze Ravizu', styles: ['/styles/studio.css'], page: createLazyPage(loadStudio) });

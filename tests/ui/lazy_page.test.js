@@ -8,8 +8,9 @@ const path = require('node:path');
 const { pathToFileURL } = require('node:url');
 
 let createLazyPage;
+let createPrefetchedPage;
 before(async () => {
-  ({ createLazyPage } = await import(pathToFileURL(path.join(__dirname, '..', '..', 'ui', 'shell', 'lazy_page.js')).href));
+  ({ createLazyPage, createPrefetchedPage } = await import(pathToFileURL(path.join(__dirname, '..', '..', 'ui', 'shell', 'lazy_page.js')).href));
 });
 
 // A panel with just what the stand-in touches.
@@ -53,5 +54,87 @@ describe('lazy page', () => {
     lazy.render(panel());
     await settle();
     assert.deepEqual(reported, ['no module']);
+  });
+});
+
+describe('page fetched ahead of its drawing', () => {
+  // A real page that records what it is handed; `load` resolves when `arrive()` is called.
+  function deferredPage() {
+    const calls = [];
+    let arrive;
+    const real = {
+      start: () => calls.push(['start']),
+      message: (msg) => calls.push(['message', msg.n]),
+      stateApplied: (applied, msg) => calls.push(['stateApplied', applied.rootChanged, msg.n]),
+      render: (p) => calls.push(['render', p.id]),
+    };
+    let loads = 0;
+    const load = () => {
+      loads += 1;
+      return new Promise((resolve) => {
+        arrive = () => resolve(real);
+      });
+    };
+    return { calls, load, arrive: () => arrive(), loads: () => loads };
+  }
+
+  it('replays messages and state changes in the order the shell made them, without a drawing', async () => {
+    const { calls, load, arrive, loads } = deferredPage();
+    const shellRenders = [];
+    const lazy = createLazyPage(load, (error) => calls.push(['report', error.message]), { prefetch: true });
+    lazy.start({ render: () => shellRenders.push('render') });
+    lazy.stateApplied({ rootChanged: true }, { n: 1 });
+    lazy.message({ n: 2 });
+    lazy.stateApplied({ rootChanged: false }, { n: 3 });
+    const arrived = lazy.prefetch();
+    assert.equal(lazy.prefetch(), arrived, 'one fetch, however often it is asked for');
+    lazy.message({ n: 4 });
+    assert.deepEqual(calls, [], 'nothing reaches the page before it is there');
+    arrive();
+    await arrived;
+    assert.equal(loads(), 1);
+    assert.deepEqual(calls, [['start'], ['stateApplied', true, 1], ['message', 2], ['stateApplied', false, 3], ['message', 4]]);
+    assert.deepEqual(shellRenders, [], 'a page fetched while another tab is open draws nothing');
+    lazy.message({ n: 5 });
+    assert.deepEqual(calls.at(-1), ['message', 5], 'later calls go straight through');
+  });
+
+  it('draws the open tab once it arrives when its tab was drawn while it was on its way', async () => {
+    const { calls, load, arrive } = deferredPage();
+    const shellRenders = [];
+    const lazy = createLazyPage(load, () => {}, { prefetch: true });
+    lazy.start({ render: () => shellRenders.push('render') });
+    const arrived = lazy.prefetch();
+    const first = panel();
+    lazy.render(first);
+    assert.equal(first.innerHTML, '<p class="empty">Loading…</p>');
+    arrive();
+    await arrived;
+    assert.deepEqual(shellRenders, ['render']);
+    lazy.render({ id: 'p' });
+    assert.deepEqual(calls, [['start'], ['render', 'p']]);
+  });
+
+  it('reports what the page throws while it is handed what was held, and hands on the rest', async () => {
+    const reported = [];
+    const seen = [];
+    const lazy = createLazyPage(async () => ({
+      message(msg) {
+        seen.push(msg.n);
+        if (msg.n === 1) throw new Error('broken page');
+      },
+    }), (error) => reported.push(error.message), { prefetch: true });
+    lazy.start({ render() {} });
+    lazy.message({ n: 1 });
+    lazy.message({ n: 2 });
+    await lazy.prefetch();
+    assert.deepEqual(seen, [1, 2]);
+    assert.deepEqual(reported, ['broken page']);
+  });
+
+  it('is fetched ahead only when asked to be', () => {
+    assert.equal(createLazyPage(async () => ({})).prefetch, undefined);
+    assert.equal(typeof createLazyPage(async () => ({}), () => {}, { prefetch: true }).prefetch, 'function');
+    assert.equal(typeof createPrefetchedPage(async () => ({})).prefetch, 'function');
   });
 });

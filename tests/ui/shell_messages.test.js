@@ -440,3 +440,60 @@ describe('start-up', () => {
     });
   }
 });
+
+describe('start-up with pages on their way', () => {
+  // A promise the test settles by hand.
+  function pending() {
+    let settle;
+    const promise = new Promise((resolve, reject) => {
+      settle = { resolve, reject };
+    });
+    return { promise, settle };
+  }
+  const tick = () => new Promise((resolve) => setTimeout(resolve, 0));
+
+  const cases = [
+    { name: 'pages come before the species', order: ['state', 'page', 'page', 'species'], failing: false },
+    { name: 'pages come after the species', order: ['state', 'species', 'page', 'page'], failing: false },
+    { name: 'a page fails to come', order: ['state', 'species', 'page', 'page'], failing: true },
+  ];
+  for (const c of cases) {
+    it(`is loaded only once the species and every page have come (${c.name})`, async () => {
+      let loaded = 0;
+      const startup = core.createStartupWatch(() => {
+        loaded += 1;
+      });
+      const pages = [pending(), pending()];
+      startup.waitFor(pages[0].promise);
+      startup.waitFor(pages[1].promise);
+      let next = 0;
+      for (const [index, step] of c.order.entries()) {
+        assert.equal(loaded, 0, `not loaded before ${step} (${index})`);
+        if (step === 'page') {
+          const { settle } = pages[next++];
+          if (c.failing && next === 1) settle.reject(new Error('no module'));
+          else settle.resolve();
+          await tick();
+        } else {
+          startup.received(step === 'state' ? stateMessage({}) : { type: step });
+        }
+      }
+      assert.equal(loaded, 1);
+      startup.waitFor(pending().promise);
+      startup.received({ type: 'species' });
+      assert.equal(loaded, 1, 'once loaded, it stays loaded and says so once');
+    });
+  }
+});
+
+describe('fetching pages ahead', () => {
+  it('asks every registered page that can be fetched ahead, and only those', () => {
+    const asked = [];
+    const registry = core.createPageRegistry({}, () => {}, () => {});
+    registry.register('server', { render() {} });
+    registry.register('ai', { prefetch: () => { asked.push('ai'); return 'ai arrives'; } });
+    registry.register('species', { prefetch: () => { asked.push('species'); return 'species arrives'; } });
+    assert.deepEqual(registry.prefetch(), ['ai arrives', 'species arrives']);
+    assert.deepEqual(asked, ['ai', 'species']);
+  });
+});

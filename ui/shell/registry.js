@@ -52,6 +52,12 @@ export function createPageRegistry(api, onStarted, report) {
         if (typeof page.stateApplied === 'function') call(() => page.stateApplied(applied, msg));
       }
     },
+    /** Starts fetching every page that is fetched ahead of its first drawing; their promises. */
+    prefetch() {
+      return Object.values(pages)
+        .filter((page) => typeof page.prefetch === 'function')
+        .map((page) => page.prefetch());
+    },
     get(key) {
       return pages[key] || null;
     },

@@ -97,8 +97,15 @@ export function startShell(doc) {
     openUrl: createLinkBar(doc, doc.getElementById('notice')),
   });
   acceptPages(declare);
+  // The pages that are not drawn yet are fetched once the first state is drawn, so their code
+  // never stands between the start and that drawing.
+  let prefetched = false;
   listen((data) => {
     route(data);
+    if (!prefetched && data && data.type === 'state') {
+      prefetched = true;
+      for (const arrival of registry.prefetch()) startup.waitFor(arrival);
+    }
     startup.received(data);
   });
   selectTab(state.tab, false);
