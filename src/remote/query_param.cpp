@@ -30,7 +30,7 @@ std::string urlDecode(std::string_view text) {
             bytes += text[i];
         }
     }
-    return fromUtf8(bytes);
+    return bridge::fromUtf8(bytes);
 }
 
 }  // namespace

@@ -38,15 +38,15 @@ std::string jobFilePath(const std::string& root, const std::string& name) {
 }
 
 std::string readJobId(const std::string& root, const std::string& name) {
-    std::string id = fromUtf8(readFileBytes(jobFilePath(root, name)));
+    std::string id = bridge::fromUtf8(bridge::readFileBytes(jobFilePath(root, name)));
     while (!id.empty() && (id.back() == '\n' || id.back() == '\r' || id.back() == ' '))
         id.pop_back();
-    return isServiceId(id) ? id : std::string();
+    return bridge::isServiceId(id) ? id : std::string();
 }
 
 void removeTree(const std::string& folder) {
     std::error_code failed;
     // symlink_status: a link named like the folder is not a folder to empty.
-    if (!fs::is_directory(fs::symlink_status(pathOf(folder), failed))) return;
-    fs::remove_all(pathOf(folder), failed);
+    if (!fs::is_directory(fs::symlink_status(bridge::pathOf(folder), failed))) return;
+    fs::remove_all(bridge::pathOf(folder), failed);
 }

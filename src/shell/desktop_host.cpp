@@ -44,7 +44,7 @@ int runDesktopHost(const Options& options) {
         return 1;
     }
     std::unique_ptr<platform::DesktopWindow> window = std::move(*created);
-    App& app = session.start(*window, &window->dialogs());
+    bridge::App& app = session.start(*window, &window->dialogs());
     // The window's loop takes the messages over from the delivery thread.
     session.deliverOnThread(
         [shown = window.get()](std::string message) { shown->postToPage(std::move(message)); });
@@ -72,7 +72,7 @@ int runDesktopHost(const Options& options) {
             // reach it.
             std::cerr << "forgeset-server-tool: page connected\n";
         }
-        dispatchCommand(app, message);
+        bridge::dispatchCommand(app, message);
     };
     window->run(std::move(hooks));
     // The window is gone: the process ends here, as it ends when its window closes.

@@ -11,7 +11,7 @@
 namespace command {
 
 // The file, not memory, is the authority for the server folder after every page load.
-void init(App& app, const std::string&) {
+void init(bridge::App& app, const std::string&) {
     loadServerRoot(app);
     // A skins save the tool did not live to finish is finished before anyone reads the pair.
     if (!app.serverRoot.empty())
@@ -21,19 +21,19 @@ void init(App& app, const std::string&) {
     sendSpeciesMessage(app);
 }
 
-void winMin(App& app, const std::string&) {
+void winMin(bridge::App& app, const std::string&) {
     app.window.minimize();
 }
 
-void winMax(App& app, const std::string&) {
+void winMax(bridge::App& app, const std::string&) {
     app.window.toggleMaximize();
 }
 
-void winClose(App& app, const std::string&) {
+void winClose(bridge::App& app, const std::string&) {
     app.window.close();
 }
 
-void dragWindow(App& app, const std::string&) {
+void dragWindow(bridge::App& app, const std::string&) {
     app.window.startMove();
 }
 

@@ -23,7 +23,7 @@ std::string workspaceFolder(const std::string& root, const std::string& name) {
 std::string findSpeciesKit(const std::string& programFolder) {
     for (const char* tail : {"/species-kit", "/../species-kit"}) {
         std::string candidate = programFolder + tail;
-        if (folderExists(candidate)) return candidate;
+        if (bridge::folderExists(candidate)) return candidate;
     }
     return {};
 }

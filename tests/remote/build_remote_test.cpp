@@ -50,7 +50,7 @@ TEST_F(BuildRemoteTest, GuardsInTheirOrder) {
          {}},
         {"a name against the rule", [] {}, remoteCommand("Dino", "Dino.fbx"), {}},
         {"not signed in",
-         [] { ASSERT_TRUE(deleteCredentials()); },
+         [] { ASSERT_TRUE(bridge::deleteCredentials()); },
          remoteCommand("dino", "Dino.fbx"),
          {{true, "Sign in with Steam first."}}},
         {"no asset helper",

@@ -57,7 +57,9 @@ class RemoteTest : public ::testing::Test {
         }
     }
 
-    void signIn() { ASSERT_TRUE(saveCredentials({"test-token", "76561190000000001", "Test"})); }
+    void signIn() {
+        ASSERT_TRUE(bridge::saveCredentials({"test-token", "76561190000000001", "Test"}));
+    }
 
     std::string ws(const std::string& name) const { return t.root() + "/species/" + name; }
     std::string jobFile(const std::string& name) const {

@@ -8,5 +8,5 @@ std::string systemTarPath() {
     const std::string folder = platform::win32::systemFolder();
     if (folder.empty()) return {};
     const std::string tar = folder + "\\tar.exe";
-    return fileExists(tar) ? tar : std::string();
+    return bridge::fileExists(tar) ? tar : std::string();
 }
