@@ -177,7 +177,7 @@ int main(int argc, char** argv) {
         embeddedBytes += fs::file_size(path);
 
     // (a) and (b): the state message and the bare reads, alternating, after one warm-up each.
-    auto buildState = [&] { sink = sink + buildStateMessage(root).size(); };
+    auto buildState = [&] { sink = sink + server::buildStateMessage(root).size(); };
     auto readPlain = [&] {
         for (const auto& path : embedded)
             sink = sink + bridge::readFileBytes(path).size();
@@ -195,7 +195,7 @@ int main(int argc, char** argv) {
         readTimes.push_back(seconds(readPlain));
         streamTimes.push_back(seconds(readStream));
     }
-    const std::size_t messageBytes = buildStateMessage(root).size();
+    const std::size_t messageBytes = server::buildStateMessage(root).size();
 
     // (c) jsonEscape against a plain copy of the same bytes into a ready buffer.
     const std::string text = mixedText(kEscapeBytes);

@@ -7,6 +7,8 @@
 #include "server/commands.h"
 #include "server/state.h"
 
+namespace server {
+
 namespace command {
 
 void saveAi(bridge::App& app, const std::string& message) {
@@ -37,3 +39,5 @@ void saveAi(bridge::App& app, const std::string& message) {
 }
 
 }  // namespace command
+
+}  // namespace server

@@ -4,6 +4,8 @@
 
 #include "bridge/app.h"
 
+namespace server {
+
 // The server folder's commands, one free handler per command the page sends; their rows
 // of the command table follow them. Each is defined beside what it works on.
 namespace command {
@@ -53,3 +55,5 @@ inline std::span<const bridge::Command> serverCommands() {
     };
     return rows;
 }
+
+}  // namespace server

@@ -10,6 +10,8 @@
 #include "server/commands.h"
 #include "server/state.h"
 
+namespace server {
+
 namespace {
 
 bool isBlank(char c) {
@@ -184,3 +186,5 @@ void toggleResource(bridge::App& app, const std::string& message) {
 }
 
 }  // namespace command
+
+}  // namespace server

@@ -11,6 +11,8 @@
 #include "server/state.h"
 #include "server/templates.h"
 
+namespace server {
+
 namespace {
 
 // Keeps the first failure of several steps that are all tried: each file of a resource is
@@ -98,3 +100,5 @@ void newResource(bridge::App& app, const std::string& message) {
 }
 
 }  // namespace command
+
+}  // namespace server

@@ -8,6 +8,8 @@
 #include "server/commands.h"
 #include "server/state.h"
 
+namespace server {
+
 std::string appDataFolder() {
     return platform::appDataFolder();
 }
@@ -49,3 +51,5 @@ void pickFolder(bridge::App& app, const std::string&) {
 }
 
 }  // namespace command
+
+}  // namespace server

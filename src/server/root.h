@@ -5,6 +5,8 @@ namespace bridge {
 struct App;
 }  // namespace bridge
 
+namespace server {
+
 // The app data folder (created when missing); see platform::appDataFolder.
 std::string appDataFolder();
 
@@ -18,3 +20,5 @@ void loadServerRoot(bridge::App& app);
 // Sets the server root and remembers it in server-root.txt, as choosing it in the folder
 // dialog does. Returns whether the root changed (exact, case-sensitive comparison).
 bool chooseServerRoot(bridge::App& app, const std::string& path);
+
+}  // namespace server

@@ -9,6 +9,8 @@
 #include "server/commands.h"
 #include "server/runner_launch.h"
 
+namespace server {
+
 namespace {
 
 std::string guidePath(const std::string& programFolder) {
@@ -77,3 +79,5 @@ void open(bridge::App& app, const std::string& message) {
 }
 
 }  // namespace command
+
+}  // namespace server

@@ -9,6 +9,8 @@
 #include "server/resources.h"
 #include "server/state.h"
 
+namespace server {
+
 // The studio paints a texture, but where it lands is the server's: the skins resource, which
 // is made on the way, and the answer is the server's state with the new texture listed.
 namespace command {
@@ -47,3 +49,5 @@ void studioSaveTexture(bridge::App& app, const std::string& message) {
 }
 
 }  // namespace command
+
+}  // namespace server

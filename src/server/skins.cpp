@@ -10,6 +10,8 @@
 #include "server/skins_save.h"
 #include "server/state.h"
 
+namespace server {
+
 namespace command {
 
 void saveSkins(bridge::App& app, const std::string& message) {
@@ -53,3 +55,5 @@ void saveSkins(bridge::App& app, const std::string& message) {
 }
 
 }  // namespace command
+
+}  // namespace server

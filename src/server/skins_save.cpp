@@ -6,6 +6,8 @@
 #include "bridge/files.h"
 #include "platform/private_file.h"
 
+namespace server {
+
 namespace {
 
 std::string pendingPath(const std::string& folder) {
@@ -63,3 +65,5 @@ SkinsWrite finishSkinsSave(const std::string& folder) {
     const std::string_view rest = std::string_view(bytes).substr(lineEnd + 1);
     return replacePair(folder, rest.substr(0, jsonSize), rest.substr(jsonSize));
 }
+
+}  // namespace server

@@ -12,6 +12,8 @@
 #include "server/config.h"
 #include "server/resources.h"
 
+namespace server {
+
 namespace {
 
 void appendFlag(std::string& out, std::string_view member, bool value) {
@@ -137,3 +139,5 @@ void refresh(bridge::App& app, const std::string&) {
 }
 
 }  // namespace command
+
+}  // namespace server

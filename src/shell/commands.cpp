@@ -15,7 +15,7 @@ std::span<const bridge::Command> commandTable() {
     static const std::vector<bridge::Command> table = [] {
         std::vector<bridge::Command> rows;
         for (std::span<const bridge::Command> area :
-             {shellCommands(), serverCommands(), studioCommands(), speciesCommands(),
+             {shellCommands(), server::serverCommands(), studioCommands(), speciesCommands(),
               remoteCommands()})
             rows.insert(rows.end(), area.begin(), area.end());
         return rows;

@@ -33,7 +33,7 @@ int runDesktopHost(const Options& options) {
     settings.title = "Varra Forgeset Server Tool";
     settings.width = 1280;
     settings.height = 860;
-    settings.dataFolder = appDataFolder() + platform::pathSeparator + "webview-servertool";
+    settings.dataFolder = server::appDataFolder() + platform::pathSeparator + "webview-servertool";
     settings.devtoolsPort = devtoolsPort();
     settings.pageShim = std::string(embeddedBytes(findRoute("/host/desktop_shim.js")));
     platform::Result<std::unique_ptr<platform::DesktopWindow>> created =

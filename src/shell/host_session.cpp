@@ -40,8 +40,8 @@ bridge::App& HostSession::start(platform::Window& window, platform::Dialogs* nat
     // Where the studio keeps what it extracts; the studio reports it when it cannot write.
     if (platform::Result<> made = bridge::makeDirs(assetsFolder()); !made)
         bridge::reportFailure("Could not make " + assetsFolder(), made.error());
-    loadServerRoot(app);
-    if (root_) chooseServerRoot(app, *root_);
+    server::loadServerRoot(app);
+    if (root_) server::chooseServerRoot(app, *root_);
     return app;
 }
 

@@ -12,11 +12,11 @@ namespace command {
 
 // The file, not memory, is the authority for the server folder after every page load.
 void init(bridge::App& app, const std::string&) {
-    loadServerRoot(app);
+    server::loadServerRoot(app);
     // A skins save the tool did not live to finish is finished before anyone reads the pair.
     if (!app.serverRoot.empty())
-        (void)finishSkinsSave(resourcesFolder(app.serverRoot.path()) + "/skins");
-    sendState(app);
+        (void)server::finishSkinsSave(server::resourcesFolder(app.serverRoot.path()) + "/skins");
+    server::sendState(app);
     sendStudio(app);
     sendSpeciesMessage(app);
 }

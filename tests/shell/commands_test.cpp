@@ -98,8 +98,9 @@ TEST(CommandTableTest, HoldsEveryCommandOnceEachWithAHandler) {
 
 TEST(CommandTableTest, ProtocolPageListsTheTableInItsOrderWithEachCommandsArea) {
     const std::pair<std::string, std::span<const bridge::Command>> areas[] = {
-        {"shell", shellCommands()},     {"server", serverCommands()}, {"studio", studioCommands()},
-        {"species", speciesCommands()}, {"remote", remoteCommands()},
+        {"shell", shellCommands()},   {"server", server::serverCommands()},
+        {"studio", studioCommands()}, {"species", speciesCommands()},
+        {"remote", remoteCommands()},
     };
     std::map<std::string, std::string> areaOf;
     for (const auto& [area, rows] : areas)

@@ -52,7 +52,7 @@ void echoCommand(bridge::App& app, const std::string&) {
 }
 
 const bridge::Command kCommands[] = {
-    {"pickFolder", command::pickFolder},
+    {"pickFolder", server::command::pickFolder},
     {"askFiles", askFilesCommand},
     {"echo", echoCommand},
 };

@@ -82,7 +82,7 @@ const bridge::Command kTestCommands[] = {
     {"note", noteCommand},
     {"echo", echoCommand},
     {"winClose", closeCommand},
-    {"pickFolder", command::pickFolder},
+    {"pickFolder", server::command::pickFolder},
     {"forgetRoot", forgetRootCommand},
 };
 
