@@ -15,8 +15,8 @@ std::span<const bridge::Command> commandTable() {
     static const std::vector<bridge::Command> table = [] {
         std::vector<bridge::Command> rows;
         for (std::span<const bridge::Command> area :
-             {shellCommands(), server::serverCommands(), studioCommands(), speciesCommands(),
-              remoteCommands()})
+             {shellCommands(), server::serverCommands(), studio::studioCommands(),
+              speciesCommands(), remoteCommands()})
             rows.insert(rows.end(), area.begin(), area.end());
         return rows;
     }();

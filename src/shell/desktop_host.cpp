@@ -55,7 +55,7 @@ int runDesktopHost(const Options& options) {
         if (!response) return std::nullopt;
         return platform::PageFile{response->body, response->mimeType};
     };
-    hooks.sources.assetsFolder = [] { return assetsFolder(); };
+    hooks.sources.assetsFolder = [] { return studio::assetsFolder(); };
     // Read on every request, so a folder chosen later is served at once. A root that becomes
     // empty (its file deleted by hand) leaves the last folder served, as a mapping would stay.
     std::string speciesFolder;

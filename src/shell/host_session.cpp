@@ -38,8 +38,8 @@ bridge::App& HostSession::start(platform::Window& window, platform::Dialogs* nat
     platform::Dialogs& dialogs = scripted_ ? *scripted_ : native ? *native : none_;
     bridge::App& app = app_.emplace(outbox_, dialogs, window, commandTable());
     // Where the studio keeps what it extracts; the studio reports it when it cannot write.
-    if (platform::Result<> made = bridge::makeDirs(assetsFolder()); !made)
-        bridge::reportFailure("Could not make " + assetsFolder(), made.error());
+    if (platform::Result<> made = bridge::makeDirs(studio::assetsFolder()); !made)
+        bridge::reportFailure("Could not make " + studio::assetsFolder(), made.error());
     server::loadServerRoot(app);
     if (root_) server::chooseServerRoot(app, *root_);
     return app;

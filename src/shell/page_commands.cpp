@@ -17,7 +17,7 @@ void init(bridge::App& app, const std::string&) {
     if (!app.serverRoot.empty())
         (void)server::finishSkinsSave(server::resourcesFolder(app.serverRoot.path()) + "/skins");
     server::sendState(app);
-    sendStudio(app);
+    studio::sendStudio(app);
     sendSpeciesMessage(app);
 }
 

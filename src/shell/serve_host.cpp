@@ -25,7 +25,7 @@ bool ServeHost::Impl::start(bridge::App& theApp) {
         bridge::appendJsonString(json, url);
         bridge::postToUi(*target, json + "}");
     };
-    assets = assetsFolder();
+    assets = studio::assetsFolder();
     token = bridge::randomHex(16);
     platform::HttpServerLimits limits;
     limits.maxBodyBytes = kMaxCommandBytes;

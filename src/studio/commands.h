@@ -4,6 +4,8 @@
 
 #include "bridge/app.h"
 
+namespace studio {
+
 // The asset studio's commands and their rows of the command table. They run on the
 // studio worker, one at a time, in the order received.
 namespace command {
@@ -22,3 +24,5 @@ inline std::span<const bridge::Command> studioCommands() {
     };
     return rows;
 }
+
+}  // namespace studio

@@ -18,6 +18,8 @@
 #include "studio/asset_helper.h"
 #include "studio/commands.h"
 
+namespace studio {
+
 namespace {
 
 // The page reads the species list as an array; anything else stored there (a hand edit, an
@@ -186,3 +188,5 @@ void studioRefresh(bridge::App& app, const std::string&) {
 }
 
 }  // namespace command
+
+}  // namespace studio

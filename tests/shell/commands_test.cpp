@@ -98,8 +98,8 @@ TEST(CommandTableTest, HoldsEveryCommandOnceEachWithAHandler) {
 
 TEST(CommandTableTest, ProtocolPageListsTheTableInItsOrderWithEachCommandsArea) {
     const std::pair<std::string, std::span<const bridge::Command>> areas[] = {
-        {"shell", shellCommands()},   {"server", server::serverCommands()},
-        {"studio", studioCommands()}, {"species", speciesCommands()},
+        {"shell", shellCommands()},           {"server", server::serverCommands()},
+        {"studio", studio::studioCommands()}, {"species", speciesCommands()},
         {"remote", remoteCommands()},
     };
     std::map<std::string, std::string> areaOf;

@@ -13,6 +13,8 @@
 #include "support/scoped_env.h"
 #include "support/test_app.h"
 
+namespace studio {
+
 namespace fs = std::filesystem;
 
 namespace {
@@ -320,3 +322,5 @@ TEST_F(StudioTest, CommandsRunInTheOrderReceived) {
                                                   "Extracting Triceratops from the game files...",
                                                   "Triceratops extracted.", "studio", "studio"}));
 }
+
+}  // namespace studio
