@@ -90,8 +90,8 @@ void benchImport(const fs::path& work) {
     for (int run = 0; run < 3; ++run) {
         fs::remove_all(work / "ours");
         fs::remove_all(work / "cp");
-        ours.push_back(
-            seconds([&] { sink = sink + copyImportTree(from, work / "ours").value_or(0); }));
+        ours.push_back(seconds(
+            [&] { sink = sink + species::copyImportTree(from, work / "ours").value_or(0); }));
         const std::string command =
             "cp -r '" + from.string() + "' '" + (work / "cp").string() + "'";
         cp.push_back(seconds([&] { sink = sink + std::system(command.c_str()); }));
@@ -130,7 +130,8 @@ void benchMessage(const fs::path& work) {
     std::vector<double> message, reading, escaping;
     std::size_t size = 0;
     for (int run = 0; run < 21; ++run) {
-        message.push_back(seconds([&] { size = buildSpeciesMessage(app, root.string()).size(); }));
+        message.push_back(
+            seconds([&] { size = species::buildSpeciesMessage(app, root.string()).size(); }));
         reading.push_back(seconds([&] {
             for (const std::string& name : bridge::listSubdirs((root / "species").string())) {
                 const std::string ws = (root / "species" / name).string();

@@ -27,7 +27,7 @@ namespace {
 std::string download(bridge::App& app, const TrackedJob& job, const std::string& token,
                      const std::string& archive, const std::string& tar) {
     // buildCancel ends a download that crawls on, as it ends the tracking.
-    const std::string workspace = workspaceFolder(job.root, job.name);
+    const std::string workspace = species::workspaceFolder(job.root, job.name);
     bridge::BuildServiceResponse response = bridge::buildServiceDownload(
         job.timeouts, "/api/jobs/" + job.id + "/result", bridge::bearerHeader(token), archive,
         app.resultCapBytes, [&] { return app.followedSpecies.stopAsked(workspace); });

@@ -17,7 +17,7 @@ namespace {
 // the name breaks the rule, or the job file holds no valid id. These commands stay silent
 // then: only a page out of step with the disk sends them.
 std::string storedJob(const bridge::App& app, const std::string& name) {
-    if (app.serverRoot.empty() || !isSpeciesName(name)) return {};
+    if (app.serverRoot.empty() || !species::isSpeciesName(name)) return {};
     return readJobId(app.serverRoot.path(), name);
 }
 
@@ -38,7 +38,7 @@ void buildResume(bridge::App& app, const std::string& message) {
     const std::string name = bridge::jsonString(message, "name");
     std::string id = storedJob(app, name);
     if (id.empty()) return;
-    FollowClaim follow(app, workspaceFolder(app.serverRoot.path(), name));
+    FollowClaim follow(app, species::workspaceFolder(app.serverRoot.path(), name));
     if (!follow) {
         bridge::sendNotice(app, kAlreadyFollowed, true);
         return;
@@ -57,7 +57,7 @@ void buildCancel(bridge::App& app, const std::string& message) {
     if (id.empty()) return;
     // Our own tracker of the job stops too, its download included, should the service not
     // confirm the cancel or the result crawl in.
-    app.followedSpecies.askToStop(workspaceFolder(app.serverRoot.path(), name));
+    app.followedSpecies.askToStop(species::workspaceFolder(app.serverRoot.path(), name));
     startRemoteWorker(
         app, "buildCancel",
         [&app, id = std::move(id), token = bridge::loadCredentials().token,

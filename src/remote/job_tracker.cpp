@@ -107,7 +107,7 @@ void reportStopped(bridge::App& app, const TrackedJob& job) {
 
 // Polls until the job ends or is lost, and deals with the end.
 void follow(bridge::App& app, const TrackedJob& job, Poll& poll) {
-    const std::string workspace = workspaceFolder(job.root, job.name);
+    const std::string workspace = species::workspaceFolder(job.root, job.name);
     int pollsAfterStop = 0;
     while (true) {
         app.remoteTimings.wait(app.remoteTimings.pollMs);
@@ -149,5 +149,5 @@ void trackJob(bridge::App& app, const TrackedJob& job) {
     Poll poll;
     poll.token = bridge::loadCredentials().token;
     follow(app, job, poll);
-    sendSpeciesMessage(app);
+    species::sendSpeciesMessage(app);
 }

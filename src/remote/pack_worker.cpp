@@ -42,7 +42,7 @@ struct PackJob {
 };
 
 std::string prepareTextures(const PackJob& job, const std::string& work) {
-    const std::string ws = workspaceFolder(job.root, job.name);
+    const std::string ws = species::workspaceFolder(job.root, job.name);
     const std::string output =
         platform::runCaptured({job.helper, "prepare-textures", ws + "/species.json", ws + "/source",
                                work + "/build/textures"},
@@ -70,7 +70,8 @@ std::string pack(const PackJob& job, const std::string& work, const std::string&
 std::string packAndUpload(bridge::App& app, const PackJob& job, const std::string& work,
                           const std::string& archive, std::string& jobId) {
     bridge::sendSpeciesRemote(app, job.root, job.name, "preparing", "Collecting files");
-    std::string failure = stageSpecies(workspaceFolder(job.root, job.name), work, job.files);
+    std::string failure =
+        stageSpecies(species::workspaceFolder(job.root, job.name), work, job.files);
     if (!failure.empty()) return failure;
     bridge::sendSpeciesRemote(app, job.root, job.name, "preparing", "Preparing textures");
     failure = prepareTextures(job, work);
@@ -106,7 +107,7 @@ void packWorker(bridge::App& app, const PackJob& job) {
             const std::string& archive;
             ~CleanUp() {
                 removeStaging(work, archive);
-                releaseBusy(app);
+                species::releaseBusy(app);
             }
         } cleanUp{app, work, archive};
         removeStaging(work, archive);
@@ -120,13 +121,14 @@ void packWorker(bridge::App& app, const PackJob& job) {
     if (!failure.empty()) {
         bridge::sendNotice(app, failure, true);
         bridge::sendSpeciesRemote(app, job.root, job.name, "failed", failure);
-        sendSpeciesMessage(app);
+        species::sendSpeciesMessage(app);
         return;
     }
     // The job file is the tool's own: a link planted at its name is replaced, not written
     // through. Without it the build can still be followed now, but not resumed later.
     bridge::sendNotice(app, "Uploaded. The build server takes it from here.", false);
-    platform::Result<> stored = bridge::makeDirs(workspaceFolder(job.root, job.name) + "/build");
+    platform::Result<> stored =
+        bridge::makeDirs(species::workspaceFolder(job.root, job.name) + "/build");
     if (stored) stored = bridge::createFileBytes(jobFilePath(job.root, job.name), jobId);
     if (!stored) {
         bridge::sendFailureNotice(
@@ -135,13 +137,13 @@ void packWorker(bridge::App& app, const PackJob& job) {
             "be fetched while the tool stays open.",
             stored.error());
     }
-    sendSpeciesMessage(app);
+    species::sendSpeciesMessage(app);
     trackJob(app, {job.root, job.name, jobId, job.timeouts});
 }
 
 // The command's guards, in order; false when one ended the command (with its notice).
 bool passesGuards(bridge::App& app, PackJob& job, const std::string& message) {
-    if (app.serverRoot.empty() || !isSpeciesName(job.name)) return false;
+    if (app.serverRoot.empty() || !species::isSpeciesName(job.name)) return false;
     job.token = bridge::loadCredentials().token;
     if (job.token.empty()) {
         bridge::sendNotice(app, "Sign in with Steam first.", true);
@@ -179,17 +181,17 @@ void buildRemote(bridge::App& app, const std::string& message) {
                 app.buildServiceTimeouts,
                 app.timeLimits};
     if (!passesGuards(app, job, message)) return;
-    BusyClaim claim(app);
+    species::BusyClaim claim(app);
     if (!claim) {
-        bridge::sendNotice(app, kBusyNotice, true);
+        bridge::sendNotice(app, species::kBusyNotice, true);
         return;
     }
-    FollowClaim follow(app, workspaceFolder(job.root, job.name));
+    FollowClaim follow(app, species::workspaceFolder(job.root, job.name));
     if (!follow) {
         bridge::sendNotice(app, kAlreadyFollowed, true);
         return;
     }
-    sendSpeciesMessage(app);
+    species::sendSpeciesMessage(app);
     claim.handToWorker([&app, job = std::move(job), workspace = follow.workspace()] {
         bridge::runReportingFailures(app, "buildRemote", [&] {
             whileFollowing(app, workspace, [&] { packWorker(app, job); });

@@ -24,7 +24,7 @@ std::string uploadArchivePath(const std::string& name) {
 std::string downloadFolder(const std::string& root, const std::string& name) {
     // FNV-1a: stable across runs and builds, which a folder name left behind must be.
     std::uint64_t hash = 14695981039346656037ull;
-    for (unsigned char byte : workspaceFolder(root, name)) {
+    for (unsigned char byte : species::workspaceFolder(root, name)) {
         hash ^= byte;
         hash *= 1099511628211ull;
     }

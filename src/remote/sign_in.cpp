@@ -127,7 +127,7 @@ void signInWorker(bridge::App& app, const SignInJob& job) {
 // else would and every later sign-in would be ignored.
 void endSignIn(bridge::App& app) {
     app.signInActive.store(false);
-    sendSpeciesMessage(app);
+    species::sendSpeciesMessage(app);
 }
 
 }  // namespace
@@ -154,7 +154,7 @@ namespace command {
 
 void buildLogin(bridge::App& app, const std::string&) {
     if (app.signInActive.exchange(true)) return;
-    sendSpeciesMessage(app);
+    species::sendSpeciesMessage(app);
     SignInJob job{app.buildServiceTimeouts, app.remoteTimings.signInMs};
     try {
         startRemoteWorker(app, "buildLogin", [&app, job = std::move(job)] {
@@ -179,7 +179,7 @@ void buildLogout(bridge::App& app, const std::string&) {
     } else {
         bridge::sendNotice(app, "Signed out of the build service.", false);
     }
-    sendSpeciesMessage(app);
+    species::sendSpeciesMessage(app);
 }
 
 }  // namespace command

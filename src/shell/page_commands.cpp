@@ -18,7 +18,7 @@ void init(bridge::App& app, const std::string&) {
         (void)server::finishSkinsSave(server::resourcesFolder(app.serverRoot.path()) + "/skins");
     server::sendState(app);
     studio::sendStudio(app);
-    sendSpeciesMessage(app);
+    species::sendSpeciesMessage(app);
 }
 
 void winMin(bridge::App& app, const std::string&) {

@@ -5,6 +5,8 @@
 #include "bridge/credentials.h"
 #include "bridge/json_write.h"
 
+namespace species {
+
 void appendBuildState(std::string& out, const bridge::App& app) {
     const bridge::BuildCredentials stored = bridge::loadCredentials();
     out += "{\"api\":";
@@ -19,3 +21,5 @@ void appendBuildState(std::string& out, const bridge::App& app) {
     out += app.signInActive.load() ? "true" : "false";
     out += '}';
 }
+
+}  // namespace species

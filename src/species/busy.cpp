@@ -5,6 +5,8 @@
 #include "bridge/app.h"
 #include "species/species_message.h"
 
+namespace species {
+
 bool tryClaimBusy(bridge::App& app) {
     return !app.speciesBusy.exchange(true);
 }
@@ -33,3 +35,5 @@ void BusyClaim::handToWorker(std::function<void()> work) {
     }
     held_ = false;
 }
+
+}  // namespace species

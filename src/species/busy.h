@@ -5,6 +5,8 @@ namespace bridge {
 struct App;
 }  // namespace bridge
 
+namespace species {
+
 // The busy flag lets one import, local build or remote upload run at a time. It is one
 // atomic in App, changed only here, so two commands racing for it cannot both start.
 
@@ -39,3 +41,5 @@ class BusyClaim {
     bridge::App& app_;
     bool held_;
 };
+
+}  // namespace species

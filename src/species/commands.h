@@ -4,6 +4,8 @@
 
 #include "bridge/app.h"
 
+namespace species {
+
 // The species workspaces' commands and their rows of the command table. Each is
 // defined beside what it works on.
 namespace command {
@@ -38,3 +40,5 @@ inline std::span<const bridge::Command> speciesCommands() {
     };
     return rows;
 }
+
+}  // namespace species

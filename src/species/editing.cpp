@@ -14,6 +14,8 @@
 #include "species/species_message.h"
 #include "species/workspace.h"
 
+namespace species {
+
 namespace {
 
 // Milliseconds since the system started, the stamp of a removed workspace's folder name.
@@ -97,3 +99,5 @@ void openSpecies(bridge::App& app, const std::string& message) {
 }
 
 }  // namespace command
+
+}  // namespace species

@@ -16,6 +16,8 @@
 #include "species/tree_copy.h"
 #include "species/workspace.h"
 
+namespace species {
+
 namespace {
 
 // The import copies into the workspace's source folder; a folder that holds it would be
@@ -113,3 +115,5 @@ void importSpecies(bridge::App& app, const std::string& message) {
 }
 
 }  // namespace command
+
+}  // namespace species

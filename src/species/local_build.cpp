@@ -14,6 +14,8 @@
 #include "species/species_message.h"
 #include "species/workspace.h"
 
+namespace species {
+
 namespace {
 
 // The build worker's own copies; the dispatching thread may change the server folder
@@ -107,3 +109,5 @@ void buildSpecies(bridge::App& app, const std::string& message) {
 }
 
 }  // namespace command
+
+}  // namespace species

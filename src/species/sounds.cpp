@@ -14,6 +14,8 @@
 #include "species/commands.h"
 #include "species/workspace.h"
 
+namespace species {
+
 namespace {
 
 // The game streams sounds from memory; larger files are left out. Exactly 20 MB is allowed.
@@ -95,3 +97,5 @@ void addSpeciesSounds(bridge::App& app, const std::string& message) {
 }
 
 }  // namespace command
+
+}  // namespace species

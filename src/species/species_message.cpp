@@ -9,6 +9,8 @@
 #include "species/commands.h"
 #include "species/workspace.h"
 
+namespace species {
+
 namespace {
 
 const char* literal(bool value) {
@@ -121,3 +123,5 @@ void speciesRefresh(bridge::App& app, const std::string&) {
 }
 
 }  // namespace command
+
+}  // namespace species

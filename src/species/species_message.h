@@ -5,6 +5,8 @@ namespace bridge {
 struct App;
 }  // namespace bridge
 
+namespace species {
+
 // The "species" message: whether the species kit and the asset helper are there, the busy
 // flag, the build service sign-in, every template description of the kit, and one item per
 // workspace of the server folder `root` with its files' texts. Built from disk every time;
@@ -18,3 +20,5 @@ void sendSpeciesMessage(bridge::App& app);
 
 // Only the last bytes of build.log travel: the page shows the end of a build.
 inline constexpr std::size_t kLogTailBytes = 6000;
+
+}  // namespace species

@@ -8,6 +8,8 @@
 #include "platform/ascii.h"
 #include "platform/copy_file.h"
 
+namespace species {
+
 namespace fs = std::filesystem;
 
 namespace {
@@ -111,3 +113,5 @@ bool holdsOrLiesInside(const std::string& from, const std::string& to) {
     return std::mismatch(outer.begin(), outer.end(), inner.begin(), inner.end()).first ==
            outer.end();
 }
+
+}  // namespace species

@@ -2,6 +2,8 @@
 
 #include "bridge/files.h"
 
+namespace species {
+
 bool isSpeciesName(std::string_view name) {
     // Every allowed character is ASCII, so bytes and characters count alike.
     if (name.empty() || name.size() > 32 || name.front() == '_') return false;
@@ -27,3 +29,5 @@ std::string findSpeciesKit(const std::string& programFolder) {
     }
     return {};
 }
+
+}  // namespace species

@@ -70,7 +70,7 @@ TEST_F(BuildRemoteTest, GuardsInTheirOrder) {
            "the Debian package libarchive-tools."}}},
         {"no files", [] {}, remoteCommand("dino", "||"), {{true, "Import a model first."}}},
         {"another job holds the busy flag",
-         [this] { tryClaimBusy(t.app); },
+         [this] { species::tryClaimBusy(t.app); },
          remoteCommand("dino", "Dino.fbx"),
          {{true, "Another import or build is still running."}}},
         {"the species' build is being followed",
@@ -98,7 +98,7 @@ TEST_F(BuildRemoteTest, GuardsInTheirOrder) {
         }
         // Put back what the case took away.
         t.app.serverRoot.set(t.root());
-        releaseBusy(t.app);
+        species::releaseBusy(t.app);
         t.app.followedSpecies.release(ws("dino"));
         signIn();
         if (!exists(folder + "/tools/forgeset-assets" + kProgramSuffix))

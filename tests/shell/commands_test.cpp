@@ -99,7 +99,7 @@ TEST(CommandTableTest, HoldsEveryCommandOnceEachWithAHandler) {
 TEST(CommandTableTest, ProtocolPageListsTheTableInItsOrderWithEachCommandsArea) {
     const std::pair<std::string, std::span<const bridge::Command>> areas[] = {
         {"shell", shellCommands()},           {"server", server::serverCommands()},
-        {"studio", studio::studioCommands()}, {"species", speciesCommands()},
+        {"studio", studio::studioCommands()}, {"species", species::speciesCommands()},
         {"remote", remoteCommands()},
     };
     std::map<std::string, std::string> areaOf;

@@ -9,6 +9,8 @@
 #include "species_fixture.h"
 #include "support/file_facts.h"
 
+namespace species {
+
 namespace fs = std::filesystem;
 
 namespace {
@@ -156,3 +158,5 @@ TEST_F(SoundsTest, ANameDifferingOnlyInLetterCaseReplacesTheFileThere) {
 }
 
 }  // namespace
+
+}  // namespace species
