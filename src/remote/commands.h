@@ -4,6 +4,8 @@
 
 #include "bridge/app.h"
 
+namespace remote {
+
 // The remote build's commands and their rows of the command table. Each is defined
 // beside what it works on.
 namespace command {
@@ -31,3 +33,5 @@ inline std::span<const bridge::Command> remoteCommands() {
     };
     return rows;
 }
+
+}  // namespace remote

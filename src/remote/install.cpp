@@ -21,6 +21,8 @@
 #include "remote/remote_paths.h"
 #include "species/workspace.h"
 
+namespace remote {
+
 namespace {
 
 // Fetches the archive; the words for the user when that failed, else nothing.
@@ -201,3 +203,5 @@ void installResult(bridge::App& app, const TrackedJob& job, const std::string& t
         bridge::sendSpeciesRemote(app, job.root, job.name, "failed", "Result incomplete");
     }
 }
+
+}  // namespace remote

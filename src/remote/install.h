@@ -4,6 +4,9 @@
 namespace bridge {
 struct App;
 }  // namespace bridge
+
+namespace remote {
+
 struct TrackedJob;
 
 // Downloads a done job's result archive into the download folder, unpacks it there and
@@ -12,3 +15,5 @@ struct TrackedJob;
 // regular files that the archive itself brought are installed: nothing it unpacks can make
 // the tool read or write a file elsewhere.
 void installResult(bridge::App& app, const TrackedJob& job, const std::string& token);
+
+}  // namespace remote

@@ -11,6 +11,8 @@
 #include "remote/remote_worker.h"
 #include "species/workspace.h"
 
+namespace remote {
+
 namespace {
 
 // The stored job of the species the message names; empty when there is no server folder,
@@ -65,3 +67,5 @@ void buildCancel(bridge::App& app, const std::string& message) {
 }
 
 }  // namespace command
+
+}  // namespace remote

@@ -17,6 +17,8 @@
 #include "species/species_message.h"
 #include "species/workspace.h"
 
+namespace remote {
+
 namespace {
 
 // A whole number from a JSON number; `fallback` when it is missing or no whole number fits.
@@ -151,3 +153,5 @@ void trackJob(bridge::App& app, const TrackedJob& job) {
     follow(app, job, poll);
     species::sendSpeciesMessage(app);
 }
+
+}  // namespace remote

@@ -7,6 +7,8 @@ namespace bridge {
 struct App;
 }  // namespace bridge
 
+namespace remote {
+
 // What a tracker follows, copied when it starts: the server folder it installs into, the
 // species and its job.
 struct TrackedJob {
@@ -24,3 +26,5 @@ void trackJob(bridge::App& app, const TrackedJob& job);
 
 // Polls in a row that may fail before a job counts as lost (about two minutes).
 inline constexpr int kPollFailuresLost = 60;
+
+}  // namespace remote

@@ -2,6 +2,8 @@
 
 #include "bridge/messages.h"
 
+namespace remote {
+
 std::string shownLogLine(const std::string& line) {
     if (line.size() <= kLogLineBytes) return line;
     std::size_t cut = kLogLineBytes;
@@ -25,3 +27,5 @@ void forwardLogLines(bridge::App& app, const std::string& root, const std::strin
     for (std::size_t i = first; i < lines.size(); ++i)
         bridge::sendSpeciesLog(app, root, name, shownLogLine(lines[i]));
 }
+
+}  // namespace remote

@@ -7,6 +7,8 @@ namespace bridge {
 struct App;
 }  // namespace bridge
 
+namespace remote {
+
 // The build service's log on its way to the page. The service is not ours to trust: one
 // answer may carry a line of megabytes or a million lines, and the page draws every line it
 // gets. So a line is cut after kLogLineBytes bytes (on a character boundary, marked with
@@ -31,3 +33,5 @@ std::string leftOutLine(std::size_t count);
 // server folder `root`.
 void forwardLogLines(bridge::App& app, const std::string& root, const std::string& name,
                      const std::vector<std::string>& lines);
+
+}  // namespace remote

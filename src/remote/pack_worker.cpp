@@ -24,6 +24,8 @@
 #include "species/species_message.h"
 #include "species/workspace.h"
 
+namespace remote {
+
 namespace {
 
 // The largest archive the service takes: 1 GiB exactly is still sent.
@@ -201,3 +203,5 @@ void buildRemote(bridge::App& app, const std::string& message) {
 }
 
 }  // namespace command
+
+}  // namespace remote

@@ -11,6 +11,8 @@
 #include "platform/paths.h"
 #include "species/workspace.h"
 
+namespace remote {
+
 namespace fs = std::filesystem;
 
 std::string uploadWorkFolder(const std::string& name) {
@@ -50,3 +52,5 @@ void removeTree(const std::string& folder) {
     if (!fs::is_directory(fs::symlink_status(bridge::pathOf(folder), failed))) return;
     fs::remove_all(bridge::pathOf(folder), failed);
 }
+
+}  // namespace remote

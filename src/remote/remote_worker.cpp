@@ -5,6 +5,8 @@
 #include "bridge/app.h"
 #include "bridge/dispatcher.h"
 
+namespace remote {
+
 void startRemoteWorker(bridge::App& app, std::string_view command, std::function<void()> work) {
     bridge::startCountedWorker(app.workers,
                                [&app, name = std::string(command), work = std::move(work)] {
@@ -30,3 +32,5 @@ void whileFollowing(bridge::App& app, const std::string& workspace,
     } release{app, workspace};
     work();
 }
+
+}  // namespace remote

@@ -7,6 +7,8 @@ namespace bridge {
 struct App;
 }  // namespace bridge
 
+namespace remote {
+
 // Remote build workers run on detached threads. Each is counted in app.workers from
 // the moment it is started until its last message is posted, so a headless host can wait for
 // it, and anything it throws becomes an error notice naming `command`.
@@ -38,3 +40,5 @@ class FollowClaim {
 // Runs `work` and then lets go of `workspace` in app.followedSpecies, however `work` ends.
 void whileFollowing(bridge::App& app, const std::string& workspace,
                     const std::function<void()>& work);
+
+}  // namespace remote

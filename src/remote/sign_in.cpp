@@ -17,6 +17,8 @@
 #include "remote/remote_worker.h"
 #include "species/species_message.h"
 
+namespace remote {
+
 namespace {
 
 using Clock = std::chrono::steady_clock;
@@ -183,3 +185,5 @@ void buildLogout(bridge::App& app, const std::string&) {
 }
 
 }  // namespace command
+
+}  // namespace remote

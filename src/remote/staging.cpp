@@ -7,6 +7,8 @@
 #include "bridge/diagnostics.h"
 #include "bridge/files.h"
 
+namespace remote {
+
 namespace fs = std::filesystem;
 
 namespace {
@@ -80,3 +82,5 @@ std::string stageSpecies(const std::string& workspace, const std::string& work,
     }
     return {};
 }
+
+}  // namespace remote

@@ -12,6 +12,8 @@
 #include "bridge/messages.h"
 #include "bridge/text.h"
 
+namespace remote {
+
 namespace {
 
 constexpr const char* kUnreadable = "Could not read the upload file.";
@@ -107,3 +109,5 @@ UploadOutcome uploadPackage(bridge::App& app, const UploadJob& job) {
     if (!bridge::isServiceId(jobId)) return {"The build service did not return a job id.", {}};
     return {{}, jobId};
 }
+
+}  // namespace remote

@@ -9,6 +9,8 @@ namespace bridge {
 struct App;
 }  // namespace bridge
 
+namespace remote {
+
 // What uploadPackage needs besides the archive, copied when the worker starts.
 struct UploadJob {
     std::string root;
@@ -34,3 +36,5 @@ inline constexpr int kPartAttempts = 4;
 
 // True for an answer worth another attempt: no answer at all, a 5xx, 408 or 429.
 bool isRetried(std::uint32_t status);
+
+}  // namespace remote

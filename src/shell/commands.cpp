@@ -16,7 +16,7 @@ std::span<const bridge::Command> commandTable() {
         std::vector<bridge::Command> rows;
         for (std::span<const bridge::Command> area :
              {shellCommands(), server::serverCommands(), studio::studioCommands(),
-              species::speciesCommands(), remoteCommands()})
+              species::speciesCommands(), remote::remoteCommands()})
             rows.insert(rows.end(), area.begin(), area.end());
         return rows;
     }();

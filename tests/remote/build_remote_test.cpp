@@ -10,6 +10,8 @@
 #include "support/file_facts.h"
 #include "support/recording_tar.h"
 
+namespace remote {
+
 namespace {
 
 class BuildRemoteTest : public RemoteTest {
@@ -289,3 +291,5 @@ TEST(Staging, LinksFilesAndKeepsTheirFolders) {
 }
 
 }  // namespace
+
+}  // namespace remote

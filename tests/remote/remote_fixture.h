@@ -22,6 +22,8 @@
 #include "support/scoped_env.h"
 #include "support/test_app.h"
 
+namespace remote {
+
 using json = nlohmann::json;
 using Notice = std::pair<bool, std::string>;
 using Notices = std::vector<Notice>;
@@ -156,3 +158,5 @@ inline std::string cmd(const std::string& name, const std::string& field = "",
     if (!field.empty()) message[field] = value;
     return message.dump();
 }
+
+}  // namespace remote

@@ -4,6 +4,8 @@
 #include "remote/sign_in.h"
 #include "sign_in_fixture.h"
 
+namespace remote {
+
 namespace {
 
 TEST_F(SignInTest, TheFailureTableAndSuccess) {
@@ -190,3 +192,5 @@ TEST_F(SignInTest, ASignInThatCannotBeDeletedIsNotReportedAsSignedOut) {
 }
 
 }  // namespace
+
+}  // namespace remote

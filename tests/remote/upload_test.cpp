@@ -7,6 +7,8 @@
 #include "remote_fixture.h"
 #include "support/process_memory.h"
 
+namespace remote {
+
 namespace {
 
 // Where a header stands among those sent; the bearer line comes first of the tool's own.
@@ -262,3 +264,5 @@ TEST_F(UploadTest, AnAnswerThatTricklesForEverEndsAtItsDeadline) {
 }
 
 }  // namespace
+
+}  // namespace remote

@@ -100,7 +100,7 @@ TEST(CommandTableTest, ProtocolPageListsTheTableInItsOrderWithEachCommandsArea) 
     const std::pair<std::string, std::span<const bridge::Command>> areas[] = {
         {"shell", shellCommands()},           {"server", server::serverCommands()},
         {"studio", studio::studioCommands()}, {"species", species::speciesCommands()},
-        {"remote", remoteCommands()},
+        {"remote", remote::remoteCommands()},
     };
     std::map<std::string, std::string> areaOf;
     for (const auto& [area, rows] : areas)

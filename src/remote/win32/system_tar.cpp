@@ -2,6 +2,8 @@
 #include "platform/win32/system_folder.h"
 #include "remote/remote_paths.h"
 
+namespace remote {
+
 const char* const kTarMissing = "tar.exe is missing in the Windows system folder.";
 
 std::string systemTarPath() {
@@ -10,3 +12,5 @@ std::string systemTarPath() {
     const std::string tar = folder + "\\tar.exe";
     return bridge::fileExists(tar) ? tar : std::string();
 }
+
+}  // namespace remote
