@@ -90,8 +90,8 @@ void benchImport(const fs::path& work) {
     for (int run = 0; run < 3; ++run) {
         fs::remove_all(work / "ours");
         fs::remove_all(work / "cp");
-        ours.push_back(
-            seconds([&] { sink = sink + copyImportTree(from, work / "ours").value_or(0); }));
+        ours.push_back(seconds(
+            [&] { sink = sink + species::copyImportTree(from, work / "ours").value_or(0); }));
         const std::string command =
             "cp -r '" + from.string() + "' '" + (work / "cp").string() + "'";
         cp.push_back(seconds([&] { sink = sink + std::system(command.c_str()); }));
@@ -123,29 +123,30 @@ void benchMessage(const fs::path& work) {
         writeFile(ws / "species.json", definition(i));
         writeFile(ws / "build/build.log", std::string(kLogBytes - 1, 'x') + "\n");
     }
-    Outbox outbox;
+    bridge::Outbox outbox;
     platform::ScriptedDialogs dialogs;
     NoWindow window;
-    App app(outbox, dialogs, window, {});
+    bridge::App app(outbox, dialogs, window, {});
     std::vector<double> message, reading, escaping;
     std::size_t size = 0;
     for (int run = 0; run < 21; ++run) {
-        message.push_back(seconds([&] { size = buildSpeciesMessage(app, root.string()).size(); }));
+        message.push_back(
+            seconds([&] { size = species::buildSpeciesMessage(app, root.string()).size(); }));
         reading.push_back(seconds([&] {
-            for (const std::string& name : listSubdirs((root / "species").string())) {
+            for (const std::string& name : bridge::listSubdirs((root / "species").string())) {
                 const std::string ws = (root / "species" / name).string();
-                sink = sink + readFileBytes(ws + "/species.json").size() +
-                       readFileBytes(ws + "/source/inspect.json").size() +
-                       readFileBytes(ws + "/build/build.log").size();
+                sink = sink + bridge::readFileBytes(ws + "/species.json").size() +
+                       bridge::readFileBytes(ws + "/source/inspect.json").size() +
+                       bridge::readFileBytes(ws + "/build/build.log").size();
             }
         }));
         // Reading and escaping alone, to show where the message's time goes.
         escaping.push_back(seconds([&] {
             std::string out;
-            for (const std::string& name : listSubdirs((root / "species").string())) {
+            for (const std::string& name : bridge::listSubdirs((root / "species").string())) {
                 const std::string ws = (root / "species" / name).string();
-                appendJsonEscaped(out, readFileBytes(ws + "/species.json"));
-                appendJsonEscaped(out, readFileBytes(ws + "/build/build.log"));
+                bridge::appendJsonEscaped(out, bridge::readFileBytes(ws + "/species.json"));
+                bridge::appendJsonEscaped(out, bridge::readFileBytes(ws + "/build/build.log"));
             }
             sink = sink + out.size();
         }));

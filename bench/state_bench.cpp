@@ -177,10 +177,10 @@ int main(int argc, char** argv) {
         embeddedBytes += fs::file_size(path);
 
     // (a) and (b): the state message and the bare reads, alternating, after one warm-up each.
-    auto buildState = [&] { sink = sink + buildStateMessage(root).size(); };
+    auto buildState = [&] { sink = sink + server::buildStateMessage(root).size(); };
     auto readPlain = [&] {
         for (const auto& path : embedded)
-            sink = sink + readFileBytes(path).size();
+            sink = sink + bridge::readFileBytes(path).size();
     };
     auto readStream = [&] {
         for (const auto& path : embedded)
@@ -195,16 +195,16 @@ int main(int argc, char** argv) {
         readTimes.push_back(seconds(readPlain));
         streamTimes.push_back(seconds(readStream));
     }
-    const std::size_t messageBytes = buildStateMessage(root).size();
+    const std::size_t messageBytes = server::buildStateMessage(root).size();
 
     // (c) jsonEscape against a plain copy of the same bytes into a ready buffer.
     const std::string text = mixedText(kEscapeBytes);
-    const std::string escapedOnce = jsonEscape(text);
+    const std::string escapedOnce = bridge::jsonEscape(text);
     std::string copyTarget(text.size(), '\0');
     const int escapeRuns = std::max(3, runs / 3);
     std::vector<double> escapeTimes, copyTimes, stringCopyTimes;
     for (int i = 0; i < escapeRuns + 1; ++i) {
-        double e = seconds([&] { sink = sink + jsonEscape(text).size(); });
+        double e = seconds([&] { sink = sink + bridge::jsonEscape(text).size(); });
         double c = seconds([&] {
             std::memcpy(copyTarget.data(), text.data(), text.size());
             sink = sink + static_cast<unsigned char>(copyTarget[text.size() / 2]);

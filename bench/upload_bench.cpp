@@ -101,10 +101,11 @@ int main(int argc, char** argv) {
     std::vector<double> ours, theirs;
     for (int round = 0; round < 3; ++round) {
         Clock::time_point start = Clock::now();
-        BuildServiceResponse r = buildServiceRequest(
+        bridge::BuildServiceResponse r = bridge::buildServiceRequest(
             {}, "PUT", "/bench", "Content-Type: application/octet-stream\r\n", file, "", "");
         ours.push_back(seconds(start));
-        if (r.status != 200) std::fprintf(stderr, "upload: %s\n", describeFailure(r).c_str());
+        if (r.status != 200)
+            std::fprintf(stderr, "upload: %s\n", bridge::describeFailure(r).c_str());
         start = Clock::now();
         if (!curlUpload(file, url)) std::fprintf(stderr, "curl -T failed\n");
         theirs.push_back(seconds(start));

@@ -18,6 +18,8 @@
 #include "platform/shell.h"
 #include "platform/window.h"
 
+namespace bridge {
+
 struct App;
 
 // How long each outside program may run, in milliseconds, before it is ended. Tests shorten
@@ -104,3 +106,5 @@ struct App {
     // first command; called from workers.
     std::function<void(const std::string& url)> openExternal = platform::shellOpen;
 };
+
+}  // namespace bridge

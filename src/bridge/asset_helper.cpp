@@ -2,6 +2,8 @@
 
 #include "bridge/files.h"
 
+namespace bridge {
+
 std::string findAssetHelper(const std::string& programFolder) {
     // Installed layout first, then the two outputs of a development build: the
     // platform-specific one (linux-x64 here, as the helper's Linux build names it) and the
@@ -17,3 +19,5 @@ std::string findAssetHelper(const std::string& programFolder) {
     }
     return {};
 }
+
+}  // namespace bridge

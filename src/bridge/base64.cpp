@@ -2,6 +2,8 @@
 
 #include <array>
 
+namespace bridge {
+
 namespace {
 
 constexpr std::array<signed char, 256> makeIndex() {
@@ -36,3 +38,5 @@ std::string base64Decode(std::string_view text) {
     }
     return out;
 }
+
+}  // namespace bridge

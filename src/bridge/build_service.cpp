@@ -6,6 +6,8 @@
 #include "bridge/text.h"
 #include "platform/environment.h"
 
+namespace bridge {
+
 namespace {
 
 // A reserved name (.invalid never resolves), so a build without a configured service fails
@@ -146,3 +148,5 @@ BuildServiceResponse buildServiceRequest(const platform::HttpTimeouts& timeouts,
     request.uploadLength = range.length;
     return exchange(request);
 }
+
+}  // namespace bridge

@@ -6,6 +6,8 @@
 
 #include "platform/http.h"
 
+namespace bridge {
+
 // The remote build talks to one HTTPS service. These helpers are shared by the species
 // message (which shows the service address) and the remote build (which makes the calls).
 
@@ -75,3 +77,5 @@ struct FileRange {
 BuildServiceResponse buildServiceRequest(const platform::HttpTimeouts& timeouts,
                                          std::string_view method, std::string_view path,
                                          std::string_view headers, const FileRange& range);
+
+}  // namespace bridge

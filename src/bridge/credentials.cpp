@@ -7,6 +7,8 @@
 #include "platform/paths.h"
 #include "platform/private_file.h"
 
+namespace bridge {
+
 std::string credentialsPath() {
     return platform::appDataFolder() + "/build-auth.json";
 }
@@ -31,3 +33,5 @@ platform::Result<> saveCredentials(const BuildCredentials& credentials) {
 platform::Result<> deleteCredentials() {
     return platform::removeFile(credentialsPath());
 }
+
+}  // namespace bridge

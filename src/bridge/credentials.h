@@ -3,6 +3,8 @@
 
 #include "platform/result.h"
 
+namespace bridge {
+
 // The sign-in record of the build service, kept in build-auth.json in the app data folder
 // so the user stays signed in across runs. It is read afresh by every user: signing out in
 // one place is seen everywhere at once, and nothing holds the token longer than a request.
@@ -26,3 +28,5 @@ platform::Result<> saveCredentials(const BuildCredentials& credentials);
 
 // Signs the user out; a missing file is no failure.
 platform::Result<> deleteCredentials();
+
+}  // namespace bridge

@@ -6,6 +6,8 @@
 
 #include "bridge/messages.h"
 
+namespace bridge {
+
 std::string failureText(const platform::Failure& failure) {
     if (failure.code == 0) return failure.what;
     // The generic category's text is that of <cerrno>, which is what the platform layer
@@ -30,3 +32,5 @@ void sendFailureNotice(App& app, std::string_view text, const platform::Failure&
     reportFailure(text, failure);
     sendNotice(app, text, true);
 }
+
+}  // namespace bridge

@@ -5,6 +5,8 @@
 
 #include "platform/result.h"
 
+namespace bridge {
+
 struct App;
 
 // A notice names what the owner can act on ("Could not write skins.json."); the system's
@@ -25,3 +27,5 @@ void reportFailure(std::string_view context, const platform::Failure& failure);
 
 // The error notice, and the line above with the notice's text as its context.
 void sendFailureNotice(App& app, std::string_view text, const platform::Failure& failure);
+
+}  // namespace bridge

@@ -10,6 +10,8 @@
 #include "bridge/messages.h"
 #include "bridge/text.h"
 
+namespace bridge {
+
 namespace {
 
 // Enough for any real command name; a page or script that sends a long one gets its start.
@@ -55,3 +57,5 @@ void dispatchCommand(App& app, std::string_view message) {
     }
     if (app.diagnostics) writeDiagnosticLine(*app.diagnostics, unknownCommandLine(name));
 }
+
+}  // namespace bridge

@@ -3,6 +3,8 @@
 #include <string>
 #include <string_view>
 
+namespace bridge {
+
 struct App;
 
 // Routes one inbound message by its "cmd" to the first command of app.commands with exactly
@@ -20,3 +22,5 @@ void dispatchCommand(App& app, std::string_view message);
 std::string unknownCommandLine(std::string_view name);
 
 void runReportingFailures(App& app, std::string_view name, const std::function<void()>& work);
+
+}  // namespace bridge

@@ -4,8 +4,11 @@
 #include <cerrno>
 
 #include "bridge/text.h"
+#include "platform/ascii.h"
 #include "platform/files.h"
 #include "platform/paths.h"
+
+namespace bridge {
 
 std::string readFileBytes(const std::string& path) {
     return platform::readWholeFile(path).value_or(std::string());
@@ -93,7 +96,8 @@ bool wildcardMatch(const std::string& pattern, const std::string& name) {
         } else if (p < pattern.size() && pattern[p] == '?') {
             ++p;
             n += step(n);
-        } else if (p < pattern.size() && lowerAscii(pattern[p]) == lowerAscii(name[n])) {
+        } else if (p < pattern.size() &&
+                   platform::lowerAscii(pattern[p]) == platform::lowerAscii(name[n])) {
             ++p;
             ++n;
         } else if (starP != std::string::npos) {
@@ -118,3 +122,5 @@ std::string textOf(const std::filesystem::path& path) {
     const std::u8string text = path.u8string();
     return std::string(text.begin(), text.end());
 }
+
+}  // namespace bridge

@@ -6,6 +6,8 @@
 #include "platform/files.h"
 #include "platform/result.h"
 
+namespace bridge {
+
 // Whole-file and folder helpers. None throws: a write fails with its reason, a read that
 // fails gives an empty result, a listing that fails an empty list.
 
@@ -57,3 +59,5 @@ bool wildcardMatch(const std::string& pattern, const std::string& name);
 // are the bytes unchanged.
 std::filesystem::path pathOf(const std::string& utf8);
 std::string textOf(const std::filesystem::path& path);
+
+}  // namespace bridge

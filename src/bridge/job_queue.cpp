@@ -1,5 +1,7 @@
 #include "bridge/job_queue.h"
 
+namespace bridge {
+
 JobQueue::JobQueue() : worker_([this] { run(); }) {}
 
 JobQueue::~JobQueue() {
@@ -40,3 +42,5 @@ void JobQueue::run() {
         changed_.notify_all();
     }
 }
+
+}  // namespace bridge

@@ -5,6 +5,8 @@
 #include <mutex>
 #include <thread>
 
+namespace bridge {
+
 // One worker thread that runs jobs one at a time, in the order they were posted. Long
 // commands run here so the host keeps answering others meanwhile, while their own messages
 // keep the order in which the commands arrived.
@@ -31,3 +33,5 @@ class JobQueue {
     bool stopping_ = false;
     std::thread worker_;
 };
+
+}  // namespace bridge

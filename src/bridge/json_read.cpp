@@ -5,6 +5,8 @@
 
 #include "bridge/text.h"
 
+namespace bridge {
+
 namespace {
 
 constexpr std::size_t npos = std::string_view::npos;
@@ -190,3 +192,5 @@ std::vector<std::string> jsonArrayStrings(std::string_view text) {
     }
     return items;
 }
+
+}  // namespace bridge

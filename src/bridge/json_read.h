@@ -3,6 +3,8 @@
 #include <string_view>
 #include <vector>
 
+namespace bridge {
+
 // Field readers for inbound messages and service replies. They are not a JSON parser: each
 // finds the first string that equals `key` (keys of nested objects and values count alike)
 // and reads the value after it; text inside a string is never taken for a key. Strings are
@@ -28,3 +30,5 @@ std::vector<std::string> jsonStringArray(std::string_view text, std::string_view
 // The strings of the array at the first `[` of the text, walked as jsonStringArray walks a
 // key's array; for documents that are an array themselves, such as the stored species list.
 std::vector<std::string> jsonArrayStrings(std::string_view text);
+
+}  // namespace bridge

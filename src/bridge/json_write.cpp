@@ -11,6 +11,8 @@
 
 #include "bridge/text.h"
 
+namespace bridge {
+
 namespace {
 
 // What each byte below 0x20, the quote and the backslash become; every other byte of the
@@ -329,3 +331,5 @@ class JsonChecker {
 bool isJsonText(std::string_view text, int maxDepth) {
     return JsonChecker(text, maxDepth).run();
 }
+
+}  // namespace bridge

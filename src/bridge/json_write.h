@@ -2,6 +2,8 @@
 #include <string>
 #include <string_view>
 
+namespace bridge {
+
 // Escapes text to stand between the quotes of a JSON string: tab, line feed, carriage return,
 // quote and backslash as two-character escapes, other control characters as \u00xx. Bytes
 // that are not well-formed UTF-8 become U+FFFD, so the result is always valid JSON text.
@@ -16,3 +18,5 @@ void appendJsonString(std::string& out, std::string_view text);
 // True when the text is exactly one JSON value (RFC 8259), optionally surrounded by
 // whitespace, nested at most `maxDepth` deep. It only checks the syntax; no tree is built.
 bool isJsonText(std::string_view text, int maxDepth = 256);
+
+}  // namespace bridge

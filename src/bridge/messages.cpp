@@ -3,6 +3,8 @@
 #include "bridge/app.h"
 #include "bridge/json_write.h"
 
+namespace bridge {
+
 void postToUi(App& app, std::string json) {
     app.outbox.post(std::move(json));
 }
@@ -45,3 +47,5 @@ void sendSpeciesRemote(App& app, const std::string& root, std::string_view name,
     json += '}';
     postForRoot(app, root, std::move(json));
 }
+
+}  // namespace bridge

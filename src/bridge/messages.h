@@ -2,6 +2,8 @@
 #include <string>
 #include <string_view>
 
+namespace bridge {
+
 struct App;
 
 // Hands one finished outbound message to the host. Callable from any thread.
@@ -21,3 +23,5 @@ void sendSpeciesLog(App& app, const std::string& root, std::string_view name,
 // {"type":"speciesRemote","name":...,"state":...,"detail":...}
 void sendSpeciesRemote(App& app, const std::string& root, std::string_view name,
                        std::string_view state, std::string_view detail);
+
+}  // namespace bridge

@@ -1,5 +1,7 @@
 #include "bridge/outbox.h"
 
+namespace bridge {
+
 void Outbox::post(std::string message) {
     // Notified under the lock: a detached worker's last post is then wholly done once anyone
     // has taken its message, so the taker may end the outbox without the worker still
@@ -34,3 +36,5 @@ void Outbox::close() {
     }
     ready_.notify_all();
 }
+
+}  // namespace bridge

@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+namespace bridge {
+
 // The single queue through which every outbound message travels, from any thread, to the
 // host's loop. Messages leave in posting order (per posting thread, and globally in the
 // order the posts took the lock).
@@ -29,3 +31,5 @@ class Outbox {
     std::deque<std::string> queue_;
     bool closed_ = false;
 };
+
+}  // namespace bridge

@@ -7,6 +7,8 @@
 #include <string>
 #include <thread>
 
+namespace bridge {
+
 // Process-wide values of the remote build that App holds for its workers.
 
 // The remote build's waits. Workers never sleep directly but through `wait`, so tests can
@@ -54,3 +56,5 @@ class FollowedSpecies {
     std::mutex mutex_;
     std::map<std::string, bool> stopAsked_;
 };
+
+}  // namespace bridge

@@ -2,6 +2,8 @@
 
 #include <utility>
 
+namespace bridge {
+
 std::string ServerRoot::current() const {
     std::lock_guard lock(mutex_);
     return path_;
@@ -18,3 +20,5 @@ bool ServerRoot::whileCurrent(const std::string& root, const std::function<void(
     post();
     return true;
 }
+
+}  // namespace bridge

@@ -3,6 +3,8 @@
 #include <mutex>
 #include <string>
 
+namespace bridge {
+
 // The chosen server folder. Commands change it on the dispatching thread while imports,
 // builds and trackers started for an earlier folder may still be posting: they read it here,
 // under a lock, and post what belongs to one folder only while that folder is still the one
@@ -27,3 +29,5 @@ class ServerRoot {
     mutable std::mutex mutex_;
     std::string path_;
 };
+
+}  // namespace bridge

@@ -2,7 +2,10 @@
 
 #include <cstring>
 
+#include "platform/ascii.h"
 #include "platform/unicode.h"
+
+namespace bridge {
 
 namespace {
 
@@ -163,9 +166,11 @@ bool isReservedDeviceName(std::string_view name) {
     while (!base.empty() && base.back() == ' ')
         base.remove_suffix(1);
     for (std::string_view device : {"con", "prn", "aux", "nul"}) {
-        if (equalsIgnoringAsciiCase(base, device)) return true;
+        if (platform::equalsIgnoringAsciiCase(base, device)) return true;
     }
     if (base.size() != 4 || base[3] < '1' || base[3] > '9') return false;
-    return equalsIgnoringAsciiCase(base.substr(0, 3), "com") ||
-           equalsIgnoringAsciiCase(base.substr(0, 3), "lpt");
+    return platform::equalsIgnoringAsciiCase(base.substr(0, 3), "com") ||
+           platform::equalsIgnoringAsciiCase(base.substr(0, 3), "lpt");
 }
+
+}  // namespace bridge

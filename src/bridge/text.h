@@ -2,7 +2,8 @@
 #include <cstddef>
 #include <string>
 #include <string_view>
-#include "platform/ascii.h"
+
+namespace bridge {
 
 // Every string in the tool is UTF-8. fromUtf8 is the one step that turns bytes from disk, a
 // child, the network or the page into valid UTF-8.
@@ -38,12 +39,6 @@ std::size_t characterCount(std::string_view text);
 // `from` must not be empty.
 std::string replaceAll(std::string_view text, std::string_view from, std::string_view to);
 
-// ASCII letter case folded; other bytes unchanged. File names, paths and header values are
-// compared this way where Windows or HTTP ignore letter case.
-using platform::endsWithIgnoringAsciiCase;
-using platform::equalsIgnoringAsciiCase;
-using platform::lowerAscii;
-
 // The name rule shared by resources and textures: 1 to 40 characters, each a letter or digit
 // of any script, "_" or "-", and not a device name of Windows (isReservedDeviceName).
 bool isPlainName(std::string_view name);
@@ -54,6 +49,4 @@ bool isPlainName(std::string_view name);
 // file or folder is refused with them, on Linux too.
 bool isReservedDeviceName(std::string_view name);
 
-// True when the text holds a control character other than tab (C0 or DEL): the same rule the
-// hosts apply to what browsers send.
-using platform::hasControlCharacter;
+}  // namespace bridge

@@ -2,6 +2,8 @@
 
 #include <utility>
 
+namespace bridge {
+
 void startCountedWorker(WorkerCount& count, std::function<void()> work) {
     count.enter();
     try {
@@ -14,3 +16,5 @@ void startCountedWorker(WorkerCount& count, std::function<void()> work) {
         throw;
     }
 }
+
+}  // namespace bridge

@@ -4,6 +4,8 @@
 #include <mutex>
 #include <thread>
 
+namespace bridge {
+
 // How many workers (imports, local builds, the remote build's sign-in, uploads, trackers and
 // cancels) are running, so a headless host at the end of its input can wait for their last
 // messages.
@@ -42,3 +44,5 @@ class WorkerCount {
 // Runs `work` on a new detached thread, counted in `count` from now until `work` has returned
 // (so until after its last message).
 void startCountedWorker(WorkerCount& count, std::function<void()> work);
+
+}  // namespace bridge

@@ -21,18 +21,20 @@
 #include "remote/remote_paths.h"
 #include "species/workspace.h"
 
+namespace remote {
+
 namespace {
 
 // Fetches the archive; the words for the user when that failed, else nothing.
-std::string download(App& app, const TrackedJob& job, const std::string& token,
+std::string download(bridge::App& app, const TrackedJob& job, const std::string& token,
                      const std::string& archive, const std::string& tar) {
     // buildCancel ends a download that crawls on, as it ends the tracking.
-    const std::string workspace = workspaceFolder(job.root, job.name);
-    BuildServiceResponse response = buildServiceDownload(
-        job.timeouts, "/api/jobs/" + job.id + "/result", bearerHeader(token), archive,
+    const std::string workspace = species::workspaceFolder(job.root, job.name);
+    bridge::BuildServiceResponse response = bridge::buildServiceDownload(
+        job.timeouts, "/api/jobs/" + job.id + "/result", bridge::bearerHeader(token), archive,
         app.resultCapBytes, [&] { return app.followedSpecies.stopAsked(workspace); });
-    if (response.status != 200 || !response.error.empty() || !fileExists(archive)) {
-        return describeFailure(response);
+    if (response.status != 200 || !response.error.empty() || !bridge::fileExists(archive)) {
+        return bridge::describeFailure(response);
     }
     // Without tar the archive cannot be opened; the job file stays, so the build can be
     // resumed once bsdtar is installed, instead of being reported as an empty result.
@@ -101,7 +103,7 @@ std::vector<ListedFile> plainEntries(const std::string& listing,
 // left of it. Each must come out at the size the archive gives, or a disk that filled up
 // would install a cut package. The words for the user when the result cannot be taken,
 // else nothing.
-std::string unpack(const App& app, const TrackedJob& job, const std::string& tar,
+std::string unpack(const bridge::App& app, const TrackedJob& job, const std::string& tar,
                    const std::string& archive, const std::string& out) {
     const std::vector<std::string> entries = installedEntries(job.name);
     std::vector<std::string> list = {tar, "-t", "-v", "-f", archive};
@@ -116,9 +118,10 @@ std::string unpack(const App& app, const TrackedJob& job, const std::string& tar
                                            app.timeLimits.unpackArchive, left);
         std::error_code failed;
         const std::string file = out + "/" + entry.name;
-        const bool plain =
-            std::filesystem::is_regular_file(std::filesystem::symlink_status(pathOf(file), failed));
-        const std::uint64_t size = plain ? std::filesystem::file_size(pathOf(file), failed) : 0;
+        const bool plain = std::filesystem::is_regular_file(
+            std::filesystem::symlink_status(bridge::pathOf(file), failed));
+        const std::uint64_t size =
+            plain ? std::filesystem::file_size(bridge::pathOf(file), failed) : 0;
         if (!failed && size >= left)
             return "it unpacks to more than " + sizeWords(app.resultCapBytes) + ".";
         if (failed || !plain || size != entry.size)
@@ -133,7 +136,7 @@ std::string unpack(const App& app, const TrackedJob& job, const std::string& tar
 int installFiles(const TrackedJob& job, const std::string& out) {
     int copied = 0;
     for (const char* folder : {"/client-mods", "/server-mods"}) {
-        const platform::Result<> made = makeDirs(job.root + folder);
+        const platform::Result<> made = bridge::makeDirs(job.root + folder);
         for (const char* extension : {".pak", ".utoc", ".ucas"}) {
             const std::string file = "species_" + job.name + extension;
             const std::string target = job.root + folder + "/" + file;
@@ -142,36 +145,36 @@ int installFiles(const TrackedJob& job, const std::string& out) {
             if (placed) {
                 ++copied;
             } else {
-                reportFailure("Could not install " + target, placed.error());
+                bridge::reportFailure("Could not install " + target, placed.error());
             }
         }
     }
-    if (fileExists(out + "/build.log")) {
+    if (bridge::fileExists(out + "/build.log")) {
         const std::string log = job.root + "/species/" + job.name + "/build/build.log";
         if (platform::Result<> kept = platform::copyUnpackedFile(out + "/build.log", log); !kept)
-            reportFailure("Could not keep the build log in " + log, kept.error());
+            bridge::reportFailure("Could not keep the build log in " + log, kept.error());
     }
     return copied;
 }
 
 // A result that could not be had: the job file stays, so buildResume can try again.
-void reportNotInstalled(App& app, const TrackedJob& job, const std::string& folder,
+void reportNotInstalled(bridge::App& app, const TrackedJob& job, const std::string& folder,
                         const std::string& notice, const std::string& failure) {
     removeTree(folder);
-    sendNotice(app, notice + failure, true);
-    sendSpeciesRemote(app, job.root, job.name, "failed", failure);
+    bridge::sendNotice(app, notice + failure, true);
+    bridge::sendSpeciesRemote(app, job.root, job.name, "failed", failure);
 }
 
 }  // namespace
 
-void installResult(App& app, const TrackedJob& job, const std::string& token) {
+void installResult(bridge::App& app, const TrackedJob& job, const std::string& token) {
     const std::string folder = downloadFolder(job.root, job.name);
     const std::string out = folder + "/out";
     const std::string archive = folder + "/result.zip";
     removeTree(folder);
     // The download says so when it cannot write there.
-    if (platform::Result<> made = makeDirs(out); !made)
-        reportFailure("Could not make " + out, made.error());
+    if (platform::Result<> made = bridge::makeDirs(out); !made)
+        bridge::reportFailure("Could not make " + out, made.error());
     const std::string tar = systemTarPath();
     std::string failure = download(app, job, token, archive, tar);
     if (!failure.empty()) {
@@ -187,15 +190,18 @@ void installResult(App& app, const TrackedJob& job, const std::string& token) {
     removeTree(folder);
     // A job file left behind only offers Resume for a job that is over.
     if (platform::Result<> ended = platform::removeFile(jobFilePath(job.root, job.name)); !ended)
-        reportFailure("Could not remove " + jobFilePath(job.root, job.name), ended.error());
+        bridge::reportFailure("Could not remove " + jobFilePath(job.root, job.name), ended.error());
     if (copied == 6) {
-        sendNotice(app,
-                   "Build finished. The species is in client-mods and server-mods. Restart the "
-                   "server to load it.",
-                   false);
-        sendSpeciesRemote(app, job.root, job.name, "done", "Pak downloaded");
+        bridge::sendNotice(
+            app,
+            "Build finished. The species is in client-mods and server-mods. Restart the "
+            "server to load it.",
+            false);
+        bridge::sendSpeciesRemote(app, job.root, job.name, "done", "Pak downloaded");
     } else {
-        sendNotice(app, "The result is incomplete, the pak files are missing.", true);
-        sendSpeciesRemote(app, job.root, job.name, "failed", "Result incomplete");
+        bridge::sendNotice(app, "The result is incomplete, the pak files are missing.", true);
+        bridge::sendSpeciesRemote(app, job.root, job.name, "failed", "Result incomplete");
     }
 }
+
+}  // namespace remote

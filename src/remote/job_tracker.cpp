@@ -17,11 +17,13 @@
 #include "species/species_message.h"
 #include "species/workspace.h"
 
+namespace remote {
+
 namespace {
 
 // A whole number from a JSON number; `fallback` when it is missing or no whole number fits.
 std::int64_t wholeNumber(const std::string& text, const char* key, std::int64_t fallback) {
-    double value = jsonNumber(text, key, NAN);
+    double value = bridge::jsonNumber(text, key, NAN);
     if (!std::isfinite(value) || value < -9.2e18 || value > 9.2e18) return fallback;
     return static_cast<std::int64_t>(value);
 }
@@ -43,70 +45,71 @@ struct Poll {
 
 // Fetches the log lines after `next` and shows them. A failed request is skipped: the next
 // poll asks from the same place.
-void followLog(App& app, const TrackedJob& job, Poll& poll) {
+void followLog(bridge::App& app, const TrackedJob& job, Poll& poll) {
     if (poll.logTooLong) return;
-    BuildServiceResponse log = buildServiceGet(
+    bridge::BuildServiceResponse log = bridge::buildServiceGet(
         job.timeouts, "/api/jobs/" + job.id + "/log?from=" + std::to_string(poll.next),
-        bearerHeader(poll.token), kLogAnswerCap);
+        bridge::bearerHeader(poll.token), kLogAnswerCap);
     if (log.status != 200 || !log.error.empty()) return;
     if (log.body.size() >= kLogAnswerCap) {
         poll.logTooLong = true;
-        sendSpeciesLog(app, job.root, job.name, kLogTooLong);
+        bridge::sendSpeciesLog(app, job.root, job.name, kLogTooLong);
         return;
     }
-    const std::string text = fromUtf8(log.body);
-    forwardLogLines(app, job.root, job.name, jsonStringArray(text, "lines"));
+    const std::string text = bridge::fromUtf8(log.body);
+    forwardLogLines(app, job.root, job.name, bridge::jsonStringArray(text, "lines"));
     poll.next = wholeNumber(text, "next", poll.next);
 }
 
-void showDetail(App& app, const TrackedJob& job, Poll& poll, const std::string& state,
+void showDetail(bridge::App& app, const TrackedJob& job, Poll& poll, const std::string& state,
                 const std::string& answer) {
     std::string detail = state;
     if (state == "queued") {
         detail = "Waiting, position " + std::to_string(wholeNumber(answer, "position", 0));
     }
     if (detail == poll.lastDetail) return;
-    sendSpeciesRemote(app, job.root, job.name, state, detail);
+    bridge::sendSpeciesRemote(app, job.root, job.name, state, detail);
     poll.lastDetail = std::move(detail);
 }
 
-void reportLost(App& app, const TrackedJob& job, const BuildServiceResponse& last) {
-    const std::string failure = describeFailure(last);
-    sendNotice(app, "Lost track of the build: " + failure, true);
-    sendSpeciesRemote(app, job.root, job.name, "lost", failure);
+void reportLost(bridge::App& app, const TrackedJob& job, const bridge::BuildServiceResponse& last) {
+    const std::string failure = bridge::describeFailure(last);
+    bridge::sendNotice(app, "Lost track of the build: " + failure, true);
+    bridge::sendSpeciesRemote(app, job.root, job.name, "lost", failure);
 }
 
-void reportEnded(App& app, const TrackedJob& job, const std::string& state,
+void reportEnded(bridge::App& app, const TrackedJob& job, const std::string& state,
                  const std::string& answer) {
-    const std::string error = jsonString(answer, "error");
+    const std::string error = bridge::jsonString(answer, "error");
     // A job file left behind only offers Resume for a job that is over.
     if (platform::Result<> removed = platform::removeFile(jobFilePath(job.root, job.name));
         !removed)
-        reportFailure("Could not remove " + jobFilePath(job.root, job.name), removed.error());
+        bridge::reportFailure("Could not remove " + jobFilePath(job.root, job.name),
+                              removed.error());
     if (state == "failed") {
-        sendNotice(app, "Build failed: " + (error.empty() ? std::string("see the log") : error),
-                   true);
+        bridge::sendNotice(
+            app, "Build failed: " + (error.empty() ? std::string("see the log") : error), true);
     } else {
-        sendNotice(app, "Build cancelled.", false);
+        bridge::sendNotice(app, "Build cancelled.", false);
     }
-    sendSpeciesRemote(app, job.root, job.name, state, error);
+    bridge::sendSpeciesRemote(app, job.root, job.name, state, error);
 }
 
 // After buildCancel the service should say "cancelled" at the next poll; one that does not
 // within these polls (about ten seconds) is followed no further.
 constexpr int kPollsAfterStop = 5;
 
-void reportStopped(App& app, const TrackedJob& job) {
-    sendNotice(app,
-               "Stopped following the build: the build service did not confirm the cancel. "
-               "Resume the build to follow it again.",
-               true);
-    sendSpeciesRemote(app, job.root, job.name, "lost", "Cancel not confirmed");
+void reportStopped(bridge::App& app, const TrackedJob& job) {
+    bridge::sendNotice(app,
+                       "Stopped following the build: the build service did not confirm the cancel. "
+                       "Resume the build to follow it again.",
+                       true);
+    bridge::sendSpeciesRemote(app, job.root, job.name, "lost", "Cancel not confirmed");
 }
 
 // Polls until the job ends or is lost, and deals with the end.
-void follow(App& app, const TrackedJob& job, Poll& poll) {
-    const std::string workspace = workspaceFolder(job.root, job.name);
+void follow(bridge::App& app, const TrackedJob& job, Poll& poll) {
+    const std::string workspace = species::workspaceFolder(job.root, job.name);
     int pollsAfterStop = 0;
     while (true) {
         app.remoteTimings.wait(app.remoteTimings.pollMs);
@@ -114,8 +117,9 @@ void follow(App& app, const TrackedJob& job, Poll& poll) {
             reportStopped(app, job);
             return;
         }
-        BuildServiceResponse status = buildServiceRequest(
-            job.timeouts, "GET", "/api/jobs/" + job.id, bearerHeader(poll.token), {}, {}, {});
+        bridge::BuildServiceResponse status =
+            bridge::buildServiceRequest(job.timeouts, "GET", "/api/jobs/" + job.id,
+                                        bridge::bearerHeader(poll.token), {}, {}, {});
         if (status.status != 200 || !status.error.empty()) {
             if (status.status == 404 || status.status == 401 ||
                 poll.failures + 1 >= kPollFailuresLost) {
@@ -125,8 +129,8 @@ void follow(App& app, const TrackedJob& job, Poll& poll) {
             ++poll.failures;
             continue;
         }
-        const std::string answer = fromUtf8(status.body);
-        const std::string state = jsonString(answer, "state");
+        const std::string answer = bridge::fromUtf8(status.body);
+        const std::string state = bridge::jsonString(answer, "state");
         followLog(app, job, poll);
         showDetail(app, job, poll, state, answer);
         if (state == "done") {
@@ -143,9 +147,11 @@ void follow(App& app, const TrackedJob& job, Poll& poll) {
 
 }  // namespace
 
-void trackJob(App& app, const TrackedJob& job) {
+void trackJob(bridge::App& app, const TrackedJob& job) {
     Poll poll;
-    poll.token = loadCredentials().token;
+    poll.token = bridge::loadCredentials().token;
     follow(app, job, poll);
-    sendSpeciesMessage(app);
+    species::sendSpeciesMessage(app);
 }
+
+}  // namespace remote

@@ -2,6 +2,8 @@
 
 #include "bridge/messages.h"
 
+namespace remote {
+
 std::string shownLogLine(const std::string& line) {
     if (line.size() <= kLogLineBytes) return line;
     std::size_t cut = kLogLineBytes;
@@ -15,13 +17,15 @@ std::string leftOutLine(std::size_t count) {
     return "[" + std::to_string(count) + " earlier lines not shown]";
 }
 
-void forwardLogLines(App& app, const std::string& root, const std::string& name,
+void forwardLogLines(bridge::App& app, const std::string& root, const std::string& name,
                      const std::vector<std::string>& lines) {
     std::size_t first = 0;
     if (lines.size() > kLogLinesPerAnswer) {
         first = lines.size() - kLogLinesPerAnswer;
-        sendSpeciesLog(app, root, name, leftOutLine(first));
+        bridge::sendSpeciesLog(app, root, name, leftOutLine(first));
     }
     for (std::size_t i = first; i < lines.size(); ++i)
-        sendSpeciesLog(app, root, name, shownLogLine(lines[i]));
+        bridge::sendSpeciesLog(app, root, name, shownLogLine(lines[i]));
 }
+
+}  // namespace remote

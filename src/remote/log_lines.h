@@ -3,7 +3,11 @@
 #include <string>
 #include <vector>
 
+namespace bridge {
 struct App;
+}  // namespace bridge
+
+namespace remote {
 
 // The build service's log on its way to the page. The service is not ours to trust: one
 // answer may carry a line of megabytes or a million lines, and the page draws every line it
@@ -27,5 +31,7 @@ std::string leftOutLine(std::size_t count);
 
 // Posts one speciesLog message per line shown, in order, for the workspace `name` of the
 // server folder `root`.
-void forwardLogLines(App& app, const std::string& root, const std::string& name,
+void forwardLogLines(bridge::App& app, const std::string& root, const std::string& name,
                      const std::vector<std::string>& lines);
+
+}  // namespace remote

@@ -24,6 +24,8 @@
 #include "species/species_message.h"
 #include "species/workspace.h"
 
+namespace remote {
+
 namespace {
 
 // The largest archive the service takes: 1 GiB exactly is still sent.
@@ -38,17 +40,18 @@ struct PackJob {
     std::string tar;
     std::string token;
     platform::HttpTimeouts timeouts;
-    ChildTimeLimits limits;
+    bridge::ChildTimeLimits limits;
 };
 
 std::string prepareTextures(const PackJob& job, const std::string& work) {
-    const std::string ws = workspaceFolder(job.root, job.name);
+    const std::string ws = species::workspaceFolder(job.root, job.name);
     const std::string output =
         platform::runCaptured({job.helper, "prepare-textures", ws + "/species.json", ws + "/source",
                                work + "/build/textures"},
                               job.limits.prepareTextures);
-    if (fileExists(work + "/build/textures/manifest.json")) return {};
-    return "Preparing the textures failed: " + fromUtf8(std::string_view(output).substr(0, 300));
+    if (bridge::fileExists(work + "/build/textures/manifest.json")) return {};
+    return "Preparing the textures failed: " +
+           bridge::fromUtf8(std::string_view(output).substr(0, 300));
 }
 
 std::string pack(const PackJob& job, const std::string& work, const std::string& archive) {
@@ -56,7 +59,7 @@ std::string pack(const PackJob& job, const std::string& work, const std::string&
         {job.tar, "-a", "-c", "-f", archive, "-C", work, "species.json", "source", "build"},
         job.limits.packArchive);
     std::error_code failed;
-    const std::uint64_t size = std::filesystem::file_size(pathOf(archive), failed);
+    const std::uint64_t size = std::filesystem::file_size(bridge::pathOf(archive), failed);
     if (failed) return "Packing the upload failed.";
     if (size > kUploadLimit) {
         return "The upload is larger than 1 GB. Remove unused animations or lower the texture "
@@ -66,15 +69,16 @@ std::string pack(const PackJob& job, const std::string& work, const std::string&
 }
 
 // Stages, packs and uploads; the error for the user, or nothing with the job id set.
-std::string packAndUpload(App& app, const PackJob& job, const std::string& work,
+std::string packAndUpload(bridge::App& app, const PackJob& job, const std::string& work,
                           const std::string& archive, std::string& jobId) {
-    sendSpeciesRemote(app, job.root, job.name, "preparing", "Collecting files");
-    std::string failure = stageSpecies(workspaceFolder(job.root, job.name), work, job.files);
+    bridge::sendSpeciesRemote(app, job.root, job.name, "preparing", "Collecting files");
+    std::string failure =
+        stageSpecies(species::workspaceFolder(job.root, job.name), work, job.files);
     if (!failure.empty()) return failure;
-    sendSpeciesRemote(app, job.root, job.name, "preparing", "Preparing textures");
+    bridge::sendSpeciesRemote(app, job.root, job.name, "preparing", "Preparing textures");
     failure = prepareTextures(job, work);
     if (!failure.empty()) return failure;
-    sendSpeciesRemote(app, job.root, job.name, "preparing", "Packing");
+    bridge::sendSpeciesRemote(app, job.root, job.name, "preparing", "Packing");
     failure = pack(job, work, archive);
     if (!failure.empty()) return failure;
     UploadOutcome upload =
@@ -88,10 +92,10 @@ std::string packAndUpload(App& app, const PackJob& job, const std::string& work,
 void removeStaging(const std::string& work, const std::string& archive) {
     removeTree(work);
     if (platform::Result<> removed = platform::removeFile(archive); !removed)
-        reportFailure("Could not remove " + archive, removed.error());
+        bridge::reportFailure("Could not remove " + archive, removed.error());
 }
 
-void packWorker(App& app, const PackJob& job) {
+void packWorker(bridge::App& app, const PackJob& job) {
     const std::string work = uploadWorkFolder(job.name);
     const std::string archive = uploadArchivePath(job.name);
     std::string jobId;
@@ -100,64 +104,66 @@ void packWorker(App& app, const PackJob& job) {
         // Whatever ends the packing, an unexpected failure too, the staging files go and the
         // busy flag is freed.
         struct CleanUp {
-            App& app;
+            bridge::App& app;
             const std::string& work;
             const std::string& archive;
             ~CleanUp() {
                 removeStaging(work, archive);
-                releaseBusy(app);
+                species::releaseBusy(app);
             }
         } cleanUp{app, work, archive};
         removeStaging(work, archive);
         // Staging says which file it could not copy there.
         for (const char* folder : {"/source", "/build"}) {
-            if (platform::Result<> made = makeDirs(work + folder); !made)
-                reportFailure("Could not make " + work + folder, made.error());
+            if (platform::Result<> made = bridge::makeDirs(work + folder); !made)
+                bridge::reportFailure("Could not make " + work + folder, made.error());
         }
         failure = packAndUpload(app, job, work, archive, jobId);
     }
     if (!failure.empty()) {
-        sendNotice(app, failure, true);
-        sendSpeciesRemote(app, job.root, job.name, "failed", failure);
-        sendSpeciesMessage(app);
+        bridge::sendNotice(app, failure, true);
+        bridge::sendSpeciesRemote(app, job.root, job.name, "failed", failure);
+        species::sendSpeciesMessage(app);
         return;
     }
     // The job file is the tool's own: a link planted at its name is replaced, not written
     // through. Without it the build can still be followed now, but not resumed later.
-    sendNotice(app, "Uploaded. The build server takes it from here.", false);
-    platform::Result<> stored = makeDirs(workspaceFolder(job.root, job.name) + "/build");
-    if (stored) stored = createFileBytes(jobFilePath(job.root, job.name), jobId);
+    bridge::sendNotice(app, "Uploaded. The build server takes it from here.", false);
+    platform::Result<> stored =
+        bridge::makeDirs(species::workspaceFolder(job.root, job.name) + "/build");
+    if (stored) stored = bridge::createFileBytes(jobFilePath(job.root, job.name), jobId);
     if (!stored) {
-        sendFailureNotice(app,
-                          "Could not store the job in build/remote-job.txt: its result can only "
-                          "be fetched while the tool stays open.",
-                          stored.error());
+        bridge::sendFailureNotice(
+            app,
+            "Could not store the job in build/remote-job.txt: its result can only "
+            "be fetched while the tool stays open.",
+            stored.error());
     }
-    sendSpeciesMessage(app);
+    species::sendSpeciesMessage(app);
     trackJob(app, {job.root, job.name, jobId, job.timeouts});
 }
 
 // The command's guards, in order; false when one ended the command (with its notice).
-bool passesGuards(App& app, PackJob& job, const std::string& message) {
-    if (app.serverRoot.empty() || !isSpeciesName(job.name)) return false;
-    job.token = loadCredentials().token;
+bool passesGuards(bridge::App& app, PackJob& job, const std::string& message) {
+    if (app.serverRoot.empty() || !species::isSpeciesName(job.name)) return false;
+    job.token = bridge::loadCredentials().token;
     if (job.token.empty()) {
-        sendNotice(app, "Sign in with Steam first.", true);
+        bridge::sendNotice(app, "Sign in with Steam first.", true);
         return false;
     }
-    job.helper = findAssetHelper(app.programFolder);
+    job.helper = bridge::findAssetHelper(app.programFolder);
     if (job.helper.empty()) {
-        sendNotice(app, kHelperMissing, true);
+        bridge::sendNotice(app, bridge::kHelperMissing, true);
         return false;
     }
     job.tar = systemTarPath();
     if (job.tar.empty()) {
-        sendNotice(app, kTarMissing, true);
+        bridge::sendNotice(app, kTarMissing, true);
         return false;
     }
-    job.files = splitFileList(jsonString(message, "files"));
+    job.files = splitFileList(bridge::jsonString(message, "files"));
     if (job.files.empty()) {
-        sendNotice(app, "Import a model first.", true);
+        bridge::sendNotice(app, "Import a model first.", true);
         return false;
     }
     return true;
@@ -167,9 +173,9 @@ bool passesGuards(App& app, PackJob& job, const std::string& message) {
 
 namespace command {
 
-void buildRemote(App& app, const std::string& message) {
+void buildRemote(bridge::App& app, const std::string& message) {
     PackJob job{app.serverRoot.path(),
-                jsonString(message, "name"),
+                bridge::jsonString(message, "name"),
                 {},
                 {},
                 {},
@@ -177,19 +183,19 @@ void buildRemote(App& app, const std::string& message) {
                 app.buildServiceTimeouts,
                 app.timeLimits};
     if (!passesGuards(app, job, message)) return;
-    BusyClaim claim(app);
+    species::BusyClaim claim(app);
     if (!claim) {
-        sendNotice(app, kBusyNotice, true);
+        bridge::sendNotice(app, species::kBusyNotice, true);
         return;
     }
-    FollowClaim follow(app, workspaceFolder(job.root, job.name));
+    FollowClaim follow(app, species::workspaceFolder(job.root, job.name));
     if (!follow) {
-        sendNotice(app, kAlreadyFollowed, true);
+        bridge::sendNotice(app, kAlreadyFollowed, true);
         return;
     }
-    sendSpeciesMessage(app);
+    species::sendSpeciesMessage(app);
     claim.handToWorker([&app, job = std::move(job), workspace = follow.workspace()] {
-        runReportingFailures(app, "buildRemote", [&] {
+        bridge::runReportingFailures(app, "buildRemote", [&] {
             whileFollowing(app, workspace, [&] { packWorker(app, job); });
         });
     });
@@ -197,3 +203,5 @@ void buildRemote(App& app, const std::string& message) {
 }
 
 }  // namespace command
+
+}  // namespace remote

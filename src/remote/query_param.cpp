@@ -3,6 +3,8 @@
 #include "bridge/text.h"
 #include "platform/ascii.h"
 
+namespace remote {
+
 namespace {
 
 // The two characters after a "%", read as strtol reads hex: digits up to the first
@@ -30,7 +32,7 @@ std::string urlDecode(std::string_view text) {
             bytes += text[i];
         }
     }
-    return fromUtf8(bytes);
+    return bridge::fromUtf8(bytes);
 }
 
 }  // namespace
@@ -57,3 +59,5 @@ std::string queryParam(std::string_view query, std::string_view key) {
         query.remove_prefix(amp + 1);
     }
 }
+
+}  // namespace remote

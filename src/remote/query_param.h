@@ -2,6 +2,8 @@
 #include <string>
 #include <string_view>
 
+namespace remote {
+
 // Reading the one request with which the browser brings a sign-in back to the tool.
 
 // The query of an HTTP request: the text strictly between the first "?" and the last blank
@@ -14,3 +16,5 @@ std::string_view requestQuery(std::string_view request);
 // more characters takes them as a hex number read as strtol would (a non-digit ends it, no
 // digit gives 0); any other byte is kept.
 std::string queryParam(std::string_view query, std::string_view key);
+
+}  // namespace remote

@@ -11,6 +11,8 @@
 #include "platform/paths.h"
 #include "species/workspace.h"
 
+namespace remote {
+
 namespace fs = std::filesystem;
 
 std::string uploadWorkFolder(const std::string& name) {
@@ -24,7 +26,7 @@ std::string uploadArchivePath(const std::string& name) {
 std::string downloadFolder(const std::string& root, const std::string& name) {
     // FNV-1a: stable across runs and builds, which a folder name left behind must be.
     std::uint64_t hash = 14695981039346656037ull;
-    for (unsigned char byte : workspaceFolder(root, name)) {
+    for (unsigned char byte : species::workspaceFolder(root, name)) {
         hash ^= byte;
         hash *= 1099511628211ull;
     }
@@ -38,15 +40,17 @@ std::string jobFilePath(const std::string& root, const std::string& name) {
 }
 
 std::string readJobId(const std::string& root, const std::string& name) {
-    std::string id = fromUtf8(readFileBytes(jobFilePath(root, name)));
+    std::string id = bridge::fromUtf8(bridge::readFileBytes(jobFilePath(root, name)));
     while (!id.empty() && (id.back() == '\n' || id.back() == '\r' || id.back() == ' '))
         id.pop_back();
-    return isServiceId(id) ? id : std::string();
+    return bridge::isServiceId(id) ? id : std::string();
 }
 
 void removeTree(const std::string& folder) {
     std::error_code failed;
     // symlink_status: a link named like the folder is not a folder to empty.
-    if (!fs::is_directory(fs::symlink_status(pathOf(folder), failed))) return;
-    fs::remove_all(pathOf(folder), failed);
+    if (!fs::is_directory(fs::symlink_status(bridge::pathOf(folder), failed))) return;
+    fs::remove_all(bridge::pathOf(folder), failed);
 }
+
+}  // namespace remote

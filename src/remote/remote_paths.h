@@ -1,6 +1,8 @@
 #pragma once
 #include <string>
 
+namespace remote {
+
 // Where the remote build keeps its files, and the small file helpers it shares.
 
 // appData/build-upload/<name>: the staging folder of an upload.
@@ -34,3 +36,5 @@ extern const char* const kTarMissing;
 // The notice when a second remote build or tracker of the same species is asked for.
 inline constexpr const char* kAlreadyFollowed =
     "A remote build of this species is already running. Wait for it to end or cancel it.";
+
+}  // namespace remote

@@ -5,13 +5,16 @@
 #include "bridge/app.h"
 #include "bridge/dispatcher.h"
 
-void startRemoteWorker(App& app, std::string_view command, std::function<void()> work) {
-    startCountedWorker(app.workers, [&app, name = std::string(command), work = std::move(work)] {
-        runReportingFailures(app, name, work);
-    });
+namespace remote {
+
+void startRemoteWorker(bridge::App& app, std::string_view command, std::function<void()> work) {
+    bridge::startCountedWorker(app.workers,
+                               [&app, name = std::string(command), work = std::move(work)] {
+                                   bridge::runReportingFailures(app, name, work);
+                               });
 }
 
-FollowClaim::FollowClaim(App& app, std::string workspace)
+FollowClaim::FollowClaim(bridge::App& app, std::string workspace)
     : app_(app),
       workspace_(std::move(workspace)),
       held_(app.followedSpecies.tryClaim(workspace_)) {}
@@ -20,11 +23,14 @@ FollowClaim::~FollowClaim() {
     if (held_) app_.followedSpecies.release(workspace_);
 }
 
-void whileFollowing(App& app, const std::string& workspace, const std::function<void()>& work) {
+void whileFollowing(bridge::App& app, const std::string& workspace,
+                    const std::function<void()>& work) {
     struct Release {
-        App& app;
+        bridge::App& app;
         const std::string& workspace;
         ~Release() { app.followedSpecies.release(workspace); }
     } release{app, workspace};
     work();
 }
+
+}  // namespace remote

@@ -18,6 +18,8 @@
 #include "remote/remote_worker.h"
 #include "species/species_message.h"
 
+namespace remote {
+
 namespace {
 
 using Clock = std::chrono::steady_clock;
@@ -83,43 +85,44 @@ void awaitCallback(platform::LoopbackListener& listener, const std::string& stat
 }
 
 // Asks the service whose token it is and keeps the sign-in.
-void finishSignIn(App& app, const SignInJob& job, const Callback& callback) {
-    BuildServiceResponse me = buildServiceRequest(job.timeouts, "GET", "/api/me",
-                                                  bearerHeader(callback.token), {}, {}, {});
+void finishSignIn(bridge::App& app, const SignInJob& job, const Callback& callback) {
+    bridge::BuildServiceResponse me = bridge::buildServiceRequest(
+        job.timeouts, "GET", "/api/me", bridge::bearerHeader(callback.token), {}, {}, {});
     if (me.status != 200 || !me.error.empty()) {
-        sendNotice(app, "Sign in failed: " + describeFailure(me), true);
+        bridge::sendNotice(app, "Sign in failed: " + bridge::describeFailure(me), true);
         return;
     }
-    const std::string answer = fromUtf8(me.body);
-    BuildCredentials credentials{callback.token, callback.steamId, jsonString(answer, "name")};
-    if (credentials.steamId.empty()) credentials.steamId = jsonString(answer, "steamId");
+    const std::string answer = bridge::fromUtf8(me.body);
+    bridge::BuildCredentials credentials{callback.token, callback.steamId,
+                                         bridge::jsonString(answer, "name")};
+    if (credentials.steamId.empty()) credentials.steamId = bridge::jsonString(answer, "steamId");
     // Every later request reads the sign-in from its file: one that could not be stored is no
     // sign-in, and saying "Signed in" would be contradicted by the next species message.
-    if (platform::Result<> stored = saveCredentials(credentials); !stored) {
-        sendFailureNotice(app, "Sign in failed: it could not be stored in build-auth.json.",
-                          stored.error());
+    if (platform::Result<> stored = bridge::saveCredentials(credentials); !stored) {
+        bridge::sendFailureNotice(app, "Sign in failed: it could not be stored in build-auth.json.",
+                                  stored.error());
         return;
     }
     const std::string& shown = credentials.name.empty() ? credentials.steamId : credentials.name;
-    sendNotice(app, "Signed in as " + shown + ".", false);
+    bridge::sendNotice(app, "Signed in as " + shown + ".", false);
 }
 
-void signInWorker(App& app, const SignInJob& job) {
+void signInWorker(bridge::App& app, const SignInJob& job) {
     Callback callback;
     {
         platform::Result<platform::LoopbackListener> listener = platform::LoopbackListener::open();
         if (listener) {
-            const std::string state = randomHex(16);
-            app.openExternal(buildServiceBaseUrl() + "/auth/steam?port=" +
+            const std::string state = bridge::randomHex(16);
+            app.openExternal(bridge::buildServiceBaseUrl() + "/auth/steam?port=" +
                              std::to_string(listener->port()) + "&state=" + state);
-            sendNotice(app, "Sign in with Steam in your browser.", false);
+            bridge::sendNotice(app, "Sign in with Steam in your browser.", false);
             awaitCallback(*listener, state, job.limitMs, callback);
         } else {
             callback.pending = kNoPort;
         }
     }
     if (callback.token.empty()) {
-        sendNotice(app, callback.pending, true);
+        bridge::sendNotice(app, callback.pending, true);
     } else {
         finishSignIn(app, job, callback);
     }
@@ -128,9 +131,9 @@ void signInWorker(App& app, const SignInJob& job) {
 // The flag is cleared and the page told on every path: by the worker when it ends, an
 // unexpected failure too, and by the command when the worker cannot be started, since nobody
 // else would and every later sign-in would be ignored.
-void endSignIn(App& app) {
+void endSignIn(bridge::App& app) {
     app.signInActive.store(false);
-    sendSpeciesMessage(app);
+    species::sendSpeciesMessage(app);
 }
 
 }  // namespace
@@ -155,14 +158,14 @@ bool sameSecret(std::string_view a, std::string_view b) {
 
 namespace command {
 
-void buildLogin(App& app, const std::string&) {
+void buildLogin(bridge::App& app, const std::string&) {
     if (app.signInActive.exchange(true)) return;
-    sendSpeciesMessage(app);
+    species::sendSpeciesMessage(app);
     SignInJob job{app.buildServiceTimeouts, app.remoteTimings.signInMs};
     try {
         startRemoteWorker(app, "buildLogin", [&app, job = std::move(job)] {
             struct Finish {
-                App& app;
+                bridge::App& app;
                 ~Finish() { endSignIn(app); }
             } finish{app};
             signInWorker(app, job);
@@ -173,16 +176,18 @@ void buildLogin(App& app, const std::string&) {
     }
 }
 
-void buildLogout(App& app, const std::string&) {
+void buildLogout(bridge::App& app, const std::string&) {
     // A sign-in still stored is still used by every request, so only a deleted one is a
     // sign-out.
-    if (platform::Result<> forgotten = deleteCredentials(); !forgotten) {
-        sendFailureNotice(app, "Could not sign out: build-auth.json could not be deleted.",
-                          forgotten.error());
+    if (platform::Result<> forgotten = bridge::deleteCredentials(); !forgotten) {
+        bridge::sendFailureNotice(app, "Could not sign out: build-auth.json could not be deleted.",
+                                  forgotten.error());
     } else {
-        sendNotice(app, "Signed out of the build service.", false);
+        bridge::sendNotice(app, "Signed out of the build service.", false);
     }
-    sendSpeciesMessage(app);
+    species::sendSpeciesMessage(app);
 }
 
 }  // namespace command
+
+}  // namespace remote

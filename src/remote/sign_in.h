@@ -2,6 +2,8 @@
 #include <string>
 #include <string_view>
 
+namespace remote {
+
 // The two pages the loopback listener answers the browser with, and the whole HTTP answer
 // around one of them.
 inline constexpr std::string_view kSignedInPage =
@@ -18,3 +20,5 @@ std::string signInAnswer(bool accepted);
 // Equal length and equal bytes, in a time that does not depend on where they differ, so the
 // state cannot be guessed byte by byte from the listener's answer times.
 bool sameSecret(std::string_view a, std::string_view b);
+
+}  // namespace remote

@@ -7,6 +7,8 @@
 #include "bridge/diagnostics.h"
 #include "bridge/files.h"
 
+namespace remote {
+
 namespace fs = std::filesystem;
 
 namespace {
@@ -43,13 +45,14 @@ std::string stageEntry(const std::string& workspace, const std::string& work,
     if (!path) return "A file path in species.json is not allowed: " + entry;
     const std::string source = workspace + "/source/" + *path;
     const std::string target = work + "/source/" + *path;
-    if (!fileExists(source)) return "Missing file: " + entry;
+    if (!bridge::fileExists(source)) return "Missing file: " + entry;
     const std::string folder = target.substr(0, target.rfind('/'));
-    if (platform::Result<> made = makeDirs(folder); !made) {
-        reportFailure("Could not make " + folder, made.error());
+    if (platform::Result<> made = bridge::makeDirs(folder); !made) {
+        bridge::reportFailure("Could not make " + folder, made.error());
         return "Could not copy " + entry;
     }
-    if (!linkOrCopy(pathOf(source), pathOf(target))) return "Could not copy " + entry;
+    if (!linkOrCopy(bridge::pathOf(source), bridge::pathOf(target)))
+        return "Could not copy " + entry;
     return {};
 }
 
@@ -69,8 +72,8 @@ std::vector<std::string> splitFileList(const std::string& files) {
 
 std::string stageSpecies(const std::string& workspace, const std::string& work,
                          const std::vector<std::string>& entries) {
-    if (!fileExists(workspace + "/species.json") ||
-        !copyFileBytes(workspace + "/species.json", work + "/species.json")) {
+    if (!bridge::fileExists(workspace + "/species.json") ||
+        !bridge::copyFileBytes(workspace + "/species.json", work + "/species.json")) {
         return "species.json is missing. Save first.";
     }
     for (const std::string& entry : entries) {
@@ -79,3 +82,5 @@ std::string stageSpecies(const std::string& workspace, const std::string& work,
     }
     return {};
 }
+
+}  // namespace remote

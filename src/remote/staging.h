@@ -2,6 +2,8 @@
 #include <string>
 #include <vector>
 
+namespace remote {
+
 // Gathering a species into the upload's staging folder.
 
 // The pieces of the page's `files` field, split at "|", empty pieces dropped, in order.
@@ -15,3 +17,5 @@ std::vector<std::string> splitFileList(const std::string& files);
 // the first failure, or nothing.
 std::string stageSpecies(const std::string& workspace, const std::string& work,
                          const std::vector<std::string>& entries);
+
+}  // namespace remote

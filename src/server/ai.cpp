@@ -7,15 +7,18 @@
 #include "server/commands.h"
 #include "server/state.h"
 
+namespace server {
+
 namespace command {
 
-void saveAi(App& app, const std::string& message) {
+void saveAi(bridge::App& app, const std::string& message) {
     if (app.serverRoot.empty()) return;
-    const std::string file = jsonString(message, "file");
+    const std::string file = bridge::jsonString(message, "file");
     std::string data;
-    if (file == "brains" || file == "spawns") data = base64Decode(jsonString(message, "data"));
+    if (file == "brains" || file == "spawns")
+        data = bridge::base64Decode(bridge::jsonString(message, "data"));
     if (data.empty()) {
-        sendNotice(app, "Nothing to save.", true);
+        bridge::sendNotice(app, "Nothing to save.", true);
         return;
     }
     const std::string folder = app.serverRoot.path() + "/data/ai";
@@ -24,15 +27,17 @@ void saveAi(App& app, const std::string& message) {
     // A running server rereads these files at any moment: it must see the old text or the
     // new one, never a half-written file, hence the temporary file and one rename. The
     // temporary is the tool's own, so a link planted at its name is never written through.
-    platform::Result<> saved = makeDirs(folder);
-    if (saved) saved = createFileBytes(temporary, data);
-    if (saved) saved = moveReplacing(temporary, target);
+    platform::Result<> saved = bridge::makeDirs(folder);
+    if (saved) saved = bridge::createFileBytes(temporary, data);
+    if (saved) saved = bridge::moveReplacing(temporary, target);
     if (saved) {
-        sendNotice(app, "Saved. A running server picks it up within a few seconds.", false);
+        bridge::sendNotice(app, "Saved. A running server picks it up within a few seconds.", false);
         sendState(app);
         return;
     }
-    sendFailureNotice(app, "Could not write " + file + ".json.", saved.error());
+    bridge::sendFailureNotice(app, "Could not write " + file + ".json.", saved.error());
 }
 
 }  // namespace command
+
+}  // namespace server

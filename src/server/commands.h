@@ -4,42 +4,44 @@
 
 #include "bridge/app.h"
 
+namespace server {
+
 // The server folder's commands, one free handler per command the page sends; their rows
 // of the command table follow them. Each is defined beside what it works on.
 namespace command {
 
 // root.cpp: the folder dialog.
-void pickFolder(App& app, const std::string& message);
+void pickFolder(bridge::App& app, const std::string& message);
 
 // config.cpp: server.cfg.
-void saveCfg(App& app, const std::string& message);
-void toggleResource(App& app, const std::string& message);
+void saveCfg(bridge::App& app, const std::string& message);
+void toggleResource(bridge::App& app, const std::string& message);
 
 // resources.cpp: a new Lua resource from its templates.
-void newResource(App& app, const std::string& message);
+void newResource(bridge::App& app, const std::string& message);
 
 // skins.cpp: the skin list and its Lua script.
-void saveSkins(App& app, const std::string& message);
+void saveSkins(bridge::App& app, const std::string& message);
 
 // skin_textures.cpp: a painted texture, stored in the skins resource.
-void studioSaveTexture(App& app, const std::string& message);
+void studioSaveTexture(bridge::App& app, const std::string& message);
 
 // ai.cpp: brains and spawners.
-void saveAi(App& app, const std::string& message);
+void saveAi(bridge::App& app, const std::string& message);
 
 // runner_commands.cpp: the server runner and the folder shortcuts.
-void startRunner(App& app, const std::string& message);
-void open(App& app, const std::string& message);
+void startRunner(bridge::App& app, const std::string& message);
+void open(bridge::App& app, const std::string& message);
 
 // state.cpp: a fresh state snapshot.
-void refresh(App& app, const std::string& message);
+void refresh(bridge::App& app, const std::string& message);
 
 }  // namespace command
 
 // This area's rows of the command table, beside the handlers' declarations so that a new
 // command is its handler and two lines here; the shell joins every area's rows.
-inline std::span<const Command> serverCommands() {
-    static constexpr Command rows[] = {
+inline std::span<const bridge::Command> serverCommands() {
+    static constexpr bridge::Command rows[] = {
         {"pickFolder", command::pickFolder},
         {"saveCfg", command::saveCfg},
         {"toggleResource", command::toggleResource},
@@ -53,3 +55,5 @@ inline std::span<const Command> serverCommands() {
     };
     return rows;
 }
+
+}  // namespace server

@@ -6,8 +6,11 @@
 #include "bridge/json_read.h"
 #include "bridge/messages.h"
 #include "bridge/text.h"
+#include "platform/ascii.h"
 #include "server/commands.h"
 #include "server/state.h"
+
+namespace server {
 
 namespace {
 
@@ -86,12 +89,12 @@ std::string serverConfigPath(const std::string& root) {
 ServerConfig readServerConfig(const std::string& root) {
     // The file's bytes are let go before the text is split: a long value is held twice, not
     // three times.
-    const std::string text = fromUtf8(readFileBytes(serverConfigPath(root)));
+    const std::string text = bridge::fromUtf8(bridge::readFileBytes(serverConfigPath(root)));
     return parseServerConfig(text);
 }
 
 platform::Result<> writeServerConfig(const std::string& root, const ServerConfig& config) {
-    return replaceFileBytes(serverConfigPath(root), serializeServerConfig(config));
+    return bridge::replaceFileBytes(serverConfigPath(root), serializeServerConfig(config));
 }
 
 std::string_view configValue(const ServerConfig& config, std::string_view key) {
@@ -137,7 +140,7 @@ platform::Result<> updateResourceLoad(const std::string& root, std::string_view 
 
 namespace command {
 
-void saveCfg(App& app, const std::string& message) {
+void saveCfg(bridge::App& app, const std::string& message) {
     if (app.serverRoot.empty()) return;
     platform::Result<> written;
     {
@@ -147,11 +150,12 @@ void saveCfg(App& app, const std::string& message) {
         for (std::string_view key : configKeys) {
             // Only a real key counts: a value that quotes a key's name must not empty that
             // setting.
-            if (!jsonHasKey(message, key)) continue;
-            std::string value = jsonString(message, key);
+            if (!bridge::jsonHasKey(message, key)) continue;
+            std::string value = bridge::jsonString(message, key);
             // A raw line break would split the line and smuggle in settings of its own.
-            if (hasControlCharacter(value)) {
-                sendNotice(app, "Settings cannot hold line breaks or control characters.", true);
+            if (platform::hasControlCharacter(value)) {
+                bridge::sendNotice(app, "Settings cannot hold line breaks or control characters.",
+                                   true);
                 return;
             }
             edits.emplace_back(key, std::move(value));
@@ -163,22 +167,24 @@ void saveCfg(App& app, const std::string& message) {
         written = writeServerConfig(app.serverRoot.path(), config);
     }
     if (written) {
-        sendNotice(app, "server.cfg saved. Restart the server to apply.", false);
+        bridge::sendNotice(app, "server.cfg saved. Restart the server to apply.", false);
     } else {
-        sendFailureNotice(app, kWriteFailed, written.error());
+        bridge::sendFailureNotice(app, kWriteFailed, written.error());
     }
     sendState(app);
 }
 
-void toggleResource(App& app, const std::string& message) {
+void toggleResource(bridge::App& app, const std::string& message) {
     if (app.serverRoot.empty()) return;
-    std::string name = jsonString(message, "name");
-    bool enabled = jsonBool(message, "enabled");
-    if (name.empty() || hasControlCharacter(name)) return;
+    std::string name = bridge::jsonString(message, "name");
+    bool enabled = bridge::jsonBool(message, "enabled");
+    if (name.empty() || platform::hasControlCharacter(name)) return;
     if (platform::Result<> written = updateResourceLoad(app.serverRoot.path(), name, enabled);
         !written)
-        sendFailureNotice(app, kWriteFailed, written.error());
+        bridge::sendFailureNotice(app, kWriteFailed, written.error());
     sendState(app);
 }
 
 }  // namespace command
+
+}  // namespace server

@@ -6,6 +6,8 @@
 
 #include "platform/result.h"
 
+namespace server {
+
 // One line of server.cfg. Only `text` is ever written back; key and value are parts of it that
 // serve lookups, empty for blank lines, comments and single-word lines. They are kept as
 // places in the text rather than copies, so a long value is held once.
@@ -61,3 +63,5 @@ void setResourceLoad(ServerConfig& config, std::string_view name, bool enabled);
 // Reads server.cfg, sets the load line of one resource and writes it back; fails when the
 // file could not be written.
 platform::Result<> updateResourceLoad(const std::string& root, std::string_view name, bool enabled);
+
+}  // namespace server

@@ -11,6 +11,8 @@
 #include "server/state.h"
 #include "server/templates.h"
 
+namespace server {
+
 namespace {
 
 // Keeps the first failure of several steps that are all tried: each file of a resource is
@@ -21,22 +23,22 @@ void keepFirstFailure(platform::Result<>& first, const platform::Result<>& step)
 
 // Writes a template only where no file of that name exists, so an owner's edits survive.
 platform::Result<> writeIfMissing(const std::string& path, std::string_view content) {
-    if (fileExists(path)) return {};
-    return writeFileBytes(path, std::string(content));
+    if (bridge::fileExists(path)) return {};
+    return bridge::writeFileBytes(path, std::string(content));
 }
 
 platform::Result<> createOrdinaryResource(const std::string& folder, const std::string& name) {
-    platform::Result<> result = makeDirs(folder + "/ui");
-    const std::string utf8Name = toUtf8(name);
-    auto fill = [&](std::string_view text) { return replaceAll(text, "%NAME%", utf8Name); };
-    keepFirstFailure(result,
-                     writeFileBytes(folder + "/manifest.lua", fill(templates::ordinaryManifest)));
-    keepFirstFailure(result,
-                     writeFileBytes(folder + "/server.lua", fill(templates::ordinaryServer)));
-    keepFirstFailure(result,
-                     writeFileBytes(folder + "/client.lua", fill(templates::ordinaryClient)));
-    keepFirstFailure(result,
-                     writeFileBytes(folder + "/ui/index.html", fill(templates::ordinaryUiPage)));
+    platform::Result<> result = bridge::makeDirs(folder + "/ui");
+    const std::string utf8Name = bridge::toUtf8(name);
+    auto fill = [&](std::string_view text) { return bridge::replaceAll(text, "%NAME%", utf8Name); };
+    keepFirstFailure(result, bridge::writeFileBytes(folder + "/manifest.lua",
+                                                    fill(templates::ordinaryManifest)));
+    keepFirstFailure(
+        result, bridge::writeFileBytes(folder + "/server.lua", fill(templates::ordinaryServer)));
+    keepFirstFailure(
+        result, bridge::writeFileBytes(folder + "/client.lua", fill(templates::ordinaryClient)));
+    keepFirstFailure(
+        result, bridge::writeFileBytes(folder + "/ui/index.html", fill(templates::ordinaryUiPage)));
     return result;
 }
 
@@ -48,53 +50,55 @@ std::string resourcesFolder(const std::string& root) {
 
 platform::Result<> ensureSkinsResource(const std::string& root) {
     const std::string folder = resourcesFolder(root) + "/skins";
-    platform::Result<> result = makeDirs(folder);
+    platform::Result<> result = bridge::makeDirs(folder);
     keepFirstFailure(result, writeIfMissing(folder + "/manifest.lua", templates::skinsManifest));
     keepFirstFailure(result, writeIfMissing(folder + "/server.lua", templates::skinsServer));
     keepFirstFailure(result, writeIfMissing(folder + "/client.lua", templates::skinsClient));
-    keepFirstFailure(result, makeDirs(folder + "/textures"));
+    keepFirstFailure(result, bridge::makeDirs(folder + "/textures"));
     return result;
 }
 
 namespace command {
 
-void newResource(App& app, const std::string& message) {
+void newResource(bridge::App& app, const std::string& message) {
     if (app.serverRoot.empty()) return;
-    const std::string name = jsonString(message, "name");
-    if (!isPlainName(name)) {
-        sendNotice(app, "Resource names use letters, digits, _ and -.", true);
+    const std::string name = bridge::jsonString(message, "name");
+    if (!bridge::isPlainName(name)) {
+        bridge::sendNotice(app, "Resource names use letters, digits, _ and -.", true);
         return;
     }
     const std::string folder = resourcesFolder(app.serverRoot.path()) + "/" + name;
-    if (folderExists(folder)) {
-        sendNotice(app, "That resource already exists.", true);
+    if (bridge::folderExists(folder)) {
+        bridge::sendNotice(app, "That resource already exists.", true);
         return;
     }
     platform::Result<> created;
     if (name == "skins") {
         created = ensureSkinsResource(app.serverRoot.path());
         if (created)
-            created =
-                writeFileBytes(folder + "/skins.lua", std::string(templates::defaultSkinList));
+            created = bridge::writeFileBytes(folder + "/skins.lua",
+                                             std::string(templates::defaultSkinList));
     } else {
         created = createOrdinaryResource(folder, name);
     }
     // A resource whose files could not be written is not switched on: the server would fail
     // to load it, and the owner would be told it was created.
     if (!created) {
-        sendFailureNotice(app, "Could not write the files of resource " + name + ".",
-                          created.error());
+        bridge::sendFailureNotice(app, "Could not write the files of resource " + name + ".",
+                                  created.error());
         sendState(app);
         return;
     }
     if (platform::Result<> loaded = updateResourceLoad(app.serverRoot.path(), name, true)) {
-        sendNotice(app, "Resource " + name + " created and enabled.", false);
+        bridge::sendNotice(app, "Resource " + name + " created and enabled.", false);
     } else {
-        sendFailureNotice(app,
-                          "Resource " + name + " created, but server.cfg could not be written.",
-                          loaded.error());
+        bridge::sendFailureNotice(
+            app, "Resource " + name + " created, but server.cfg could not be written.",
+            loaded.error());
     }
     sendState(app);
 }
 
 }  // namespace command
+
+}  // namespace server

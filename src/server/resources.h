@@ -3,6 +3,8 @@
 
 #include "platform/result.h"
 
+namespace server {
+
 // root + "/resources"
 std::string resourcesFolder(const std::string& root);
 
@@ -10,3 +12,5 @@ std::string resourcesFolder(const std::string& root);
 // overwriting anything that exists. Does not touch server.cfg or skins.lua. Fails when a
 // missing piece could not be created, with the first failure.
 platform::Result<> ensureSkinsResource(const std::string& root);
+
+}  // namespace server

@@ -8,6 +8,8 @@
 #include "server/commands.h"
 #include "server/state.h"
 
+namespace server {
+
 std::string appDataFolder() {
     return platform::appDataFolder();
 }
@@ -16,8 +18,8 @@ std::string serverRootFile() {
     return appDataFolder() + "/server-root.txt";
 }
 
-void loadServerRoot(App& app) {
-    std::string root = fromUtf8(readFileBytes(serverRootFile()));
+void loadServerRoot(bridge::App& app) {
+    std::string root = bridge::fromUtf8(bridge::readFileBytes(serverRootFile()));
     // A file edited by hand often ends with a line break; tabs and leading blanks stay.
     while (!root.empty() && (root.back() == '\r' || root.back() == '\n' || root.back() == ' ')) {
         root.pop_back();
@@ -25,19 +27,21 @@ void loadServerRoot(App& app) {
     app.serverRoot.set(std::move(root));
 }
 
-bool chooseServerRoot(App& app, const std::string& path) {
+bool chooseServerRoot(bridge::App& app, const std::string& path) {
     bool changed = path != app.serverRoot.path();
     app.serverRoot.set(path);
     // The page is not told: the next init reads the file and shows what it holds.
-    if (platform::Result<> kept = writeFileBytes(serverRootFile(), toUtf8(app.serverRoot.path()));
+    if (platform::Result<> kept =
+            bridge::writeFileBytes(serverRootFile(), bridge::toUtf8(app.serverRoot.path()));
         !kept)
-        reportFailure("Could not remember the server folder in " + serverRootFile(), kept.error());
+        bridge::reportFailure("Could not remember the server folder in " + serverRootFile(),
+                              kept.error());
     return changed;
 }
 
 namespace command {
 
-void pickFolder(App& app, const std::string&) {
+void pickFolder(bridge::App& app, const std::string&) {
     auto chosen = app.dialogs.pickFolder("Server folder (where VarraForgesetServer.exe lives)");
     if (chosen && !chosen->empty() && chooseServerRoot(app, *chosen)) {
         app.window.reloadForNewRoot();
@@ -47,3 +51,5 @@ void pickFolder(App& app, const std::string&) {
 }
 
 }  // namespace command
+
+}  // namespace server

@@ -9,54 +9,57 @@
 #include "server/commands.h"
 #include "server/runner_launch.h"
 
+namespace server {
+
 namespace {
 
 std::string guidePath(const std::string& programFolder) {
     const std::string beside = programFolder + "/docs/server-owner-guide.md";
     // A development build runs from a folder one level below the guide.
-    return fileExists(beside) ? beside : programFolder + "/../docs/server-owner-guide.md";
+    return bridge::fileExists(beside) ? beside : programFolder + "/../docs/server-owner-guide.md";
 }
 
 }  // namespace
 
 namespace command {
 
-void startRunner(App& app, const std::string&) {
+void startRunner(bridge::App& app, const std::string&) {
     const std::string runner = app.serverRoot.path() + "/VarraForgesetServer.exe";
-    if (app.serverRoot.empty() || !fileExists(runner)) {
-        sendNotice(app, "VarraForgesetServer.exe not found in the server folder.", true);
+    if (app.serverRoot.empty() || !bridge::fileExists(runner)) {
+        bridge::sendNotice(app, "VarraForgesetServer.exe not found in the server folder.", true);
         return;
     }
     // The runner starts inside the server folder, where a root given relative to our own
     // current folder (--root, a hand-edited server-root.txt) would no longer lead to it.
     std::error_code failed;
-    std::string root = textOf(std::filesystem::absolute(pathOf(app.serverRoot.path()), failed));
+    std::string root =
+        bridge::textOf(std::filesystem::absolute(bridge::pathOf(app.serverRoot.path()), failed));
     if (failed) root = app.serverRoot.path();
     const RunnerLaunch launch = planRunnerLaunch(root, root + "/VarraForgesetServer.exe");
     if (launch.argv.empty()) {
-        sendNotice(app, launch.notice, true);
+        bridge::sendNotice(app, launch.notice, true);
         return;
     }
     if (!launch.logFile.empty()) {
-        const std::filesystem::path logs = pathOf(launch.logFile).parent_path();
+        const std::filesystem::path logs = bridge::pathOf(launch.logFile).parent_path();
         std::filesystem::create_directories(logs, failed);
         if (!std::filesystem::is_directory(logs, failed)) {
-            sendNotice(app,
-                       "Could not start VarraForgesetServer.exe: its log " + launch.logFile +
-                           " cannot be written.",
-                       true);
+            bridge::sendNotice(app,
+                               "Could not start VarraForgesetServer.exe: its log " +
+                                   launch.logFile + " cannot be written.",
+                               true);
             return;
         }
     }
     if (platform::startDetached(launch.argv, root, launch.logFile)) {
-        sendNotice(app, launch.notice, false);
+        bridge::sendNotice(app, launch.notice, false);
     } else {
-        sendNotice(app, "Could not start VarraForgesetServer.exe.", true);
+        bridge::sendNotice(app, "Could not start VarraForgesetServer.exe.", true);
     }
 }
 
-void open(App& app, const std::string& message) {
-    const std::string what = jsonString(message, "what");
+void open(bridge::App& app, const std::string& message) {
+    const std::string what = bridge::jsonString(message, "what");
     if (what == "docs") {
         platform::shellOpen(guidePath(app.programFolder));
         return;
@@ -76,3 +79,5 @@ void open(App& app, const std::string& message) {
 }
 
 }  // namespace command
+
+}  // namespace server

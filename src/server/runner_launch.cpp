@@ -6,6 +6,8 @@
 #include "platform/process.h"
 #include "platform/terminal.h"
 
+namespace server {
+
 namespace {
 
 constexpr const char* kStarted = "Server runner started in its own window.";
@@ -39,3 +41,5 @@ RunnerLaunch planRunnerLaunch(const std::string& root, const std::string& runner
             log,
             "Server runner started under Wine without a window: its output goes to " + log + "."};
 }
+
+}  // namespace server

@@ -2,6 +2,8 @@
 #include <string>
 #include <vector>
 
+namespace server {
+
 // How the server runner starts on this machine. A Windows program (its file starts with
 // "MZ") runs under Wine from the server folder: in a terminal window on a desktop, else with
 // its output appended to a dated log file in the server folder. Any other runner is a program
@@ -17,3 +19,5 @@ struct RunnerLaunch {
 
 // `root` is the server folder as an absolute path, `runner` the runner's path inside it.
 RunnerLaunch planRunnerLaunch(const std::string& root, const std::string& runner);
+
+}  // namespace server

@@ -9,40 +9,45 @@
 #include "server/resources.h"
 #include "server/state.h"
 
+namespace server {
+
 // The studio paints a texture, but where it lands is the server's: the skins resource, which
 // is made on the way, and the answer is the server's state with the new texture listed.
 namespace command {
 
-void studioSaveTexture(App& app, const std::string& message) {
+void studioSaveTexture(bridge::App& app, const std::string& message) {
     if (app.serverRoot.empty()) return;
-    const std::string name = jsonString(message, "name");
-    if (!isPlainName(name)) {
-        sendNotice(app, "Texture name: letters, digits, _ and -.", true);
+    const std::string name = bridge::jsonString(message, "name");
+    if (!bridge::isPlainName(name)) {
+        bridge::sendNotice(app, "Texture name: letters, digits, _ and -.", true);
         return;
     }
-    const std::string png = base64Decode(jsonString(message, "png"));
+    const std::string png = bridge::base64Decode(bridge::jsonString(message, "png"));
     if (png.size() < 100) {
-        sendNotice(app, "Empty texture.", true);
+        bridge::sendNotice(app, "Empty texture.", true);
         return;
     }
     // The resource's own files are completed where missing; the save itself reports what it
     // could not write, so a missing template is only worth a diagnostic line.
     if (platform::Result<> made = ensureSkinsResource(app.serverRoot.path()); !made)
-        reportFailure("Could not complete the skins resource", made.error());
+        bridge::reportFailure("Could not complete the skins resource", made.error());
     const std::string folder = resourcesFolder(app.serverRoot.path()) + "/skins/textures";
     // The notice keeps the tool's Windows wording, backslash included, on every platform.
     const std::string shown = "textures\\" + name + ".png";
     // The studio's painting is the tool's own file: a link at its name is replaced, not
     // followed to wherever it points.
-    platform::Result<> saved = makeDirs(folder);
+    platform::Result<> saved = bridge::makeDirs(folder);
     if (saved)
-        saved = replaceFileBytes(folder + "/" + name + ".png", png, platform::AtLink::replace);
+        saved =
+            bridge::replaceFileBytes(folder + "/" + name + ".png", png, platform::AtLink::replace);
     if (saved) {
-        sendNotice(app, "Texture saved as " + shown, false);
+        bridge::sendNotice(app, "Texture saved as " + shown, false);
     } else {
-        sendFailureNotice(app, "Could not write " + shown + ".", saved.error());
+        bridge::sendFailureNotice(app, "Could not write " + shown + ".", saved.error());
     }
     sendState(app);
 }
 
 }  // namespace command
+
+}  // namespace server

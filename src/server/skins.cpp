@@ -10,28 +10,31 @@
 #include "server/skins_save.h"
 #include "server/state.h"
 
+namespace server {
+
 namespace command {
 
-void saveSkins(App& app, const std::string& message) {
+void saveSkins(bridge::App& app, const std::string& message) {
     if (app.serverRoot.empty()) return;
-    const std::string json = base64Decode(jsonString(message, "json"));
-    const std::string lua = base64Decode(jsonString(message, "lua"));
+    const std::string json = bridge::base64Decode(bridge::jsonString(message, "json"));
+    const std::string lua = bridge::base64Decode(bridge::jsonString(message, "lua"));
     if (json.empty() || lua.empty()) {
-        sendNotice(app, "Nothing to save.", true);
+        bridge::sendNotice(app, "Nothing to save.", true);
         return;
     }
     // The resource's own files are completed where missing; the save itself reports what it
     // could not write, so a missing template is only worth a diagnostic line.
     if (platform::Result<> made = ensureSkinsResource(app.serverRoot.path()); !made)
-        reportFailure("Could not complete the skins resource", made.error());
+        bridge::reportFailure("Could not complete the skins resource", made.error());
     const std::string folder = resourcesFolder(app.serverRoot.path()) + "/skins";
     const std::string jsonPath = folder + "/skins.json";
     const std::string luaPath = folder + "/skins.lua";
     // No skins.json means skins.lua was written by hand: keep that text before replacing it,
     // and stop rather than lose it when the copy fails.
-    if (!fileExists(jsonPath) && fileExists(luaPath)) {
-        if (platform::Result<> kept = copyFileBytes(luaPath, luaPath + ".bak"); !kept) {
-            sendFailureNotice(app, "Could not back up skins.lua; nothing was saved.", kept.error());
+    if (!bridge::fileExists(jsonPath) && bridge::fileExists(luaPath)) {
+        if (platform::Result<> kept = bridge::copyFileBytes(luaPath, luaPath + ".bak"); !kept) {
+            bridge::sendFailureNotice(app, "Could not back up skins.lua; nothing was saved.",
+                                      kept.error());
             sendState(app);
             return;
         }
@@ -39,16 +42,18 @@ void saveSkins(App& app, const std::string& message) {
     // The server reads skins.lua at start: each file is replaced in one step, and the pair
     // is completed from its record should the tool stop between the two.
     if (SkinsWrite saved = saveSkinsPair(folder, json, lua); saved == SkinsWrite::jsonFailed) {
-        sendNotice(app, "Could not write skins.json.", true);
+        bridge::sendNotice(app, "Could not write skins.json.", true);
     } else if (saved == SkinsWrite::luaFailed) {
-        sendNotice(app, "Could not write skins.lua.", true);
+        bridge::sendNotice(app, "Could not write skins.lua.", true);
     } else if (platform::Result<> loaded = updateResourceLoad(app.serverRoot.path(), "skins", true);
                !loaded) {
-        sendFailureNotice(app, "Could not write server.cfg.", loaded.error());
+        bridge::sendFailureNotice(app, "Could not write server.cfg.", loaded.error());
     } else {
-        sendNotice(app, "Skins saved. Restart the server to apply.", false);
+        bridge::sendNotice(app, "Skins saved. Restart the server to apply.", false);
     }
     sendState(app);
 }
 
 }  // namespace command
+
+}  // namespace server

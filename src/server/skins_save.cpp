@@ -6,6 +6,8 @@
 #include "bridge/files.h"
 #include "platform/private_file.h"
 
+namespace server {
+
 namespace {
 
 std::string pendingPath(const std::string& folder) {
@@ -19,14 +21,15 @@ std::string record(const std::string& json, const std::string& lua) {
 }
 
 SkinsWrite replacePair(const std::string& folder, std::string_view json, std::string_view lua) {
-    if (!replaceFileBytes(folder + "/skins.json", std::string(json))) {
+    if (!bridge::replaceFileBytes(folder + "/skins.json", std::string(json))) {
         // Nothing has changed, and the owner is told the save failed: it must not come true
         // later by itself.
         (void)platform::removeFile(pendingPath(folder));
         return SkinsWrite::jsonFailed;
     }
     // skins.json is new already: the record stays, so the pair is made whole when it can be.
-    if (!replaceFileBytes(folder + "/skins.lua", std::string(lua))) return SkinsWrite::luaFailed;
+    if (!bridge::replaceFileBytes(folder + "/skins.lua", std::string(lua)))
+        return SkinsWrite::luaFailed;
     // A record left behind would only be applied again: the same texts, no harm done.
     (void)platform::removeFile(pendingPath(folder));
     return SkinsWrite::done;
@@ -37,15 +40,16 @@ SkinsWrite replacePair(const std::string& folder, std::string_view json, std::st
 SkinsWrite saveSkinsPair(const std::string& folder, const std::string& json,
                          const std::string& lua) {
     // The record is the tool's own file: a link planted at its name is replaced, not followed.
-    if (!replaceFileBytes(pendingPath(folder), record(json, lua), platform::AtLink::replace))
+    if (!bridge::replaceFileBytes(pendingPath(folder), record(json, lua),
+                                  platform::AtLink::replace))
         return SkinsWrite::jsonFailed;
     return replacePair(folder, json, lua);
 }
 
 SkinsWrite finishSkinsSave(const std::string& folder) {
     const std::string path = pendingPath(folder);
-    if (platform::isSymbolicLink(path) || !fileExists(path)) return SkinsWrite::done;
-    const std::string bytes = readFileBytes(path);
+    if (platform::isSymbolicLink(path) || !bridge::fileExists(path)) return SkinsWrite::done;
+    const std::string bytes = bridge::readFileBytes(path);
     const std::size_t lineEnd = bytes.find('\n');
     std::size_t jsonSize = 0;
     const char* digits = bytes.data();
@@ -61,3 +65,5 @@ SkinsWrite finishSkinsSave(const std::string& folder) {
     const std::string_view rest = std::string_view(bytes).substr(lineEnd + 1);
     return replacePair(folder, rest.substr(0, jsonSize), rest.substr(jsonSize));
 }
+
+}  // namespace server

@@ -1,6 +1,8 @@
 #pragma once
 #include <string>
 
+namespace server {
+
 // skins.json (what the page edits) and skins.lua (what the server reads) are one document
 // in two forms, written by two renames. A tool stopped between them would leave the server
 // on the old list while the page shows the new one, so a save is first recorded whole in
@@ -16,3 +18,5 @@ enum class SkinsWrite { done, jsonFailed, luaFailed };
 
 // Completes a save that was stopped after its record was made; done when there is none.
 SkinsWrite finishSkinsSave(const std::string& folder);
+
+}  // namespace server

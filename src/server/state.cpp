@@ -12,6 +12,8 @@
 #include "server/config.h"
 #include "server/resources.h"
 
+namespace server {
+
 namespace {
 
 void appendFlag(std::string& out, std::string_view member, bool value) {
@@ -23,7 +25,7 @@ void appendFlag(std::string& out, std::string_view member, bool value) {
 
 bool pluginPresent(const std::string& root) {
     const std::string tail = "/server-plugin/build/varra-forgeset-server.dll";
-    return fileExists(root + tail) || fileExists(root + "/.." + tail);
+    return bridge::fileExists(root + tail) || bridge::fileExists(root + "/.." + tail);
 }
 
 void appendResources(std::string& out, const std::string& root, const ServerConfig& config) {
@@ -35,15 +37,15 @@ void appendResources(std::string& out, const std::string& root, const ServerConf
         if (line.key() == "load") loaded.insert(line.value());
     }
     bool first = true;
-    for (const std::string& name : listSubdirs(folder)) {
+    for (const std::string& name : bridge::listSubdirs(folder)) {
         const std::string path = folder + "/" + name;
         out += first ? "{\"name\":" : ",{\"name\":";
         first = false;
-        appendJsonString(out, name);
+        bridge::appendJsonString(out, name);
         appendFlag(out, "enabled", loaded.count(name) > 0);
-        appendFlag(out, "manifest", fileExists(path + "/manifest.lua"));
-        appendFlag(out, "server", fileExists(path + "/server.lua"));
-        appendFlag(out, "client", fileExists(path + "/client.lua"));
+        appendFlag(out, "manifest", bridge::fileExists(path + "/manifest.lua"));
+        appendFlag(out, "server", bridge::fileExists(path + "/server.lua"));
+        appendFlag(out, "client", bridge::fileExists(path + "/client.lua"));
         out += '}';
     }
 }
@@ -60,77 +62,82 @@ void appendSkins(std::string& out, std::string_view bytes) {
     }
     // The check accepts only well-formed UTF-8, so valid bytes can go in as they are; a
     // document that is JSON once its stray bytes are replaced goes in replaced.
-    if (isJsonText(bytes)) {
+    if (bridge::isJsonText(bytes)) {
         out += bytes;
         return;
     }
-    std::string text = fromUtf8(bytes);
-    if (isJsonText(text)) {
+    std::string text = bridge::fromUtf8(bytes);
+    if (bridge::isJsonText(text)) {
         out += text;
     } else {
-        appendJsonString(out, text);
+        bridge::appendJsonString(out, text);
     }
 }
 
 }  // namespace
 
 std::string buildStateMessage(const std::string& root) {
-    const bool found = !root.empty() && folderExists(root);
+    const bool found = !root.empty() && bridge::folderExists(root);
     const std::string skinsFolder = resourcesFolder(root) + "/skins";
-    const std::string skins = found ? readFileBytes(skinsFolder + "/skins.json") : std::string();
-    const std::string brains = found ? readFileBytes(root + "/data/ai/brains.json") : std::string();
-    const std::string spawns = found ? readFileBytes(root + "/data/ai/spawns.json") : std::string();
+    const std::string skins =
+        found ? bridge::readFileBytes(skinsFolder + "/skins.json") : std::string();
+    const std::string brains =
+        found ? bridge::readFileBytes(root + "/data/ai/brains.json") : std::string();
+    const std::string spawns =
+        found ? bridge::readFileBytes(root + "/data/ai/spawns.json") : std::string();
     std::string out;
     // The documents make up nearly all of the message; growing it step by step would copy
     // them several times over.
     out.reserve(skins.size() + (brains.size() + spawns.size()) * 11 / 10 + 64 * 1024);
     out += "{\"type\":\"state\",\"root\":";
-    appendJsonString(out, root);
+    bridge::appendJsonString(out, root);
     appendFlag(out, "found", found);
-    appendFlag(out, "runner", found && fileExists(root + "/VarraForgesetServer.exe"));
+    appendFlag(out, "runner", found && bridge::fileExists(root + "/VarraForgesetServer.exe"));
     appendFlag(out, "plugin", found && pluginPresent(root));
 
     const ServerConfig config = found ? readServerConfig(root) : ServerConfig{};
     out += ",\"cfg\":{";
     for (std::size_t i = 0; i < configKeys.size(); ++i) {
         if (i) out += ',';
-        appendJsonString(out, configKeys[i]);
+        bridge::appendJsonString(out, configKeys[i]);
         out += ':';
-        appendJsonString(out, configValue(config, configKeys[i]));
+        bridge::appendJsonString(out, configValue(config, configKeys[i]));
     }
     out += "},\"resources\":[";
     if (found) appendResources(out, root, config);
     out += ']';
 
-    appendFlag(out, "skinsLua", found && fileExists(skinsFolder + "/skins.lua"));
+    appendFlag(out, "skinsLua", found && bridge::fileExists(skinsFolder + "/skins.lua"));
     out += ",\"skins\":";
     appendSkins(out, skins);
 
     out += ",\"ai\":{\"brains\":";
-    appendJsonString(out, brains);
+    bridge::appendJsonString(out, brains);
     out += ",\"spawns\":";
-    appendJsonString(out, spawns);
+    bridge::appendJsonString(out, spawns);
     out += "},\"textures\":[";
     if (found) {
         bool first = true;
-        for (const std::string& name : listFiles(skinsFolder + "/textures", "*.png")) {
+        for (const std::string& name : bridge::listFiles(skinsFolder + "/textures", "*.png")) {
             if (!first) out += ',';
             first = false;
-            appendJsonString(out, name);
+            bridge::appendJsonString(out, name);
         }
     }
     out += "]}";
     return out;
 }
 
-void sendState(App& app) {
-    postToUi(app, buildStateMessage(app.serverRoot.path()));
+void sendState(bridge::App& app) {
+    bridge::postToUi(app, buildStateMessage(app.serverRoot.path()));
 }
 
 namespace command {
 
-void refresh(App& app, const std::string&) {
+void refresh(bridge::App& app, const std::string&) {
     sendState(app);
 }
 
 }  // namespace command
+
+}  // namespace server

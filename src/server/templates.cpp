@@ -3,6 +3,8 @@
 #include <array>
 #include <cstddef>
 
+namespace server {
+
 namespace templates {
 namespace {
 
@@ -298,3 +300,5 @@ const std::string_view skinsClient = kSkinsClientText;
 const std::string_view defaultSkinList = view(crlf<kDefaultSkinListLf>);
 
 }  // namespace templates
+
+}  // namespace server

@@ -1,6 +1,8 @@
 #pragma once
 #include <string_view>
 
+namespace server {
+
 // The files a new resource starts with, byte for byte (line ends included). "%NAME%" in the
 // ordinary templates is replaced by the resource name; the skins templates have none.
 namespace templates {
@@ -15,3 +17,5 @@ extern const std::string_view skinsClient;       // client.lua, LF only
 extern const std::string_view defaultSkinList;   // skins.lua, CR LF
 
 }  // namespace templates
+
+}  // namespace server

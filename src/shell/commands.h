@@ -4,4 +4,4 @@
 #include "bridge/app.h"
 
 // The command table, in dispatch order: every area's rows (its commands.cpp), joined.
-std::span<const Command> commandTable();
+std::span<const bridge::Command> commandTable();

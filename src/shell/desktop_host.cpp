@@ -33,7 +33,7 @@ int runDesktopHost(const Options& options) {
     settings.title = "Varra Forgeset Server Tool";
     settings.width = 1280;
     settings.height = 860;
-    settings.dataFolder = appDataFolder() + platform::pathSeparator + "webview-servertool";
+    settings.dataFolder = server::appDataFolder() + platform::pathSeparator + "webview-servertool";
     settings.devtoolsPort = devtoolsPort();
     settings.pageShim = std::string(embeddedBytes(findRoute("/host/desktop_shim.js")));
     platform::Result<std::unique_ptr<platform::DesktopWindow>> created =
@@ -44,7 +44,7 @@ int runDesktopHost(const Options& options) {
         return 1;
     }
     std::unique_ptr<platform::DesktopWindow> window = std::move(*created);
-    App& app = session.start(*window, &window->dialogs());
+    bridge::App& app = session.start(*window, &window->dialogs());
     // The window's loop takes the messages over from the delivery thread.
     session.deliverOnThread(
         [shown = window.get()](std::string message) { shown->postToPage(std::move(message)); });
@@ -55,7 +55,7 @@ int runDesktopHost(const Options& options) {
         if (!response) return std::nullopt;
         return platform::PageFile{response->body, response->mimeType};
     };
-    hooks.sources.assetsFolder = [] { return assetsFolder(); };
+    hooks.sources.assetsFolder = [] { return studio::assetsFolder(); };
     // Read on every request, so a folder chosen later is served at once. A root that becomes
     // empty (its file deleted by hand) leaves the last folder served, as a mapping would stay.
     std::string speciesFolder;
@@ -72,7 +72,7 @@ int runDesktopHost(const Options& options) {
             // reach it.
             std::cerr << "forgeset-server-tool: page connected\n";
         }
-        dispatchCommand(app, message);
+        bridge::dispatchCommand(app, message);
     };
     window->run(std::move(hooks));
     // The window is gone: the process ends here, as it ends when its window closes.

@@ -7,6 +7,7 @@
 #include "bridge/files.h"
 #include "bridge/json_write.h"
 #include "bridge/text.h"
+#include "platform/ascii.h"
 #include "platform/folder_names.h"
 #include "platform/paths.h"
 
@@ -33,11 +34,11 @@ constexpr Refusal kUnreadable{"unreadable", "That folder cannot be read."};
 
 std::string errorJson(const std::string& path, const Refusal& refusal) {
     std::string json = "{\"path\":";
-    appendJsonString(json, path);
+    bridge::appendJsonString(json, path);
     json += ",\"reason\":";
-    appendJsonString(json, refusal.reason);
+    bridge::appendJsonString(json, refusal.reason);
     json += ",\"error\":";
-    appendJsonString(json, refusal.sentence);
+    bridge::appendJsonString(json, refusal.sentence);
     return json + "}";
 }
 
@@ -69,8 +70,9 @@ bool matchesFilter(const PageDialog& dialog, std::size_t filter, const std::stri
     if (dialog.filters.empty()) return true;
     const platform::FileFilter& chosen =
         dialog.filters[std::min(filter, dialog.filters.size() - 1)];
-    return std::any_of(chosen.patterns.begin(), chosen.patterns.end(),
-                       [&](const std::string& pattern) { return wildcardMatch(pattern, name); });
+    return std::any_of(
+        chosen.patterns.begin(), chosen.patterns.end(),
+        [&](const std::string& pattern) { return bridge::wildcardMatch(pattern, name); });
 }
 
 bool shown(const PageDialog& dialog, const ListingRequest& request, const NamedEntry& entry) {
@@ -88,8 +90,8 @@ bool listedBefore(const NamedEntry& a, const NamedEntry& b) {
     if (aFolder != bFolder) return aFolder;
     const std::size_t n = std::min(a.name.size(), b.name.size());
     for (std::size_t i = 0; i < n; ++i) {
-        const char x = lowerAscii(a.name[i]);
-        const char y = lowerAscii(b.name[i]);
+        const char x = platform::lowerAscii(a.name[i]);
+        const char y = platform::lowerAscii(b.name[i]);
         if (x != y) return static_cast<unsigned char>(x) < static_cast<unsigned char>(y);
     }
     if (a.name.size() != b.name.size()) return a.name.size() < b.name.size();
@@ -98,9 +100,9 @@ bool listedBefore(const NamedEntry& a, const NamedEntry& b) {
 
 void appendEntry(std::string& json, const NamedEntry& entry) {
     json += "{\"name\":";
-    appendJsonString(json, entry.name);
+    bridge::appendJsonString(json, entry.name);
     json += entry.kind == EntryKind::folder ? ",\"folder\":true" : ",\"folder\":false";
-    if (fromUtf8(entry.name) != entry.name) json += ",\"broken\":true";
+    if (bridge::fromUtf8(entry.name) != entry.name) json += ",\"broken\":true";
     json += '}';
 }
 
@@ -121,7 +123,7 @@ std::string listingJson(const PageDialog& dialog, const ListingRequest& request)
                       entries.end(), listedBefore);
 
     std::string json = "{\"path\":";
-    appendJsonString(json, request.path);
+    bridge::appendJsonString(json, request.path);
     json += ",\"entries\":[";
     for (std::size_t i = 0; i < listed; ++i) {
         if (i > 0) json += ',';

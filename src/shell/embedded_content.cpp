@@ -2,7 +2,7 @@
 
 #include <span>
 
-#include "bridge/text.h"
+#include "platform/ascii.h"
 #include "shell/embedded_files.h"
 
 std::string uriPath(std::string_view uri) {
@@ -20,7 +20,7 @@ std::string uriPath(std::string_view uri) {
 
 unsigned findRoute(std::string_view path) {
     for (const ResourceRoute& route : std::span(kResourceRoutes, kResourceRouteCount)) {
-        if (equalsIgnoringAsciiCase(route.path, path)) return route.id;
+        if (platform::equalsIgnoringAsciiCase(route.path, path)) return route.id;
     }
     return 0;
 }
@@ -33,11 +33,11 @@ std::string_view embeddedBytes(unsigned id) {
 }
 
 std::string_view mimeTypeFor(std::string_view path) {
-    if (endsWithIgnoringAsciiCase(path, ".html")) return "text/html";
-    if (endsWithIgnoringAsciiCase(path, ".css")) return "text/css";
-    if (endsWithIgnoringAsciiCase(path, ".js")) return "text/javascript";
-    if (endsWithIgnoringAsciiCase(path, ".png")) return "image/png";
-    if (endsWithIgnoringAsciiCase(path, ".svg")) return "image/svg+xml";
+    if (platform::endsWithIgnoringAsciiCase(path, ".html")) return "text/html";
+    if (platform::endsWithIgnoringAsciiCase(path, ".css")) return "text/css";
+    if (platform::endsWithIgnoringAsciiCase(path, ".js")) return "text/javascript";
+    if (platform::endsWithIgnoringAsciiCase(path, ".png")) return "image/png";
+    if (platform::endsWithIgnoringAsciiCase(path, ".svg")) return "image/svg+xml";
     return "application/octet-stream";
 }
 

@@ -34,14 +34,14 @@ HostSession::~HostSession() {
     if (delivery_.joinable()) finishDelivery();
 }
 
-App& HostSession::start(platform::Window& window, platform::Dialogs* native) {
+bridge::App& HostSession::start(platform::Window& window, platform::Dialogs* native) {
     platform::Dialogs& dialogs = scripted_ ? *scripted_ : native ? *native : none_;
-    App& app = app_.emplace(outbox_, dialogs, window, commandTable());
+    bridge::App& app = app_.emplace(outbox_, dialogs, window, commandTable());
     // Where the studio keeps what it extracts; the studio reports it when it cannot write.
-    if (platform::Result<> made = makeDirs(assetsFolder()); !made)
-        reportFailure("Could not make " + assetsFolder(), made.error());
-    loadServerRoot(app);
-    if (root_) chooseServerRoot(app, *root_);
+    if (platform::Result<> made = bridge::makeDirs(studio::assetsFolder()); !made)
+        bridge::reportFailure("Could not make " + studio::assetsFolder(), made.error());
+    server::loadServerRoot(app);
+    if (root_) server::chooseServerRoot(app, *root_);
     return app;
 }
 

@@ -26,7 +26,7 @@ class HostSession {
     // server root is loaded, and --root applied as if chosen in the folder dialog. Dialogs are
     // answered by the --dialogs script when there is one, else by `native` when the host has
     // its own, else cancelled.
-    App& start(platform::Window& window, platform::Dialogs* native = nullptr);
+    bridge::App& start(platform::Window& window, platform::Dialogs* native = nullptr);
 
     // Starts the one thread that hands every outbound message to `deliver`. Workers post from
     // their own threads; a single deliverer keeps the posting order.
@@ -50,7 +50,7 @@ class HostSession {
     std::optional<platform::ScriptedDialogs> scripted_;
     // Without a script and without native dialogs, every dialog is cancelled.
     platform::ScriptedDialogs none_;
-    Outbox outbox_;
-    std::optional<App> app_;
+    bridge::Outbox outbox_;
+    std::optional<bridge::App> app_;
     std::thread delivery_;
 };

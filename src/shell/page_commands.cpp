@@ -11,29 +11,29 @@
 namespace command {
 
 // The file, not memory, is the authority for the server folder after every page load.
-void init(App& app, const std::string&) {
-    loadServerRoot(app);
+void init(bridge::App& app, const std::string&) {
+    server::loadServerRoot(app);
     // A skins save the tool did not live to finish is finished before anyone reads the pair.
     if (!app.serverRoot.empty())
-        (void)finishSkinsSave(resourcesFolder(app.serverRoot.path()) + "/skins");
-    sendState(app);
-    sendStudio(app);
-    sendSpeciesMessage(app);
+        (void)server::finishSkinsSave(server::resourcesFolder(app.serverRoot.path()) + "/skins");
+    server::sendState(app);
+    studio::sendStudio(app);
+    species::sendSpeciesMessage(app);
 }
 
-void winMin(App& app, const std::string&) {
+void winMin(bridge::App& app, const std::string&) {
     app.window.minimize();
 }
 
-void winMax(App& app, const std::string&) {
+void winMax(bridge::App& app, const std::string&) {
     app.window.toggleMaximize();
 }
 
-void winClose(App& app, const std::string&) {
+void winClose(bridge::App& app, const std::string&) {
     app.window.close();
 }
 
-void dragWindow(App& app, const std::string&) {
+void dragWindow(bridge::App& app, const std::string&) {
     app.window.startMove();
 }
 

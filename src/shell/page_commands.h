@@ -11,18 +11,18 @@ namespace command {
 
 // The page has loaded: the server root is read again, then the state, studio and species
 // snapshots go out, in that order.
-void init(App& app, const std::string& message);
+void init(bridge::App& app, const std::string& message);
 
-void winMin(App& app, const std::string& message);
-void winMax(App& app, const std::string& message);
-void winClose(App& app, const std::string& message);
-void dragWindow(App& app, const std::string& message);
+void winMin(bridge::App& app, const std::string& message);
+void winMax(bridge::App& app, const std::string& message);
+void winClose(bridge::App& app, const std::string& message);
+void dragWindow(bridge::App& app, const std::string& message);
 
 }  // namespace command
 
 // The page's own rows of the command table, which commandTable() puts first.
-inline std::span<const Command> shellCommands() {
-    static constexpr Command rows[] = {
+inline std::span<const bridge::Command> shellCommands() {
+    static constexpr bridge::Command rows[] = {
         {"init", command::init},
         {"winMin", command::winMin},
         {"winMax", command::winMax},

@@ -11,11 +11,11 @@ std::string filtersJson(const std::vector<platform::FileFilter>& filters) {
     for (const platform::FileFilter& filter : filters) {
         if (json.size() > 1) json += ',';
         json += "{\"label\":";
-        appendJsonString(json, filter.label);
+        bridge::appendJsonString(json, filter.label);
         json += ",\"patterns\":[";
         for (std::size_t i = 0; i < filter.patterns.size(); ++i) {
             if (i > 0) json += ',';
-            appendJsonString(json, filter.patterns[i]);
+            bridge::appendJsonString(json, filter.patterns[i]);
         }
         json += "]}";
     }
@@ -124,14 +124,14 @@ std::string dialogMessage(const PageDialog& dialog, const std::string& start,
                           const std::string& home) {
     std::string json = "{\"type\":\"dialog\",\"id\":" + std::to_string(dialog.id);
     json += dialog.files ? ",\"kind\":\"files\",\"title\":" : ",\"kind\":\"folder\",\"title\":";
-    appendJsonString(json, dialog.title);
+    bridge::appendJsonString(json, dialog.title);
     json += ",\"start\":";
-    appendJsonString(json, start);
+    bridge::appendJsonString(json, start);
     json += ",\"home\":";
-    appendJsonString(json, home);
+    bridge::appendJsonString(json, home);
     // The page walks and joins the paths it is given, so it must split them as this system does.
     json += ",\"separator\":";
-    appendJsonString(json, std::string(1, platform::pathSeparator));
+    bridge::appendJsonString(json, std::string(1, platform::pathSeparator));
     json += ",\"filters\":" + filtersJson(dialog.filters) + "}";
     return json;
 }

@@ -3,6 +3,7 @@
 #include <cstddef>
 
 #include "bridge/text.h"
+#include "platform/ascii.h"
 #include "shell/embedded_content.h"
 
 namespace {
@@ -19,7 +20,7 @@ std::size_t findTag(std::string_view html, std::string_view name, std::size_t fr
         if (end > html.size()) return std::string_view::npos;
         bool same = true;
         for (std::size_t i = 0; i < name.size() && same; ++i)
-            same = lowerAscii(html[at + 1 + i]) == name[i];
+            same = platform::lowerAscii(html[at + 1 + i]) == name[i];
         if (!same) continue;
         if (end == html.size()) return at;
         char next = html[end];
@@ -33,15 +34,16 @@ std::size_t findTag(std::string_view html, std::string_view name, std::size_t fr
 }  // namespace
 
 std::string pageShimScript() {
-    std::string script = replaceAll(embeddedBytes(findRoute(kShimRoute)), "@EVENTS@", kEventsPath);
-    script = replaceAll(script, "@COMMAND@", kCommandPath);
-    script = replaceAll(script, "@DIALOG_LIST@", kDialogListPath);
-    script = replaceAll(script, "@DIALOG_ANSWER@", kDialogAnswerPath);
-    script = replaceAll(script, "@KEY_HEADER@", kPageKeyHeader);
-    script = replaceAll(script, "@KEY_PARAMETER@", kPageKeyParameter);
-    script = replaceAll(script, "@ASSETS@", kAssetsPrefix);
+    std::string script =
+        bridge::replaceAll(embeddedBytes(findRoute(kShimRoute)), "@EVENTS@", kEventsPath);
+    script = bridge::replaceAll(script, "@COMMAND@", kCommandPath);
+    script = bridge::replaceAll(script, "@DIALOG_LIST@", kDialogListPath);
+    script = bridge::replaceAll(script, "@DIALOG_ANSWER@", kDialogAnswerPath);
+    script = bridge::replaceAll(script, "@KEY_HEADER@", kPageKeyHeader);
+    script = bridge::replaceAll(script, "@KEY_PARAMETER@", kPageKeyParameter);
+    script = bridge::replaceAll(script, "@ASSETS@", kAssetsPrefix);
     // On a line of its own after the tag it goes into.
-    return "\n" + replaceAll(script, "@SPECIES@", kSpeciesPrefix);
+    return "\n" + bridge::replaceAll(script, "@SPECIES@", kSpeciesPrefix);
 }
 
 std::string injectPageShim(std::string_view html, std::string_view nonce) {

@@ -15,18 +15,18 @@
 
 using namespace serve_detail;
 
-bool ServeHost::Impl::start(App& theApp) {
+bool ServeHost::Impl::start(bridge::App& theApp) {
     app = &theApp;
     // The sign-in page must reach the browser that shows this page, also on a machine where
     // no desktop browser can be started: the page shows the address as a link to click.
     app->openExternal = [target = app](const std::string& url) {
         platform::shellOpen(url);
         std::string json = R"({"type":"openUrl","url":)";
-        appendJsonString(json, url);
-        postToUi(*target, json + "}");
+        bridge::appendJsonString(json, url);
+        bridge::postToUi(*target, json + "}");
     };
-    assets = assetsFolder();
-    token = randomHex(16);
+    assets = studio::assetsFolder();
+    token = bridge::randomHex(16);
     platform::HttpServerLimits limits;
     limits.maxBodyBytes = kMaxCommandBytes;
     std::vector<platform::HttpHeader> everyAnswer = {
@@ -61,7 +61,7 @@ void ServeHost::Impl::run() {
             message = std::move(commands.front());
             commands.pop_front();
         }
-        dispatchCommand(*app, message);
+        bridge::dispatchCommand(*app, message);
         if (closedByPage) break;
     }
     finish();
@@ -109,7 +109,7 @@ platform::Dialogs& ServeHost::dialogs() {
     return impl_->dialogs;
 }
 
-bool ServeHost::start(App& app) {
+bool ServeHost::start(bridge::App& app) {
     return impl_->start(app);
 }
 
@@ -141,7 +141,7 @@ int runServeHost(const Options& options) {
     HostSession::exitOnTerminateSignals();
     HostSession session(options);
     ServeHost host(options.port);
-    App& app = session.start(host.window(), &host.dialogs());
+    bridge::App& app = session.start(host.window(), &host.dialogs());
     if (!host.start(app)) {
         std::cerr << "forgeset-server-tool: cannot listen on 127.0.0.1:" << options.port << "\n";
         return 1;

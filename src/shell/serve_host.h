@@ -42,7 +42,7 @@ class ServeHost {
 
     // Listens on 127.0.0.1 for `app` (built with window()) and starts carrying its messages.
     // False when the port cannot be had.
-    bool start(App& app);
+    bool start(bridge::App& app);
 
     int port() const;
     const std::string& token() const;

@@ -22,9 +22,6 @@
 
 namespace serve_detail {
 
-using platform::ServerRequest;
-using platform::ServerResponse;
-
 // A painted texture travels as base64 inside one command.
 inline constexpr std::size_t kMaxCommandBytes = std::size_t{256} << 20;
 // A stream that has had nothing to say for this long writes a comment, which is also how a
@@ -33,10 +30,10 @@ inline constexpr std::chrono::milliseconds kKeepAliveInterval{15000};
 // At the end, how long the pages get to receive the last messages.
 inline constexpr std::chrono::milliseconds kFinalFlushLimit{2000};
 
-void refuse(ServerResponse& res, int status);
+void refuse(platform::ServerResponse& res, int status);
 // A refusal as the screen's answer.
-ServerResponse refusal(int status);
-bool isReading(const ServerRequest& req);
+platform::ServerResponse refusal(int status);
+bool isReading(const platform::ServerRequest& req);
 bool startsWith(std::string_view text, std::string_view prefix);
 
 }  // namespace serve_detail
@@ -61,7 +58,7 @@ struct ServeHost::Impl {
 
     explicit Impl(int askedPort) : requestedPort(askedPort) {}
 
-    bool start(App& app);
+    bool start(bridge::App& app);
     // Every request the screen let through, by method and path.
     Response route(Request& req);
     void run();
@@ -94,9 +91,9 @@ struct ServeHost::Impl {
     // What the cookie carries, so the page's own files load. Browsers send a 127.0.0.1 cookie
     // to every port of that address, so any other local web service the owner visits learns
     // it; that is why it is not the token and opens nothing but the files.
-    std::string sessionCookie = randomHex(16);
+    std::string sessionCookie = bridge::randomHex(16);
     std::string assets;
-    App* app = nullptr;
+    bridge::App* app = nullptr;
     PageWindow window{*this};
     PageChannel channel;
     // Asked on the dispatching thread, where the server root may be read.

@@ -116,7 +116,7 @@ void ServeHost::Impl::serveEmbedded(const Request& req, Response& res) {
         }
     }
     if (id == findRoute("/index.html")) {
-        std::string nonce = randomHex(16);
+        std::string nonce = bridge::randomHex(16);
         res.setHeader("Content-Security-Policy", pageContentSecurityPolicy(nonce));
         res.setContent(injectPageShim(bytes, nonce), contentType);
     } else {

@@ -7,18 +7,18 @@
 
 namespace serve_detail {
 
-void refuse(ServerResponse& res, int status) {
+void refuse(platform::ServerResponse& res, int status) {
     res.status = status;
     res.setContent(status == 404 ? "Not found\n" : "Forbidden\n", "text/plain");
 }
 
-ServerResponse refusal(int status) {
-    ServerResponse res;
+platform::ServerResponse refusal(int status) {
+    platform::ServerResponse res;
     refuse(res, status);
     return res;
 }
 
-bool isReading(const ServerRequest& req) {
+bool isReading(const platform::ServerRequest& req) {
     return req.method == "GET" || req.method == "HEAD";
 }
 
@@ -48,7 +48,7 @@ platform::HttpServer::Screening ServeHost::Impl::screen(const Request& req) {
         // address is absolute so that a path such as //elsewhere cannot send the browser to
         // another host.
         std::string rest = queryWithout(target.query, "token");
-        ServerResponse res;
+        platform::ServerResponse res;
         res.status = 303;
         res.setHeader("Location", "http://" + loopbackAuthority(port) + target.path +
                                       (rest.empty() ? "" : "?" + rest) + "#token=" + token);

@@ -2,7 +2,6 @@
 
 #include <vector>
 
-#include "bridge/text.h"
 #include "platform/ascii.h"
 
 namespace {
@@ -37,7 +36,7 @@ bool originAllowed(std::string_view origin, int port) {
 
 bool isJsonContentType(std::string_view contentType) {
     std::string_view type = trimBlanks(contentType.substr(0, contentType.find(';')));
-    return equalsIgnoringAsciiCase(type, "application/json");
+    return platform::equalsIgnoringAsciiCase(type, "application/json");
 }
 
 bool tokensEqual(std::string_view given, std::string_view expected) {

@@ -43,7 +43,7 @@ void runStdioHost(const Options& options) {
     HostSession::exitOnTerminateSignals();
     HostSession session(options);
     HeadlessWindow window;
-    App& app = session.start(window);
+    bridge::App& app = session.start(window);
     // std::cin and std::cerr are tied to std::cout: every read or diagnostic line would flush
     // the output from this thread while the writer fills it from its own, which loses and
     // repeats messages. Only the writer may touch the output.
@@ -53,7 +53,7 @@ void runStdioHost(const Options& options) {
     std::string line;
     while (!window.closed() && std::getline(std::cin, line)) {
         if (!line.empty() && line.back() == '\r') line.pop_back();
-        dispatchCommand(app, line);
+        bridge::dispatchCommand(app, line);
     }
     // A script that ends its input after a long command still wants that command's answer:
     // an extraction's, an import's, a build's, a remote build's to the end of its job.

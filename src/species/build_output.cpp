@@ -1,5 +1,7 @@
 #include "species/build_output.h"
 
+namespace species {
+
 void BuildOutput::feed(std::string_view block) {
     pending_.append(block);
     std::size_t start = 0;
@@ -21,3 +23,5 @@ void BuildOutput::takeLine(std::string_view line) {
     if (line.find("BUILD OK") != std::string_view::npos) succeeded_ = true;
     onLine_(line);
 }
+
+}  // namespace species

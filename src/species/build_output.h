@@ -3,6 +3,8 @@
 #include <string>
 #include <string_view>
 
+namespace species {
+
 // Turns the build script's output, as it arrives in blocks of any size, into lines: each
 // line goes out the moment its line feed arrives, without the line feed and without one
 // carriage return before it. Only the unfinished last line is held.
@@ -28,3 +30,5 @@ class BuildOutput {
     std::string pending_;
     bool succeeded_ = false;
 };
+
+}  // namespace species

@@ -5,17 +5,21 @@
 #include "bridge/credentials.h"
 #include "bridge/json_write.h"
 
-void appendBuildState(std::string& out, const App& app) {
-    const BuildCredentials stored = loadCredentials();
+namespace species {
+
+void appendBuildState(std::string& out, const bridge::App& app) {
+    const bridge::BuildCredentials stored = bridge::loadCredentials();
     out += "{\"api\":";
-    appendJsonString(out, buildServiceBaseUrl());
+    bridge::appendJsonString(out, bridge::buildServiceBaseUrl());
     out += ",\"signedIn\":";
     out += stored.signedIn() ? "true" : "false";
     out += ",\"name\":";
-    appendJsonString(out, stored.name);
+    bridge::appendJsonString(out, stored.name);
     out += ",\"steamId\":";
-    appendJsonString(out, stored.steamId);
+    bridge::appendJsonString(out, stored.steamId);
     out += ",\"signingIn\":";
     out += app.signInActive.load() ? "true" : "false";
     out += '}';
 }
+
+}  // namespace species

@@ -5,15 +5,17 @@
 #include "bridge/app.h"
 #include "species/species_message.h"
 
-bool tryClaimBusy(App& app) {
+namespace species {
+
+bool tryClaimBusy(bridge::App& app) {
     return !app.speciesBusy.exchange(true);
 }
 
-void releaseBusy(App& app) {
+void releaseBusy(bridge::App& app) {
     app.speciesBusy.store(false);
 }
 
-BusyClaim::BusyClaim(App& app) : app_(app), held_(tryClaimBusy(app)) {}
+BusyClaim::BusyClaim(bridge::App& app) : app_(app), held_(tryClaimBusy(app)) {}
 
 BusyClaim::~BusyClaim() {
     if (held_) releaseBusy(app_);
@@ -23,7 +25,7 @@ void BusyClaim::handToWorker(std::function<void()> work) {
     // Counted until its last message is posted, which is after it frees the flag: a host
     // at the end of its input waits for that.
     try {
-        startCountedWorker(app_.workers, std::move(work));
+        bridge::startCountedWorker(app_.workers, std::move(work));
     } catch (...) {
         // The page was shown the job as running; it must not wait for one that never began.
         releaseBusy(app_);
@@ -33,3 +35,5 @@ void BusyClaim::handToWorker(std::function<void()> work) {
     }
     held_ = false;
 }
+
+}  // namespace species

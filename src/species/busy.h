@@ -1,16 +1,20 @@
 #pragma once
 #include <functional>
 
+namespace bridge {
 struct App;
+}  // namespace bridge
+
+namespace species {
 
 // The busy flag lets one import, local build or remote upload run at a time. It is one
 // atomic in App, changed only here, so two commands racing for it cannot both start.
 
 // Sets the flag; true when it was free before, false (and nothing changed) when taken.
-bool tryClaimBusy(App& app);
+bool tryClaimBusy(bridge::App& app);
 
 // Frees the flag.
-void releaseBusy(App& app);
+void releaseBusy(bridge::App& app);
 
 inline constexpr const char* kBusyNotice = "Another import or build is still running.";
 
@@ -19,7 +23,7 @@ inline constexpr const char* kBusyNotice = "Another import or build is still run
 // never left taken with nobody to free it.
 class BusyClaim {
   public:
-    explicit BusyClaim(App& app);
+    explicit BusyClaim(bridge::App& app);
     ~BusyClaim();
     BusyClaim(const BusyClaim&) = delete;
     BusyClaim& operator=(const BusyClaim&) = delete;
@@ -34,6 +38,8 @@ class BusyClaim {
     void handToWorker(std::function<void()> work);
 
   private:
-    App& app_;
+    bridge::App& app_;
     bool held_;
 };
+
+}  // namespace species

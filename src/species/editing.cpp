@@ -14,6 +14,8 @@
 #include "species/species_message.h"
 #include "species/workspace.h"
 
+namespace species {
+
 namespace {
 
 // Milliseconds since the system started, the stamp of a removed workspace's folder name.
@@ -29,8 +31,8 @@ std::uint64_t millisecondsSinceBoot() {
 bool moveAside(const std::string& from, const std::string& to) {
     namespace fs = std::filesystem;
     std::error_code failed;
-    if (fs::exists(fs::symlink_status(pathOf(to), failed))) return false;
-    fs::rename(pathOf(from), pathOf(to), failed);
+    if (fs::exists(fs::symlink_status(bridge::pathOf(to), failed))) return false;
+    fs::rename(bridge::pathOf(from), bridge::pathOf(to), failed);
     return !failed;
 }
 
@@ -38,16 +40,16 @@ bool moveAside(const std::string& from, const std::string& to) {
 
 namespace command {
 
-void saveSpecies(App& app, const std::string& message) {
+void saveSpecies(bridge::App& app, const std::string& message) {
     if (app.serverRoot.empty()) return;
-    const std::string name = jsonString(message, "name");
+    const std::string name = bridge::jsonString(message, "name");
     if (!isSpeciesName(name)) {
-        sendNotice(app, kNameRuleNotice, true);
+        bridge::sendNotice(app, kNameRuleNotice, true);
         return;
     }
-    const std::string bytes = base64Decode(jsonString(message, "data"));
+    const std::string bytes = bridge::base64Decode(bridge::jsonString(message, "data"));
     if (bytes.empty()) {
-        sendNotice(app, "Nothing to save.", true);
+        bridge::sendNotice(app, "Nothing to save.", true);
         return;
     }
     const std::string ws = workspaceFolder(app.serverRoot.path(), name);
@@ -59,40 +61,43 @@ void saveSpecies(App& app, const std::string& message) {
     // The workspace's own folders: the save stands without them, and the import and the
     // build say what is missing, so a failure here is only worth a diagnostic line.
     for (const char* folder : {"/source", "/build"}) {
-        if (platform::Result<> made = makeDirs(ws + folder); !made)
-            reportFailure("Could not make " + ws + folder, made.error());
+        if (platform::Result<> made = bridge::makeDirs(ws + folder); !made)
+            bridge::reportFailure("Could not make " + ws + folder, made.error());
     }
-    platform::Result<> saved = createFileBytes(temporary, bytes);
-    if (saved) saved = moveReplacing(temporary, ws + "/species.json");
+    platform::Result<> saved = bridge::createFileBytes(temporary, bytes);
+    if (saved) saved = bridge::moveReplacing(temporary, ws + "/species.json");
     if (!saved) {
-        sendFailureNotice(app, "Could not write species.json.", saved.error());
+        bridge::sendFailureNotice(app, "Could not write species.json.", saved.error());
         return;
     }
-    sendNotice(app, "Saved. Values and attacks reach a running server within a few seconds.",
-               false);
+    bridge::sendNotice(
+        app, "Saved. Values and attacks reach a running server within a few seconds.", false);
     sendSpeciesMessage(app);
 }
 
-void deleteSpecies(App& app, const std::string& message) {
+void deleteSpecies(bridge::App& app, const std::string& message) {
     if (app.serverRoot.empty()) return;
-    const std::string name = jsonString(message, "name");
+    const std::string name = bridge::jsonString(message, "name");
     if (!isSpeciesName(name)) return;
     const std::string kept = "_deleted_" + name + "_" + std::to_string(millisecondsSinceBoot());
     const std::string ws = workspaceFolder(app.serverRoot.path(), name);
     // Only a workspace folder is put aside; a stray file of that name is no species.
-    if (!folderExists(ws) || !moveAside(ws, speciesFolder(app.serverRoot.path()) + "/" + kept)) {
-        sendNotice(app, "Could not remove the species folder.", true);
+    if (!bridge::folderExists(ws) ||
+        !moveAside(ws, speciesFolder(app.serverRoot.path()) + "/" + kept)) {
+        bridge::sendNotice(app, "Could not remove the species folder.", true);
         return;
     }
-    sendNotice(app, "Removed. The folder was kept as " + kept + ".", false);
+    bridge::sendNotice(app, "Removed. The folder was kept as " + kept + ".", false);
     sendSpeciesMessage(app);
 }
 
-void openSpecies(App& app, const std::string& message) {
+void openSpecies(bridge::App& app, const std::string& message) {
     if (app.serverRoot.empty()) return;
-    const std::string name = jsonString(message, "name");
+    const std::string name = bridge::jsonString(message, "name");
     if (!isSpeciesName(name)) return;
     platform::shellOpen(workspaceFolder(app.serverRoot.path(), name));
 }
 
 }  // namespace command
+
+}  // namespace species

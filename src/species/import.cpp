@@ -16,6 +16,8 @@
 #include "species/tree_copy.h"
 #include "species/workspace.h"
 
+namespace species {
+
 namespace {
 
 // The import copies into the workspace's source folder; a folder that holds it would be
@@ -40,30 +42,30 @@ struct ImportJob {
 
 // Copies, then lets the helper describe what was copied. An inspect.json from an earlier
 // import counts as success too, as the page can still show the model it describes.
-void importFiles(App& app, const ImportJob& job) {
-    sendNotice(app, "Copying model, animations and textures...", false);
+void importFiles(bridge::App& app, const ImportJob& job) {
+    bridge::sendNotice(app, "Copying model, animations and textures...", false);
     const std::string source = workspaceFolder(job.root, job.name) + "/source";
     // The copy below says which files it could not write.
-    if (platform::Result<> made = makeDirs(source); !made)
-        reportFailure("Could not make " + source, made.error());
+    if (platform::Result<> made = bridge::makeDirs(source); !made)
+        bridge::reportFailure("Could not make " + source, made.error());
     const platform::Result<std::size_t> copy = copyImportTree(job.chosen, source);
     if (!copy) {
-        sendNotice(app, "Copying stopped: the folder " + copy.error().what + " could not be read.",
-                   true);
+        bridge::sendNotice(
+            app, "Copying stopped: the folder " + copy.error().what + " could not be read.", true);
         return;
     }
     const std::size_t copied = *copy;
     if (copied == 0) {
-        sendNotice(app, "No FBX or texture files found in that folder.", true);
+        bridge::sendNotice(app, "No FBX or texture files found in that folder.", true);
         return;
     }
-    sendNotice(app, "Reading " + std::to_string(copied) + " files...", false);
+    bridge::sendNotice(app, "Reading " + std::to_string(copied) + " files...", false);
     const std::string inspect = source + "/inspect.json";
     platform::runCaptured({job.helper, "inspect-fbx", source, inspect}, job.inspectLimitMs);
-    if (fileExists(inspect)) {
-        sendNotice(app, "Import finished.", false);
+    if (bridge::fileExists(inspect)) {
+        bridge::sendNotice(app, "Import finished.", false);
     } else {
-        sendNotice(app, "The files were copied, but reading them failed.", true);
+        bridge::sendNotice(app, "The files were copied, but reading them failed.", true);
     }
 }
 
@@ -71,19 +73,22 @@ void importFiles(App& app, const ImportJob& job) {
 
 namespace command {
 
-void importSpecies(App& app, const std::string& message) {
+void importSpecies(bridge::App& app, const std::string& message) {
     if (app.serverRoot.empty()) return;
-    ImportJob job{
-        app.serverRoot.path(), jsonString(message, "name"), {}, {}, app.timeLimits.inspectFbx};
+    ImportJob job{app.serverRoot.path(),
+                  bridge::jsonString(message, "name"),
+                  {},
+                  {},
+                  app.timeLimits.inspectFbx};
     if (!isSpeciesName(job.name)) return;
-    job.helper = findAssetHelper(app.programFolder);
+    job.helper = bridge::findAssetHelper(app.programFolder);
     if (job.helper.empty()) {
-        sendNotice(app, kHelperMissing, true);
+        bridge::sendNotice(app, bridge::kHelperMissing, true);
         return;
     }
     BusyClaim claim(app);
     if (!claim) {
-        sendNotice(app, kBusyNotice, true);
+        bridge::sendNotice(app, kBusyNotice, true);
         return;
     }
     // A cancelled dialog frees the claim on the way out.
@@ -92,21 +97,23 @@ void importSpecies(App& app, const std::string& message) {
     job.chosen = std::move(*chosen);
     const std::string source = workspaceFolder(job.root, job.name) + "/source";
     if (holdsOrLiesInside(job.chosen, source)) {
-        sendNotice(app, kCopiesIntoItself, true);
+        bridge::sendNotice(app, kCopiesIntoItself, true);
         return;
     }
     // The copies and the helper's inspect.json would go wherever a link there points.
     if (platform::isSymbolicLink(source)) {
-        sendNotice(app, kLinkedSource, true);
+        bridge::sendNotice(app, kLinkedSource, true);
         return;
     }
     sendSpeciesMessage(app);
     claim.handToWorker([&app, job = std::move(job)] {
         // The flag is freed and the page told on every path, an unexpected failure included.
-        runReportingFailures(app, "importSpecies", [&] { importFiles(app, job); });
+        bridge::runReportingFailures(app, "importSpecies", [&] { importFiles(app, job); });
         releaseBusy(app);
         sendSpeciesMessage(app);
     });
 }
 
 }  // namespace command
+
+}  // namespace species

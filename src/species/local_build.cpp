@@ -14,6 +14,8 @@
 #include "species/species_message.h"
 #include "species/workspace.h"
 
+namespace species {
+
 namespace {
 
 // The build worker's own copies; the dispatching thread may change the server folder
@@ -29,7 +31,7 @@ struct BuildJob {
 enum class BuildEnd { succeeded, failed, timedOut };
 
 // Runs the script, posting each line of its output as it comes.
-BuildEnd runBuildScript(App& app, const BuildJob& job) {
+BuildEnd runBuildScript(bridge::App& app, const BuildJob& job) {
     // The same arguments as on Windows; the script path, root and name go as whole arguments,
     // so nothing needs quoting.
     const std::vector<std::string> argv = {
@@ -37,8 +39,9 @@ BuildEnd runBuildScript(App& app, const BuildJob& job) {
         "Bypass",       "-File",      job.kit + "/build-species.ps1",
         "-ServerRoot",  job.root,     "-Species",
         job.name};
-    BuildOutput output(
-        [&](std::string_view line) { sendSpeciesLog(app, job.root, job.name, fromUtf8(line)); });
+    BuildOutput output([&](std::string_view line) {
+        bridge::sendSpeciesLog(app, job.root, job.name, bridge::fromUtf8(line));
+    });
     const bool ended = platform::runStreaming(argv, job.limitMs,
                                               [&](std::string_view block) { output.feed(block); });
     output.finish();
@@ -46,22 +49,24 @@ BuildEnd runBuildScript(App& app, const BuildJob& job) {
     return output.succeeded() ? BuildEnd::succeeded : BuildEnd::failed;
 }
 
-void reportBuild(App& app, BuildEnd end) {
+void reportBuild(bridge::App& app, BuildEnd end) {
     switch (end) {
         case BuildEnd::succeeded:
-            sendNotice(app,
-                       "Build finished. The species is in client-mods and server-mods. Restart "
-                       "the server to load it.",
-                       false);
+            bridge::sendNotice(
+                app,
+                "Build finished. The species is in client-mods and server-mods. Restart "
+                "the server to load it.",
+                false);
             break;
         case BuildEnd::failed:
-            sendNotice(app, "Build failed. The log shows why.", true);
+            bridge::sendNotice(app, "Build failed. The log shows why.", true);
             break;
         case BuildEnd::timedOut:
-            sendNotice(app,
-                       "Build failed: the build script did not end within its time limit and "
-                       "was stopped. The log shows how far it got.",
-                       true);
+            bridge::sendNotice(
+                app,
+                "Build failed: the build script did not end within its time limit and "
+                "was stopped. The log shows how far it got.",
+                true);
             break;
     }
 }
@@ -70,30 +75,33 @@ void reportBuild(App& app, BuildEnd end) {
 
 namespace command {
 
-void buildSpecies(App& app, const std::string& message) {
+void buildSpecies(bridge::App& app, const std::string& message) {
     if (app.serverRoot.empty()) return;
-    BuildJob job{
-        app.serverRoot.path(), jsonString(message, "name"), {}, {}, app.timeLimits.localBuild};
+    BuildJob job{app.serverRoot.path(),
+                 bridge::jsonString(message, "name"),
+                 {},
+                 {},
+                 app.timeLimits.localBuild};
     if (!isSpeciesName(job.name)) return;
     job.kit = findSpeciesKit(app.programFolder);
     if (job.kit.empty()) {
-        sendNotice(app, "The species-kit folder was not found next to the tool.", true);
+        bridge::sendNotice(app, "The species-kit folder was not found next to the tool.", true);
         return;
     }
     job.powershell = findPowerShell();
     if (job.powershell.empty()) {
-        sendNotice(app, kPowerShellMissing, true);
+        bridge::sendNotice(app, kPowerShellMissing, true);
         return;
     }
     BusyClaim claim(app);
     if (!claim) {
-        sendNotice(app, kBusyNotice, true);
+        bridge::sendNotice(app, kBusyNotice, true);
         return;
     }
     sendSpeciesMessage(app);
     claim.handToWorker([&app, job = std::move(job)] {
         BuildEnd end = BuildEnd::failed;
-        runReportingFailures(app, "buildSpecies", [&] { end = runBuildScript(app, job); });
+        bridge::runReportingFailures(app, "buildSpecies", [&] { end = runBuildScript(app, job); });
         releaseBusy(app);
         reportBuild(app, end);
         sendSpeciesMessage(app);
@@ -101,3 +109,5 @@ void buildSpecies(App& app, const std::string& message) {
 }
 
 }  // namespace command
+
+}  // namespace species

@@ -10,9 +10,11 @@
 #include "bridge/json_read.h"
 #include "bridge/json_write.h"
 #include "bridge/messages.h"
-#include "bridge/text.h"
+#include "platform/ascii.h"
 #include "species/commands.h"
 #include "species/workspace.h"
+
+namespace species {
 
 namespace {
 
@@ -23,7 +25,8 @@ bool isSoundFile(std::string_view name) {
     const std::size_t dot = name.rfind('.');
     if (dot == std::string_view::npos) return false;
     const std::string_view extension = name.substr(dot);
-    return equalsIgnoringAsciiCase(extension, ".wav") || equalsIgnoringAsciiCase(extension, ".ogg");
+    return platform::equalsIgnoringAsciiCase(extension, ".wav") ||
+           platform::equalsIgnoringAsciiCase(extension, ".ogg");
 }
 
 // The file name of a picked path; either slash ends a folder name, as on Windows.
@@ -37,32 +40,33 @@ std::string fileNameOf(const std::string& path) {
 // name, and the page takes the two for one sound; a second file beside it would be heard by
 // nobody.
 std::string nameInFolder(const std::string& folder, const std::string& file) {
-    for (const std::string& present : listFiles(folder, "*")) {
-        if (equalsIgnoringAsciiCase(present, file)) return present;
+    for (const std::string& present : bridge::listFiles(folder, "*")) {
+        if (platform::equalsIgnoringAsciiCase(present, file)) return present;
     }
     return file;
 }
 
 // {"type":"speciesSounds","name":...,"files":["Sounds/a.wav",...]}
-void sendSpeciesSounds(App& app, const std::string& name, const std::vector<std::string>& files) {
+void sendSpeciesSounds(bridge::App& app, const std::string& name,
+                       const std::vector<std::string>& files) {
     std::string json = "{\"type\":\"speciesSounds\",\"name\":";
-    appendJsonString(json, name);
+    bridge::appendJsonString(json, name);
     json += ",\"files\":[";
     for (std::size_t i = 0; i < files.size(); ++i) {
         if (i > 0) json += ',';
-        appendJsonString(json, files[i]);
+        bridge::appendJsonString(json, files[i]);
     }
     json += "]}";
-    postToUi(app, std::move(json));
+    bridge::postToUi(app, std::move(json));
 }
 
 }  // namespace
 
 namespace command {
 
-void addSpeciesSounds(App& app, const std::string& message) {
+void addSpeciesSounds(bridge::App& app, const std::string& message) {
     if (app.serverRoot.empty()) return;
-    const std::string name = jsonString(message, "name");
+    const std::string name = bridge::jsonString(message, "name");
     if (!isSpeciesName(name)) return;
     const std::vector<std::string> picked = app.dialogs.pickFiles(
         "Sound files for this species", {{"Sounds (WAV, OGG)", {"*.wav", "*.ogg"}}});
@@ -73,19 +77,19 @@ void addSpeciesSounds(App& app, const std::string& message) {
         if (!isSoundFile(file)) continue;
         std::error_code failed;
         // A folder, a device or a vanished file has no size and is passed over.
-        const std::uintmax_t size = std::filesystem::file_size(pathOf(path), failed);
+        const std::uintmax_t size = std::filesystem::file_size(bridge::pathOf(path), failed);
         if (failed) continue;
         if (size > kSoundLimitBytes) {
-            sendNotice(app, file + " is larger than 20 MB and was left out.", true);
+            bridge::sendNotice(app, file + " is larger than 20 MB and was left out.", true);
             continue;
         }
-        platform::Result<> stored = makeDirs(folder);
+        platform::Result<> stored = bridge::makeDirs(folder);
         const std::string storedName = nameInFolder(folder, file);
-        if (stored) stored = copyFileBytes(path, folder + "/" + storedName);
+        if (stored) stored = bridge::copyFileBytes(path, folder + "/" + storedName);
         if (stored) {
             copied.push_back("Sounds/" + storedName);
         } else {
-            sendFailureNotice(app, "Could not copy " + file + ".", stored.error());
+            bridge::sendFailureNotice(app, "Could not copy " + file + ".", stored.error());
         }
     }
     // The page adds the new files to the definition itself; the next save stores them.
@@ -93,3 +97,5 @@ void addSpeciesSounds(App& app, const std::string& message) {
 }
 
 }  // namespace command
+
+}  // namespace species

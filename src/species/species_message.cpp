@@ -9,6 +9,8 @@
 #include "species/commands.h"
 #include "species/workspace.h"
 
+namespace species {
+
 namespace {
 
 const char* literal(bool value) {
@@ -19,14 +21,14 @@ const char* literal(bool value) {
 // bytes that are not UTF-8 into U+FFFD, so whatever a file holds the message stays JSON.
 void appendFileText(std::string& out, const std::string& path) {
     out += '"';
-    appendJsonEscaped(out, readFileBytes(path));
+    bridge::appendJsonEscaped(out, bridge::readFileBytes(path));
     out += '"';
 }
 
 // The end of build.log. A cut inside a character would start the text with a replacement
 // character; the stray continuation bytes are dropped instead, so the log starts cleanly.
 void appendLogTail(std::string& out, const std::string& path) {
-    const std::string log = readFileBytes(path);
+    const std::string log = bridge::readFileBytes(path);
     std::string_view tail = log;
     if (tail.size() > kLogTailBytes) {
         tail.remove_prefix(tail.size() - kLogTailBytes);
@@ -34,7 +36,7 @@ void appendLogTail(std::string& out, const std::string& path) {
             tail.remove_prefix(1);
     }
     out += '"';
-    appendJsonEscaped(out, tail);
+    bridge::appendJsonEscaped(out, tail);
     out += '"';
 }
 
@@ -43,7 +45,7 @@ void appendHosts(std::string& out, const std::string& kit) {
     if (!kit.empty()) {
         const std::string hosts = kit + "/hosts";
         bool first = true;
-        for (const std::string& file : listFiles(hosts, "*.json")) {
+        for (const std::string& file : bridge::listFiles(hosts, "*.json")) {
             if (!first) out += ',';
             first = false;
             appendFileText(out, hosts + "/" + file);
@@ -55,7 +57,7 @@ void appendHosts(std::string& out, const std::string& kit) {
 void appendItem(std::string& out, const std::string& root, const std::string& name) {
     const std::string ws = workspaceFolder(root, name);
     out += "{\"name\":";
-    appendJsonString(out, name);
+    bridge::appendJsonString(out, name);
     out += ",\"json\":";
     appendFileText(out, ws + "/species.json");
     out += ",\"inspect\":";
@@ -63,9 +65,9 @@ void appendItem(std::string& out, const std::string& root, const std::string& na
     out += ",\"log\":";
     appendLogTail(out, ws + "/build/build.log");
     out += ",\"pak\":";
-    out += literal(fileExists(root + "/client-mods/species_" + name + ".pak"));
+    out += literal(bridge::fileExists(root + "/client-mods/species_" + name + ".pak"));
     out += ",\"remoteJob\":";
-    out += literal(fileExists(ws + "/build/remote-job.txt"));
+    out += literal(bridge::fileExists(ws + "/build/remote-job.txt"));
     out += '}';
 }
 
@@ -74,7 +76,7 @@ void appendItems(std::string& out, const std::string& root) {
     if (!root.empty()) {
         bool first = true;
         // The name rule also hides the _deleted_ folders that removals leave behind.
-        for (const std::string& name : listSubdirs(speciesFolder(root))) {
+        for (const std::string& name : bridge::listSubdirs(speciesFolder(root))) {
             if (!isSpeciesName(name)) continue;
             if (!first) out += ',';
             first = false;
@@ -86,12 +88,12 @@ void appendItems(std::string& out, const std::string& root) {
 
 }  // namespace
 
-std::string buildSpeciesMessage(const App& app, const std::string& root) {
+std::string buildSpeciesMessage(const bridge::App& app, const std::string& root) {
     const std::string kit = findSpeciesKit(app.programFolder);
     std::string out = "{\"type\":\"species\",\"kit\":";
     out += literal(!kit.empty());
     out += ",\"helper\":";
-    out += literal(!findAssetHelper(app.programFolder).empty());
+    out += literal(!bridge::findAssetHelper(app.programFolder).empty());
     out += ",\"busy\":";
     out += literal(app.speciesBusy.load());
     out += ",\"build\":";
@@ -104,19 +106,22 @@ std::string buildSpeciesMessage(const App& app, const std::string& root) {
     return out;
 }
 
-void sendSpeciesMessage(App& app) {
+void sendSpeciesMessage(bridge::App& app) {
     // Folder changes are the owner's clicks, so this rarely goes round twice.
     while (true) {
         const std::string root = app.serverRoot.current();
         std::string message = buildSpeciesMessage(app, root);
-        if (app.serverRoot.whileCurrent(root, [&] { postToUi(app, std::move(message)); })) return;
+        if (app.serverRoot.whileCurrent(root, [&] { bridge::postToUi(app, std::move(message)); }))
+            return;
     }
 }
 
 namespace command {
 
-void speciesRefresh(App& app, const std::string&) {
+void speciesRefresh(bridge::App& app, const std::string&) {
     sendSpeciesMessage(app);
 }
 
 }  // namespace command
+
+}  // namespace species

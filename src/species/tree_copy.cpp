@@ -5,8 +5,10 @@
 #include <system_error>
 
 #include "bridge/files.h"
-#include "bridge/text.h"
+#include "platform/ascii.h"
 #include "platform/copy_file.h"
+
+namespace species {
 
 namespace fs = std::filesystem;
 
@@ -35,13 +37,13 @@ class TreeCopy {
                 platform::Result<std::size_t> below = copyFolder(entry.path(), to / name);
                 if (!below) return below;
                 copied += *below;
-            } else if (isImportFile(textOf(name))) {
+            } else if (isImportFile(bridge::textOf(name))) {
                 const fs::path file =
                     fs::is_symlink(status) ? insideTarget(entry.path()) : entry.path();
                 if (!file.empty() && copyFile(file, to, name)) ++copied;
             }
         }
-        if (failed) return platform::fail(failed.value(), textOf(from));
+        if (failed) return platform::fail(failed.value(), bridge::textOf(from));
         return copied;
     }
 
@@ -86,23 +88,23 @@ bool isImportFile(std::string_view name) {
     if (dot == std::string_view::npos) return false;
     const std::string_view extension = name.substr(dot);
     for (const char* wanted : {".fbx", ".png", ".tga", ".jpg", ".jpeg"}) {
-        if (equalsIgnoringAsciiCase(extension, wanted)) return true;
+        if (platform::equalsIgnoringAsciiCase(extension, wanted)) return true;
     }
     return false;
 }
 
 platform::Result<std::size_t> copyImportTree(const std::string& from, const std::string& to) {
     std::error_code failed;
-    fs::path base = fs::canonical(pathOf(from), failed);
+    fs::path base = fs::canonical(bridge::pathOf(from), failed);
     if (failed) return 0;
-    return TreeCopy(std::move(base)).copyFolder(pathOf(from), pathOf(to));
+    return TreeCopy(std::move(base)).copyFolder(bridge::pathOf(from), bridge::pathOf(to));
 }
 
 bool holdsOrLiesInside(const std::string& from, const std::string& to) {
     std::error_code failed;
-    const fs::path a = fs::weakly_canonical(pathOf(from), failed);
+    const fs::path a = fs::weakly_canonical(bridge::pathOf(from), failed);
     if (failed) return false;
-    const fs::path b = fs::weakly_canonical(pathOf(to), failed);
+    const fs::path b = fs::weakly_canonical(bridge::pathOf(to), failed);
     if (failed) return false;
     // Whole components, so "dino2" neither holds nor lies inside "dino".
     const auto shorter = std::distance(a.begin(), a.end()) <= std::distance(b.begin(), b.end());
@@ -111,3 +113,5 @@ bool holdsOrLiesInside(const std::string& from, const std::string& to) {
     return std::mismatch(outer.begin(), outer.end(), inner.begin(), inner.end()).first ==
            outer.end();
 }
+
+}  // namespace species

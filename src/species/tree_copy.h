@@ -5,6 +5,8 @@
 
 #include "platform/result.h"
 
+namespace species {
+
 // True for the files an import takes: .fbx, .png, .tga, .jpg and .jpeg, in any letter case.
 bool isImportFile(std::string_view name);
 
@@ -27,3 +29,5 @@ platform::Result<std::size_t> copyImportTree(const std::string& from, const std:
 // workspace, the species folder, the server folder) or lies inside it. Links are followed on
 // both sides, and a `to` that does not exist yet is placed where it would be made.
 bool holdsOrLiesInside(const std::string& from, const std::string& to);
+
+}  // namespace species

@@ -2,6 +2,8 @@
 
 #include "bridge/files.h"
 
+namespace species {
+
 bool isSpeciesName(std::string_view name) {
     // Every allowed character is ASCII, so bytes and characters count alike.
     if (name.empty() || name.size() > 32 || name.front() == '_') return false;
@@ -23,7 +25,9 @@ std::string workspaceFolder(const std::string& root, const std::string& name) {
 std::string findSpeciesKit(const std::string& programFolder) {
     for (const char* tail : {"/species-kit", "/../species-kit"}) {
         std::string candidate = programFolder + tail;
-        if (folderExists(candidate)) return candidate;
+        if (bridge::folderExists(candidate)) return candidate;
     }
     return {};
 }
+
+}  // namespace species

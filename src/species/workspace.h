@@ -2,6 +2,8 @@
 #include <string>
 #include <string_view>
 
+namespace species {
+
 // Where species live on disk: one workspace folder per species below the server root,
 //   <root>/species/<name>/species.json        the definition, as the page wrote it
 //   <root>/species/<name>/source/             imported models, textures, Sounds/, inspect.json
@@ -27,3 +29,5 @@ std::string workspaceFolder(const std::string& root, const std::string& name);
 // level up as in a development tree; looked up anew on every call. Empty when neither is a
 // folder.
 std::string findSpeciesKit(const std::string& programFolder);
+
+}  // namespace species

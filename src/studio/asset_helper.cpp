@@ -2,6 +2,10 @@
 
 #include "platform/paths.h"
 
+namespace studio {
+
 std::string assetsFolder() {
     return platform::appDataFolder() + "/assets";
 }
+
+}  // namespace studio

@@ -18,13 +18,15 @@
 #include "studio/asset_helper.h"
 #include "studio/commands.h"
 
+namespace studio {
+
 namespace {
 
 // The page reads the species list as an array; anything else stored there (a hand edit, an
 // old helper's odd output) would make the whole message unreadable, so it is shown as empty.
 bool isJsonArray(const std::string& text) {
     std::size_t first = text.find_first_not_of(" \t\r\n");
-    return first != std::string::npos && text[first] == '[' && isJsonText(text);
+    return first != std::string::npos && text[first] == '[' && bridge::isJsonText(text);
 }
 
 // At most `limit` bytes of the output, cut at a character boundary, as readable text.
@@ -35,7 +37,7 @@ std::string excerpt(const std::string& output, std::size_t limit) {
            (static_cast<unsigned char>(output[cut]) & 0xC0) == 0x80) {
         --cut;
     }
-    return fromUtf8(output.substr(0, cut));
+    return bridge::fromUtf8(output.substr(0, cut));
 }
 
 // What the owner is told when a helper ran into its time limit and was ended: without it, a
@@ -46,34 +48,34 @@ std::string stoppedAfter(std::uint32_t limitMs) {
     return "forgeset-assets.exe stopped after " + seconds + " s.";
 }
 
-void listSpecies(App& app) {
-    const std::string helper = findAssetHelper(app.programFolder);
+void listSpecies(bridge::App& app) {
+    const std::string helper = bridge::findAssetHelper(app.programFolder);
     if (helper.empty()) {
-        sendNotice(app, kHelperMissing, true);
+        bridge::sendNotice(app, bridge::kHelperMissing, true);
         return;
     }
     bool timedOut = false;
     const std::string output =
         platform::runCaptured({helper, "species"}, app.timeLimits.listSpecies, &timedOut);
     if (timedOut) {
-        sendNotice(app,
-                   "Could not read the game files: " + stoppedAfter(app.timeLimits.listSpecies),
-                   true);
+        bridge::sendNotice(
+            app, "Could not read the game files: " + stoppedAfter(app.timeLimits.listSpecies),
+            true);
         return;
     }
     const std::string span = speciesListSpan(output);
     if (span.empty()) {
-        sendNotice(app,
-                   "Could not read the game files. Is The Varra installed, is the AES key current?",
-                   true);
+        bridge::sendNotice(
+            app, "Could not read the game files. Is The Varra installed, is the AES key current?",
+            true);
         return;
     }
     const std::string folder = assetsFolder();
     // The page may read the list at any moment (init): never let it see half a file. The
     // page's message lists what is stored, the earlier list if this one could not be.
-    platform::Result<> stored = makeDirs(folder);
-    if (stored) stored = replaceFileBytes(folder + "/species.json", span);
-    if (!stored) reportFailure("Could not store the game's species list", stored.error());
+    platform::Result<> stored = bridge::makeDirs(folder);
+    if (stored) stored = bridge::replaceFileBytes(folder + "/species.json", span);
+    if (!stored) bridge::reportFailure("Could not store the game's species list", stored.error());
     sendStudio(app);
 }
 
@@ -81,14 +83,14 @@ void listSpecies(App& app) {
 // so a list that an earlier queued studioSpecies stores is the one that counts.
 bool isListedSpecies(const std::string& folder, const std::string& name) {
     const std::vector<std::string> listed =
-        jsonArrayStrings(fromUtf8(readFileBytes(folder + "/species.json")));
+        bridge::jsonArrayStrings(bridge::fromUtf8(bridge::readFileBytes(folder + "/species.json")));
     return std::find(listed.begin(), listed.end(), name) != listed.end();
 }
 
-void extractSpecies(App& app, const std::string& name) {
-    const std::string helper = findAssetHelper(app.programFolder);
+void extractSpecies(bridge::App& app, const std::string& name) {
+    const std::string helper = bridge::findAssetHelper(app.programFolder);
     if (helper.empty()) {
-        sendNotice(app, kHelperMissing, true);
+        bridge::sendNotice(app, bridge::kHelperMissing, true);
         return;
     }
     const std::string folder = assetsFolder();
@@ -96,30 +98,31 @@ void extractSpecies(App& app, const std::string& name) {
     // is never started for it.
     if (!isListedSpecies(folder, name)) return;
     // The helper says so itself when it cannot write there.
-    if (platform::Result<> made = makeDirs(folder); !made)
-        reportFailure("Could not make " + folder, made.error());
-    sendNotice(app, "Extracting " + name + " from the game files...", false);
+    if (platform::Result<> made = bridge::makeDirs(folder); !made)
+        bridge::reportFailure("Could not make " + folder, made.error());
+    bridge::sendNotice(app, "Extracting " + name + " from the game files...", false);
     bool timedOut = false;
     const std::string output = platform::runCaptured({helper, "export", name, folder + "/" + name},
                                                      app.timeLimits.exportSpecies, &timedOut);
     if (timedOut) {
-        sendNotice(app, "Extraction failed: " + stoppedAfter(app.timeLimits.exportSpecies), true);
+        bridge::sendNotice(app, "Extraction failed: " + stoppedAfter(app.timeLimits.exportSpecies),
+                           true);
         return;
     }
     if (output.find("done") != std::string::npos) {
-        sendNotice(app, name + " extracted.", false);
+        bridge::sendNotice(app, name + " extracted.", false);
         sendStudio(app);
         return;
     }
     // Escaped once, by the notice itself: the owner reads the helper's words as written.
-    sendNotice(app, "Extraction failed: " + excerpt(output, 200), true);
+    bridge::sendNotice(app, "Extraction failed: " + excerpt(output, 200), true);
 }
 
 // Runs a studio command on the studio worker, where the dispatcher's safety net does not
 // reach: an unexpected failure is reported the same way instead of ending the program.
-void runOnWorker(App& app, std::string name, std::function<void()> job) {
+void runOnWorker(bridge::App& app, std::string name, std::function<void()> job) {
     app.studioJobs.post([&app, name = std::move(name), job = std::move(job)] {
-        runReportingFailures(app, name, job);
+        bridge::runReportingFailures(app, name, job);
     });
 }
 
@@ -135,7 +138,7 @@ std::string speciesListSpan(const std::string& output) {
     // it is.
     for (std::size_t start = first; start < last; start = output.find('[', start + 1)) {
         std::string candidate = output.substr(start, last - start + 1);
-        if (isJsonText(candidate)) return candidate;
+        if (bridge::isJsonText(candidate)) return candidate;
     }
     return output.substr(first, last - first + 1);
 }
@@ -143,45 +146,47 @@ std::string speciesListSpan(const std::string& output) {
 std::string buildStudioMessage(const std::string& programFolder) {
     const std::string folder = assetsFolder();
     std::string out = "{\"type\":\"studio\",\"helper\":";
-    out += findAssetHelper(programFolder).empty() ? "false" : "true";
+    out += bridge::findAssetHelper(programFolder).empty() ? "false" : "true";
     out += ",\"assetsDir\":";
-    appendJsonString(out, folder);
+    bridge::appendJsonString(out, folder);
     out += ",\"species\":";
-    const std::string species = fromUtf8(readFileBytes(folder + "/species.json"));
+    const std::string species = bridge::fromUtf8(bridge::readFileBytes(folder + "/species.json"));
     out += isJsonArray(species) ? species : "[]";
     out += ",\"extracted\":[";
     bool first = true;
-    for (const std::string& name : listSubdirs(folder)) {
-        if (!fileExists(folder + "/" + name + "/info.json")) continue;
+    for (const std::string& name : bridge::listSubdirs(folder)) {
+        if (!bridge::fileExists(folder + "/" + name + "/info.json")) continue;
         if (!first) out += ',';
         first = false;
-        appendJsonString(out, name);
+        bridge::appendJsonString(out, name);
     }
     out += "]}";
     return out;
 }
 
-void sendStudio(App& app) {
-    postToUi(app, buildStudioMessage(app.programFolder));
+void sendStudio(bridge::App& app) {
+    bridge::postToUi(app, buildStudioMessage(app.programFolder));
 }
 
 namespace command {
 
-void studioSpecies(App& app, const std::string&) {
+void studioSpecies(bridge::App& app, const std::string&) {
     runOnWorker(app, "studioSpecies", [&app] { listSpecies(app); });
 }
 
-void studioExtract(App& app, const std::string& message) {
-    std::string name = jsonString(message, "species");
+void studioExtract(bridge::App& app, const std::string& message) {
+    std::string name = bridge::jsonString(message, "species");
     // The name becomes a folder and an argument: anything but a plain name is a broken page,
     // and a leading "-" would make the helper read the argument as one of its options.
-    if (!isPlainName(name) || name.front() == '-') return;
+    if (!bridge::isPlainName(name) || name.front() == '-') return;
     runOnWorker(app, "studioExtract",
                 [&app, name = std::move(name)] { extractSpecies(app, name); });
 }
 
-void studioRefresh(App& app, const std::string&) {
+void studioRefresh(bridge::App& app, const std::string&) {
     runOnWorker(app, "studioRefresh", [&app] { sendStudio(app); });
 }
 
 }  // namespace command
+
+}  // namespace studio

@@ -7,6 +7,8 @@
 
 #include "support/test_app.h"
 
+namespace bridge {
+
 TEST(Base64DecodeTest, PaddingBlanksAndShortInput) {
     EXPECT_EQ(base64Decode("aGk="), "hi");
     EXPECT_EQ(base64Decode("aG k=\r\n"), "hi");
@@ -44,3 +46,5 @@ TEST(Base64DecodeTest, DecodesWhatAnEncoderWrote) {
         ASSERT_EQ(base64Decode(wrapped), bytes) << "size " << size;
     }
 }
+
+}  // namespace bridge

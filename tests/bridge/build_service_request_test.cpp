@@ -12,6 +12,8 @@
 #include "support/fake_build_service.h"
 #include "support/scoped_env.h"
 
+namespace bridge {
+
 namespace {
 
 using nlohmann::json;
@@ -235,3 +237,5 @@ TEST_F(BuildServiceRequestTest, CallsFromSeveralThreadsRunSideBySide) {
 }
 
 }  // namespace
+
+}  // namespace bridge

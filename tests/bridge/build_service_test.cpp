@@ -6,6 +6,8 @@
 
 #include "support/scoped_env.h"
 
+namespace bridge {
+
 namespace {
 
 constexpr const char* defaultUrl = "https://build.varraforgeset.invalid/build";
@@ -91,3 +93,5 @@ TEST(DescribeFailureTest, PrefersTheErrorThenTheServiceMessageThenTheStatus) {
 }
 
 }  // namespace
+
+}  // namespace bridge

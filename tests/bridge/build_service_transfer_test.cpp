@@ -14,6 +14,8 @@
 #include "support/scoped_env.h"
 #include "support/test_app.h"
 
+namespace bridge {
+
 namespace fs = std::filesystem;
 
 namespace {
@@ -188,3 +190,5 @@ TEST_F(BuildServiceTransferTest, DownloadReplacesAnOlderFileAndStreamsLargeAnswe
 }
 
 }  // namespace
+
+}  // namespace bridge

@@ -8,6 +8,8 @@
 #include "support/scoped_env.h"
 #include "support/test_app.h"
 
+namespace bridge {
+
 class CredentialsTest : public ::testing::Test {
   protected:
     std::string folder() const { return dir / "data/VarraForgeset"; }
@@ -15,3 +17,5 @@ class CredentialsTest : public ::testing::Test {
     TempDir dir;
     ScopedEnv dataHome{kDataHomeVariable, dir / "data"};
 };
+
+}  // namespace bridge

@@ -8,6 +8,8 @@
 #include "bridge/credentials.h"
 #include "credentials_fixture.h"
 
+namespace bridge {
+
 namespace fs = std::filesystem;
 
 namespace {
@@ -35,3 +37,5 @@ TEST_F(CredentialsTest, FileIsOwnerOnlyEvenInAWideOpenFolderOrOverAWideFile) {
 }
 
 }  // namespace
+
+}  // namespace bridge

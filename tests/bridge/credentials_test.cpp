@@ -8,6 +8,8 @@
 
 #include "credentials_fixture.h"
 
+namespace bridge {
+
 namespace fs = std::filesystem;
 
 namespace {
@@ -73,3 +75,5 @@ TEST_F(CredentialsTest, AFailedWriteKeepsTheOldRecordAndLeavesNothingBehind) {
 }
 
 }  // namespace
+
+}  // namespace bridge

@@ -8,6 +8,8 @@
 #include "credentials_fixture.h"
 #include "platform/files_rights_win32.h"
 
+namespace bridge {
+
 namespace fs = std::filesystem;
 
 namespace {
@@ -31,3 +33,5 @@ TEST_F(CredentialsTest, FileIsOwnerOnlyEvenOverAnOldFileThatLetEveryoneIn) {
 }
 
 }  // namespace
+
+}  // namespace bridge

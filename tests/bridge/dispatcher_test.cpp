@@ -12,6 +12,8 @@
 #include "bridge/messages.h"
 #include "support/test_app.h"
 
+namespace bridge {
+
 namespace {
 
 // What the handlers saw: "handler|message" per call. Handlers are plain function pointers,
@@ -166,3 +168,5 @@ TEST_F(Dispatching, AnExceptionBecomesOneErrorNotice) {
     dispatchCommand(app, R"({"cmd":"refresh"})");
     EXPECT_EQ(calls.size(), 1u);
 }
+
+}  // namespace bridge

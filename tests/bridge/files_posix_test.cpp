@@ -18,6 +18,8 @@
 #include "support/file_facts.h"
 #include "support/test_app.h"
 
+namespace bridge {
+
 namespace fs = std::filesystem;
 using Names = std::vector<std::string>;
 
@@ -109,3 +111,5 @@ TEST(ReplaceFileBytesTest, FailureInAReadOnlyFolderLeavesTheOldContent) {
     EXPECT_EQ(readText(folder + "/server.cfg"), "old");
     EXPECT_EQ(folderNames(folder), Names{"server.cfg"});
 }
+
+}  // namespace bridge

@@ -16,6 +16,8 @@
 #include "support/held_files.h"
 #include "support/test_app.h"
 
+namespace bridge {
+
 namespace fs = std::filesystem;
 using Names = std::vector<std::string>;
 
@@ -180,3 +182,5 @@ TEST(WildcardMatchTest, StarQuestionMarkAndCase) {
         EXPECT_FALSE(wildcardMatch(pattern, name)) << pattern << " vs " << name;
     }
 }
+
+}  // namespace bridge

@@ -1,6 +1,8 @@
 // What files_posix_test.cpp checks where POSIX has it, said for Windows.
 #include <gtest/gtest.h>
 
+namespace bridge {
+
 namespace {
 
 constexpr const char* kNoModeBits =
@@ -26,3 +28,5 @@ TEST(ReplaceFileBytesTest, FailureInAReadOnlyFolderLeavesTheOldContent) {
 }
 
 }  // namespace
+
+}  // namespace bridge

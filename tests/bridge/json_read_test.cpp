@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+namespace bridge {
+
 using Strings = std::vector<std::string>;
 
 // The readers find the first string equal to the key, at any depth, so these cases pin down
@@ -160,3 +162,5 @@ TEST(JsonStringArrayTest, ResultIsAlwaysValidUtf8) {
     // Raw ill-formed bytes inside an element come back replaced.
     EXPECT_EQ(jsonStringArray("{\"f\":[\"a\xFF\x62\"]}", "f"), (Strings{"a\uFFFDb"}));
 }
+
+}  // namespace bridge

@@ -10,6 +10,8 @@
 
 #include "bridge/text.h"
 
+namespace bridge {
+
 namespace {
 
 // What a JSON parser reads back from the escaped text in quotes.
@@ -176,3 +178,5 @@ TEST(IsJsonTextTest, AgreesWithAFullParserOnMutatedDocuments) {
     // The edits must leave a fair share of valid documents, or the comparison proves little.
     EXPECT_GT(accepted, 1000);
 }
+
+}  // namespace bridge

@@ -9,6 +9,8 @@
 #include "bridge/app.h"
 #include "support/test_app.h"
 
+namespace bridge {
+
 namespace {
 
 // An App with no commands: these messages need only the outbox.
@@ -64,3 +66,5 @@ TEST(MessagesTest, IllFormedTextStillGivesValidJson) {
     EXPECT_EQ(message["name"], "bad\uFFFD");
     EXPECT_EQ(message["line"], "line\uFFFD\uFFFD");
 }
+
+}  // namespace bridge

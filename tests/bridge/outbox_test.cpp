@@ -10,6 +10,8 @@
 #include <thread>
 #include <vector>
 
+namespace bridge {
+
 TEST(OutboxTest, KeepsPostingOrder) {
     Outbox outbox;
     outbox.post("one");
@@ -92,3 +94,5 @@ TEST(OutboxTest, AfterCloseQueuedMessagesDrainAndLatePostsAreDropped) {
     EXPECT_EQ(outbox.waitNext(), std::nullopt);
     EXPECT_TRUE(outbox.takeAll().empty());
 }
+
+}  // namespace bridge

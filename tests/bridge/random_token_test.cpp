@@ -6,6 +6,8 @@
 #include <set>
 #include <string>
 
+namespace bridge {
+
 TEST(RandomHexTest, LengthAndDigits) {
     EXPECT_EQ(randomHex(0), "");
     EXPECT_EQ(randomHex(-5), "");
@@ -33,3 +35,5 @@ TEST(RandomHexTest, TokensDifferAndEveryByteIsEquallyLikely) {
     for (int byte = 0; byte < 256; ++byte)
         EXPECT_NEAR(counts[byte], 391, 140) << "byte " << byte;
 }
+
+}  // namespace bridge

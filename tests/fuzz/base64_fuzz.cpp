@@ -37,13 +37,13 @@ std::string encode(std::string_view bytes) {
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     std::string_view bytes(reinterpret_cast<const char*>(data), size);
     // Six bits per character at most, so never more bytes than three per four characters.
-    FUZZ_CHECK(base64Decode(bytes).size() <= size * 3 / 4);
+    FUZZ_CHECK(bridge::base64Decode(bytes).size() <= size * 3 / 4);
     const std::string encoded = encode(bytes);
-    FUZZ_CHECK(base64Decode(encoded) == bytes);
+    FUZZ_CHECK(bridge::base64Decode(encoded) == bytes);
     // Line breaks and blanks, as a wrapped payload has them, change nothing.
     std::string wrapped;
     for (std::size_t i = 0; i < encoded.size(); ++i)
         wrapped += i % 76 == 75 ? std::string("\r\n") + encoded[i] : std::string(1, encoded[i]);
-    FUZZ_CHECK(base64Decode(wrapped) == bytes);
+    FUZZ_CHECK(bridge::base64Decode(wrapped) == bytes);
     return 0;
 }

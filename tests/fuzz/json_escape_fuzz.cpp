@@ -12,23 +12,23 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     std::string_view bytes(reinterpret_cast<const char*>(data), size);
-    const std::string text = fromUtf8(bytes);
-    FUZZ_CHECK(fromUtf8(text) == text);
-    FUZZ_CHECK(characterCount(text) <= bytes.size());
+    const std::string text = bridge::fromUtf8(bytes);
+    FUZZ_CHECK(bridge::fromUtf8(text) == text);
+    FUZZ_CHECK(bridge::characterCount(text) <= bytes.size());
 
-    const std::string escaped = jsonEscape(text);
+    const std::string escaped = bridge::jsonEscape(text);
     // jsonEscape also cleans what did not pass fromUtf8.
-    FUZZ_CHECK(jsonEscape(bytes) == escaped);
+    FUZZ_CHECK(bridge::jsonEscape(bytes) == escaped);
     std::string message = "{\"cmd\":\"x\",\"v\":";
-    appendJsonString(message, text);
+    bridge::appendJsonString(message, text);
     message += ",\"list\":[";
-    appendJsonString(message, text);
+    bridge::appendJsonString(message, text);
     message += "]}";
     FUZZ_CHECK(message ==
                "{\"cmd\":\"x\",\"v\":\"" + escaped + "\",\"list\":[\"" + escaped + "\"]}");
-    FUZZ_CHECK(isJsonText(message));
-    FUZZ_CHECK(jsonString(message, "v") == text);
-    FUZZ_CHECK(jsonStringArray(message, "list") == std::vector<std::string>{text});
-    FUZZ_CHECK(jsonString(message, "cmd") == "x");
+    FUZZ_CHECK(bridge::isJsonText(message));
+    FUZZ_CHECK(bridge::jsonString(message, "v") == text);
+    FUZZ_CHECK(bridge::jsonStringArray(message, "list") == std::vector<std::string>{text});
+    FUZZ_CHECK(bridge::jsonString(message, "cmd") == "x");
     return 0;
 }

@@ -11,7 +11,7 @@
 namespace {
 
 bool isValidUtf8(std::string_view text) {
-    return fromUtf8(text) == text;
+    return bridge::fromUtf8(text) == text;
 }
 
 }  // namespace
@@ -23,20 +23,20 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     std::size_t keyLength = std::min<std::size_t>(data[0] % 12, input.size());
     std::string_view key = input.substr(0, keyLength);
     // The dispatcher hands handlers valid UTF-8 only.
-    const std::string text = fromUtf8(input.substr(keyLength));
+    const std::string text = bridge::fromUtf8(input.substr(keyLength));
 
-    const std::string value = jsonString(text, key);
+    const std::string value = bridge::jsonString(text, key);
     FUZZ_CHECK(isValidUtf8(value));
-    for (const std::string& item : jsonStringArray(text, key))
+    for (const std::string& item : bridge::jsonStringArray(text, key))
         FUZZ_CHECK(isValidUtf8(item));
-    for (const std::string& item : jsonArrayStrings(text))
+    for (const std::string& item : bridge::jsonArrayStrings(text))
         FUZZ_CHECK(isValidUtf8(item));
-    jsonBool(text, key);
-    jsonNumber(text, key, 0);
+    bridge::jsonBool(text, key);
+    bridge::jsonNumber(text, key, 0);
     // Every reader finds the key under the same rule.
-    if (!jsonHasKey(text, key)) {
-        FUZZ_CHECK(value.empty() && !jsonBool(text, key));
-        FUZZ_CHECK(jsonStringArray(text, key).empty());
+    if (!bridge::jsonHasKey(text, key)) {
+        FUZZ_CHECK(value.empty() && !bridge::jsonBool(text, key));
+        FUZZ_CHECK(bridge::jsonStringArray(text, key).empty());
     }
     return 0;
 }

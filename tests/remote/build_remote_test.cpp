@@ -10,6 +10,8 @@
 #include "support/file_facts.h"
 #include "support/recording_tar.h"
 
+namespace remote {
+
 namespace {
 
 class BuildRemoteTest : public RemoteTest {
@@ -50,7 +52,7 @@ TEST_F(BuildRemoteTest, GuardsInTheirOrder) {
          {}},
         {"a name against the rule", [] {}, remoteCommand("Dino", "Dino.fbx"), {}},
         {"not signed in",
-         [] { ASSERT_TRUE(deleteCredentials()); },
+         [] { ASSERT_TRUE(bridge::deleteCredentials()); },
          remoteCommand("dino", "Dino.fbx"),
          {{true, "Sign in with Steam first."}}},
         {"no asset helper",
@@ -70,7 +72,7 @@ TEST_F(BuildRemoteTest, GuardsInTheirOrder) {
            "the Debian package libarchive-tools."}}},
         {"no files", [] {}, remoteCommand("dino", "||"), {{true, "Import a model first."}}},
         {"another job holds the busy flag",
-         [this] { tryClaimBusy(t.app); },
+         [this] { species::tryClaimBusy(t.app); },
          remoteCommand("dino", "Dino.fbx"),
          {{true, "Another import or build is still running."}}},
         {"the species' build is being followed",
@@ -98,7 +100,7 @@ TEST_F(BuildRemoteTest, GuardsInTheirOrder) {
         }
         // Put back what the case took away.
         t.app.serverRoot.set(t.root());
-        releaseBusy(t.app);
+        species::releaseBusy(t.app);
         t.app.followedSpecies.release(ws("dino"));
         signIn();
         if (!exists(folder + "/tools/forgeset-assets" + kProgramSuffix))
@@ -289,3 +291,5 @@ TEST(Staging, LinksFilesAndKeepsTheirFolders) {
 }
 
 }  // namespace
+
+}  // namespace remote

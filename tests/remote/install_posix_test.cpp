@@ -6,6 +6,8 @@
 
 #include "remote_fixture.h"
 
+namespace remote {
+
 namespace {
 
 class InstallTest : public RemoteTest {
@@ -149,3 +151,5 @@ TEST_F(InstallTest, LinksAndSpecialFilesAreNeverInstalled) {
 }
 
 }  // namespace
+
+}  // namespace remote

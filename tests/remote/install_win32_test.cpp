@@ -1,6 +1,8 @@
 // What install_posix_test.cpp checks of bsdtar and hostile archives, said for Windows.
 #include <gtest/gtest.h>
 
+namespace remote {
+
 namespace {
 
 constexpr const char* kNoRealTar =
@@ -17,3 +19,5 @@ TEST(InstallTest, LinksAndSpecialFilesAreNeverInstalled) {
 }
 
 }  // namespace
+
+}  // namespace remote

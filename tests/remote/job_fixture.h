@@ -6,6 +6,8 @@
 
 #include "remote_fixture.h"
 
+namespace remote {
+
 inline const std::string kFinished =
     "Build finished. The species is in client-mods and server-mods. Restart the server to load "
     "it.";
@@ -48,3 +50,5 @@ inline json withKeys(json base, const json& more) {
     base.update(more);
     return base;
 }
+
+}  // namespace remote

@@ -7,6 +7,8 @@
 #include "remote/log_lines.h"
 #include "remote/remote_paths.h"
 
+namespace remote {
+
 namespace {
 
 TEST_F(JobTest, EveryEndingOfAJob) {
@@ -432,3 +434,5 @@ TEST_F(JobTest, CancelEndsTheDownloadAndTheTracking) {
 }
 
 }  // namespace
+
+}  // namespace remote

@@ -8,6 +8,8 @@
 #include "platform/symlinks.h"
 #include "remote_fixture.h"
 
+namespace remote {
+
 namespace fs = std::filesystem;
 
 namespace {
@@ -103,3 +105,5 @@ TEST_F(PlantedLinksTest, ALinkedSourceFolderIsNotImportedIntoAndTheOwnersConfigL
 }
 
 }  // namespace
+
+}  // namespace remote

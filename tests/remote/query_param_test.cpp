@@ -6,6 +6,8 @@
 #include "remote/query_param.h"
 #include "remote/sign_in.h"
 
+namespace remote {
+
 namespace {
 
 TEST(QueryParam, ReadsTheFirstMatchingKeyAndDecodesIt) {
@@ -85,3 +87,5 @@ TEST(SameSecret, NeedsEqualLengthAndBytes) {
 }
 
 }  // namespace
+
+}  // namespace remote

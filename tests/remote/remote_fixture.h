@@ -22,6 +22,8 @@
 #include "support/scoped_env.h"
 #include "support/test_app.h"
 
+namespace remote {
+
 using json = nlohmann::json;
 using Notice = std::pair<bool, std::string>;
 using Notices = std::vector<Notice>;
@@ -57,7 +59,9 @@ class RemoteTest : public ::testing::Test {
         }
     }
 
-    void signIn() { ASSERT_TRUE(saveCredentials({"test-token", "76561190000000001", "Test"})); }
+    void signIn() {
+        ASSERT_TRUE(bridge::saveCredentials({"test-token", "76561190000000001", "Test"}));
+    }
 
     std::string ws(const std::string& name) const { return t.root() + "/species/" + name; }
     std::string jobFile(const std::string& name) const {
@@ -154,3 +158,5 @@ inline std::string cmd(const std::string& name, const std::string& field = "",
     if (!field.empty()) message[field] = value;
     return message.dump();
 }
+
+}  // namespace remote

@@ -11,6 +11,8 @@
 #include "support/programs.h"
 #include "support/test_app.h"
 
+namespace remote {
+
 namespace fs = std::filesystem;
 using json = nlohmann::json;
 
@@ -96,3 +98,5 @@ TEST_F(RemoteStdioTest, AJobStoredInOneRunIsInstalledByTheNext) {
 }
 
 }  // namespace
+
+}  // namespace remote

@@ -10,6 +10,8 @@
 #include "job_fixture.h"
 #include "remote/remote_paths.h"
 
+namespace remote {
+
 namespace {
 
 // A disk that fills up while the result arrives: the cut archive is no result, and the job
@@ -141,3 +143,5 @@ TEST_F(JobTest, APackageUnpackedOnlyInPartIsNotInstalled) {
 }
 
 }  // namespace
+
+}  // namespace remote

@@ -4,6 +4,8 @@
 #include "job_fixture.h"
 #include "remote/remote_paths.h"
 
+namespace remote {
+
 namespace {
 
 TEST_F(JobTest, AResultTheDiskCannotHoldKeepsTheJob) {
@@ -44,3 +46,5 @@ TEST_F(JobTest, APackageUnpackedOnlyInPartIsNotInstalled) {
 }
 
 }  // namespace
+
+}  // namespace remote

@@ -4,6 +4,8 @@
 #include "remote_fixture.h"
 #include "support/http_page.h"
 
+namespace remote {
+
 using Page = HttpPage;
 
 inline Page get(const std::string& url) {
@@ -47,3 +49,5 @@ class SignInTest : public RemoteTest {
         return none;
     }
 };
+
+}  // namespace remote

@@ -6,6 +6,8 @@
 
 #include "sign_in_fixture.h"
 
+namespace remote {
+
 namespace {
 
 // With no descriptor left for a socket the listener cannot be opened; the sign-in ends at
@@ -39,3 +41,5 @@ TEST_F(SignInTest, NoLocalPortEndsTheSignIn) {
 }
 
 }  // namespace
+
+}  // namespace remote

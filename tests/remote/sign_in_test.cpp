@@ -4,6 +4,8 @@
 #include "remote/sign_in.h"
 #include "sign_in_fixture.h"
 
+namespace remote {
+
 namespace {
 
 TEST_F(SignInTest, TheFailureTableAndSuccess) {
@@ -89,8 +91,9 @@ TEST_F(SignInTest, TheFailureTableAndSuccess) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         std::filesystem::remove(t.home / "opened.txt");
-        ASSERT_TRUE(deleteCredentials());
-        if (c.blocked) std::filesystem::create_directories(utf8Path(credentialsPath()) / "x");
+        ASSERT_TRUE(bridge::deleteCredentials());
+        if (c.blocked)
+            std::filesystem::create_directories(utf8Path(bridge::credentialsPath()) / "x");
         service.script(c.script);
         t.app.remoteTimings.signInMs = c.signInMs;
         t.send(cmd("buildLogin"));
@@ -112,11 +115,11 @@ TEST_F(SignInTest, TheFailureTableAndSuccess) {
         EXPECT_EQ(species["build"]["signingIn"], false);
         EXPECT_EQ(species["build"]["signedIn"], !c.storedSteamId.empty());
         EXPECT_FALSE(t.app.signInActive.load());
-        if (c.blocked) std::filesystem::remove_all(utf8Path(credentialsPath()));
+        if (c.blocked) std::filesystem::remove_all(utf8Path(bridge::credentialsPath()));
         if (c.storedSteamId.empty()) {
-            EXPECT_FALSE(exists(credentialsPath()));
+            EXPECT_FALSE(exists(bridge::credentialsPath()));
         } else {
-            const json stored = json::parse(readText(credentialsPath()));
+            const json stored = json::parse(readText(bridge::credentialsPath()));
             EXPECT_EQ(stored["token"], "test-token");
             EXPECT_EQ(stored["steamId"], c.storedSteamId);
             EXPECT_EQ(species["build"]["steamId"], c.storedSteamId);
@@ -172,20 +175,22 @@ TEST_F(SignInTest, LogoutDeletesTheFileAndSaysSoEvenWithoutOne) {
         ASSERT_EQ(types(seen), (std::vector<std::string>{"notice", "species"}));
         EXPECT_EQ(notices(seen), (Notices{{false, "Signed out of the build service."}}));
         EXPECT_EQ(seen[1]["build"]["signedIn"], false);
-        EXPECT_FALSE(exists(credentialsPath()));
+        EXPECT_FALSE(exists(bridge::credentialsPath()));
     }
 }
 
 // Something that cannot be deleted at the file's name (here a folder) leaves the owner told
 // so, not signed out.
 TEST_F(SignInTest, ASignInThatCannotBeDeletedIsNotReportedAsSignedOut) {
-    std::filesystem::create_directories(utf8Path(credentialsPath()) / "x");
+    std::filesystem::create_directories(utf8Path(bridge::credentialsPath()) / "x");
     t.send(cmd("buildLogout"));
     std::vector<json> seen = t.take();
     ASSERT_EQ(types(seen), (std::vector<std::string>{"notice", "species"}));
     EXPECT_EQ(notices(seen),
               (Notices{{true, "Could not sign out: build-auth.json could not be deleted."}}));
-    std::filesystem::remove_all(utf8Path(credentialsPath()));
+    std::filesystem::remove_all(utf8Path(bridge::credentialsPath()));
 }
 
 }  // namespace
+
+}  // namespace remote

@@ -1,6 +1,8 @@
 // What sign_in_posix_test.cpp checks where POSIX has it, said for Windows.
 #include "sign_in_fixture.h"
 
+namespace remote {
+
 namespace {
 
 TEST_F(SignInTest, NoLocalPortEndsTheSignIn) {
@@ -9,3 +11,5 @@ TEST_F(SignInTest, NoLocalPortEndsTheSignIn) {
 }
 
 }  // namespace
+
+}  // namespace remote

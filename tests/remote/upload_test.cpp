@@ -7,6 +7,8 @@
 #include "remote_fixture.h"
 #include "support/process_memory.h"
 
+namespace remote {
+
 namespace {
 
 // Where a header stands among those sent; the bearer line comes first of the tool's own.
@@ -183,7 +185,7 @@ TEST_F(UploadTest, A401AtTheStartSignsTheUserOut) {
     service.script({{"rules", {{{"path", "/api/uploads"}, {"status", 401}}}}});
     UploadOutcome outcome = upload("0123456789");
     EXPECT_EQ(outcome.error, "Your sign in expired. Sign in again.");
-    EXPECT_FALSE(exists(credentialsPath()));
+    EXPECT_FALSE(exists(bridge::credentialsPath()));
 }
 
 TEST_F(UploadTest, AMissingArchiveIsNotSent) {
@@ -227,8 +229,9 @@ TEST_F(UploadTest, ARangeOfTheFileIsTheWholeBody) {
     for (const Case& c : cases) {
         SCOPED_TRACE(std::to_string(c.offset) + "+" + std::to_string(c.length));
         const std::size_t before = requestsTo("/range").size();
-        BuildServiceResponse r = buildServiceRequest(t.app.buildServiceTimeouts, "PUT", "/range",
-                                                     "", FileRange{archive(), c.offset, c.length});
+        bridge::BuildServiceResponse r =
+            bridge::buildServiceRequest(t.app.buildServiceTimeouts, "PUT", "/range", "",
+                                        bridge::FileRange{archive(), c.offset, c.length});
         if (c.body == "!") {
             EXPECT_EQ(r.error, "Could not read the upload file.");
             EXPECT_EQ(requestsTo("/range").size(), before) << "nothing was sent";
@@ -261,3 +264,5 @@ TEST_F(UploadTest, AnAnswerThatTricklesForEverEndsAtItsDeadline) {
 }
 
 }  // namespace
+
+}  // namespace remote

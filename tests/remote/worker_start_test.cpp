@@ -9,6 +9,8 @@
 
 #include "remote_fixture.h"
 
+namespace remote {
+
 namespace {
 
 class WorkerStartTest : public RemoteTest {
@@ -65,3 +67,5 @@ TEST_F(WorkerStartTest, ACommandWhoseWorkerCannotStartLetsGoOfWhatItClaimed) {
 }
 
 }  // namespace
+
+}  // namespace remote

@@ -6,6 +6,8 @@
 
 #include "support/test_app.h"
 
+namespace server {
+
 namespace {
 
 namespace fs = std::filesystem;
@@ -96,3 +98,5 @@ TEST_F(AiTest, NothingHappensWithoutAServerRoot) {
 }
 
 }  // namespace
+
+}  // namespace server

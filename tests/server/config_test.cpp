@@ -6,6 +6,8 @@
 
 #include "support/test_app.h"
 
+namespace server {
+
 namespace {
 
 namespace fs = std::filesystem;
@@ -269,3 +271,5 @@ TEST_F(ConfigTest, SwitchWithoutUsableNameDoesNothing) {
 }
 
 }  // namespace
+
+}  // namespace server

@@ -11,6 +11,8 @@
 #include "support/scoped_env.h"
 #include "support/test_app.h"
 
+namespace server {
+
 namespace {
 
 namespace fs = std::filesystem;
@@ -206,3 +208,5 @@ TEST_F(HostileTest, TwentyMegabyteMessagesAreHandled) {
 }
 
 }  // namespace
+
+}  // namespace server

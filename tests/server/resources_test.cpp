@@ -7,6 +7,8 @@
 #include "server/templates.h"
 #include "support/test_app.h"
 
+namespace server {
+
 namespace {
 
 namespace fs = std::filesystem;
@@ -189,3 +191,5 @@ TEST_F(ResourcesTest, NothingHappensWithoutAServerRoot) {
 }
 
 }  // namespace
+
+}  // namespace server

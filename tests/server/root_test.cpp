@@ -6,6 +6,8 @@
 
 #include "support/test_app.h"
 
+namespace server {
+
 namespace {
 
 namespace fs = std::filesystem;
@@ -101,3 +103,5 @@ TEST_F(RootTest, LetterCaseAloneCountsAsAChange) {
 }
 
 }  // namespace
+
+}  // namespace server

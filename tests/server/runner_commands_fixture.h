@@ -13,6 +13,8 @@
 #include "support/scoped_env.h"
 #include "support/test_app.h"
 
+namespace server {
+
 using Notices = std::vector<std::pair<bool, std::string>>;
 
 // Lines of a file that a detached program writes; waits until `count` lines are there or
@@ -71,3 +73,5 @@ class RunnerCommandsTest : public ::testing::Test {
     ScopedEnv path_{"PATH", pathWithFirst(FORGESET_FAKES_DIR)};
     ScopedEnv openLog_{"FAKE_XDG_OPEN_LOG", openLog()};
 };
+
+}  // namespace server

@@ -2,6 +2,8 @@
 // runner_commands_win32_test.cpp.
 #include "runner_commands_fixture.h"
 
+namespace server {
+
 namespace {
 
 namespace fs = std::filesystem;
@@ -40,3 +42,5 @@ TEST_F(RunnerCommandsTest, RunnerThatCannotBeExecutedIsReported) {
 }
 
 }  // namespace
+
+}  // namespace server

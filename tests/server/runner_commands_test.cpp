@@ -1,5 +1,7 @@
 #include "runner_commands_fixture.h"
 
+namespace server {
+
 namespace {
 
 namespace fs = std::filesystem;
@@ -39,3 +41,5 @@ TEST_F(RunnerCommandsTest, WithoutAServerRootOnlyTheGuideOpens) {
 }
 
 }  // namespace
+
+}  // namespace server

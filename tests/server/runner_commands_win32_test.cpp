@@ -3,6 +3,8 @@
 // proves where it ran by leaving ran-here.txt in its current folder.
 #include "runner_commands_fixture.h"
 
+namespace server {
+
 namespace {
 
 namespace fs = std::filesystem;
@@ -28,3 +30,5 @@ TEST_F(RunnerCommandsTest, RunnerThatCannotBeExecutedIsReported) {
 }
 
 }  // namespace
+
+}  // namespace server

@@ -16,6 +16,8 @@
 #include "support/scoped_env.h"
 #include "support/test_app.h"
 
+namespace server {
+
 namespace {
 
 namespace fs = std::filesystem;
@@ -201,3 +203,5 @@ TEST_F(RunnerStartTest, AWindowsRunnerRunsUnderWineAndANativeOneDirectly) {
 }
 
 }  // namespace
+
+}  // namespace server

@@ -12,6 +12,8 @@
 
 #include "support/test_app.h"
 
+namespace server {
+
 namespace {
 
 namespace fs = std::filesystem;
@@ -68,3 +70,5 @@ TEST(RunnerStartTest, TheRunnerStartsInTheServerFolderAndAMissingOneIsReported) 
 }
 
 }  // namespace
+
+}  // namespace server

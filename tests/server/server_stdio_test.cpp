@@ -15,6 +15,8 @@
 #include "support/programs.h"
 #include "support/test_app.h"
 
+namespace server {
+
 namespace fs = std::filesystem;
 using json = nlohmann::json;
 
@@ -78,3 +80,5 @@ TEST(ServerStdioTest, InitAnswersEveryPageAndASaveWritesCrLfIntoAFolderBeyondAsc
 }
 
 }  // namespace
+
+}  // namespace server

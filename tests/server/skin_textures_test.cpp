@@ -8,6 +8,8 @@
 #include "server/templates.h"
 #include "support/test_app.h"
 
+namespace server {
+
 namespace {
 
 namespace fs = std::filesystem;
@@ -66,3 +68,5 @@ TEST_F(SkinTexturesTest, NothingHappensWithoutAServerRoot) {
 }
 
 }  // namespace
+
+}  // namespace server

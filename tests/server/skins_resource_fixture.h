@@ -7,6 +7,8 @@
 
 #include "support/test_app.h"
 
+namespace server {
+
 // A server folder as the skins commands and the texture save find it, with the checks of what
 // they answer: both write into resources/skins and answer the same way.
 class SkinsResourceTest : public ::testing::Test {
@@ -36,3 +38,5 @@ class SkinsResourceTest : public ::testing::Test {
 
     TestApp t;
 };
+
+}  // namespace server

@@ -9,6 +9,8 @@
 #include "server/templates.h"
 #include "support/test_app.h"
 
+namespace server {
+
 namespace {
 
 namespace fs = std::filesystem;
@@ -206,3 +208,5 @@ TEST_F(SkinsTest, NothingHappensWithoutAServerRoot) {
 }
 
 }  // namespace
+
+}  // namespace server

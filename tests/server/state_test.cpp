@@ -7,6 +7,8 @@
 #include "support/broken_name.h"
 #include "support/test_app.h"
 
+namespace server {
+
 namespace {
 
 namespace fs = std::filesystem;
@@ -221,3 +223,5 @@ TEST_F(StateTest, EveryCallReadsTheDiskAfresh) {
 }
 
 }  // namespace
+
+}  // namespace server

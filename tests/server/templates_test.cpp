@@ -7,6 +7,8 @@
 #include <utility>
 #include <vector>
 
+namespace server {
+
 namespace {
 
 using Named = std::pair<const char*, std::string_view>;
@@ -134,3 +136,5 @@ TEST(TemplatesTest, TextsStartWithTheirFirstLineAndKeepBlankLines) {
 }
 
 }  // namespace
+
+}  // namespace server

@@ -89,7 +89,7 @@ PageCommands pageCommands() {
 
 TEST(CommandTableTest, HoldsEveryCommandOnceEachWithAHandler) {
     std::set<std::string> distinct;
-    for (const Command& command : commandTable()) {
+    for (const bridge::Command& command : commandTable()) {
         EXPECT_NE(command.run, nullptr) << command.name;
         EXPECT_TRUE(distinct.emplace(command.name).second) << "twice: " << command.name;
     }
@@ -97,17 +97,18 @@ TEST(CommandTableTest, HoldsEveryCommandOnceEachWithAHandler) {
 }
 
 TEST(CommandTableTest, ProtocolPageListsTheTableInItsOrderWithEachCommandsArea) {
-    const std::pair<std::string, std::span<const Command>> areas[] = {
-        {"shell", shellCommands()},     {"server", serverCommands()}, {"studio", studioCommands()},
-        {"species", speciesCommands()}, {"remote", remoteCommands()},
+    const std::pair<std::string, std::span<const bridge::Command>> areas[] = {
+        {"shell", shellCommands()},           {"server", server::serverCommands()},
+        {"studio", studio::studioCommands()}, {"species", species::speciesCommands()},
+        {"remote", remote::remoteCommands()},
     };
     std::map<std::string, std::string> areaOf;
     for (const auto& [area, rows] : areas)
-        for (const Command& command : rows)
+        for (const bridge::Command& command : rows)
             areaOf.emplace(command.name, area);
 
     std::vector<std::pair<std::string, std::string>> table;
-    for (const Command& command : commandTable())
+    for (const bridge::Command& command : commandTable())
         table.emplace_back(command.name, areaOf.count(std::string(command.name))
                                              ? areaOf.at(std::string(command.name))
                                              : "no area");
@@ -118,7 +119,7 @@ TEST(CommandTableTest, EveryCommandThePageSendsIsInTheTable) {
     const PageCommands page = pageCommands();
     EXPECT_EQ(page.unread, std::vector<std::string>{});
     std::set<std::string> table;
-    for (const Command& command : commandTable())
+    for (const bridge::Command& command : commandTable())
         table.emplace(command.name);
     // A scan that finds nothing would pass everything below.
     EXPECT_GE(page.names.size(), 25u);

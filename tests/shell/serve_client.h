@@ -253,7 +253,7 @@ class EventReader {
 // without --dialogs.
 class HostUnderTest {
   public:
-    explicit HostUnderTest(std::span<const Command> commands,
+    explicit HostUnderTest(std::span<const bridge::Command> commands,
                            std::vector<std::string> dialogAnswers = {}, bool withRoot = true,
                            bool pageDialogs = false)
         : xdg_("XDG_DATA_HOME", home.path() + "/data") {
@@ -266,7 +266,7 @@ class HostUnderTest {
         std::filesystem::create_directories(assets());
         host = std::make_unique<ServeHost>(0);
         platform::Dialogs& chosen = pageDialogs ? host->dialogs() : dialogs;
-        app = std::make_unique<App>(outbox, chosen, host->window(), commands);
+        app = std::make_unique<bridge::App>(outbox, chosen, host->window(), commands);
         if (withRoot) app->serverRoot.set(root());
         if (!host->start(*app)) throw std::runtime_error("the host did not start");
         runner = std::thread([this] {
@@ -323,10 +323,10 @@ class HostUnderTest {
     ScopedEnv xdg_;
 
   public:
-    Outbox outbox;
+    bridge::Outbox outbox;
     platform::ScriptedDialogs dialogs;
     std::unique_ptr<ServeHost> host;
-    std::unique_ptr<App> app;
+    std::unique_ptr<bridge::App> app;
     std::thread runner;
     std::thread::id runnerId;
 };

@@ -23,9 +23,9 @@ using json = nlohmann::json;
 std::mutex seenMutex;
 std::vector<std::string> seen;
 
-void noteName(App&, const std::string& message) {
+void noteName(bridge::App&, const std::string& message) {
     std::lock_guard lock(seenMutex);
-    seen.push_back(jsonString(message, "cmd"));
+    seen.push_back(bridge::jsonString(message, "cmd"));
 }
 
 std::vector<std::string> seenAfter(std::chrono::milliseconds wait) {
@@ -34,7 +34,7 @@ std::vector<std::string> seenAfter(std::chrono::milliseconds wait) {
     return seen;
 }
 
-const Command kCommands[] = {{"init", noteName}, {"refresh", noteName}};
+const bridge::Command kCommands[] = {{"init", noteName}, {"refresh", noteName}};
 
 TEST(ServeDelivery, APageThatMissedMessagesIsBroughtUpToDateWhenItReconnects) {
     {

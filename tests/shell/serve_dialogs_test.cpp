@@ -36,7 +36,7 @@ Picked& picked() {
     return p;
 }
 
-void askFilesCommand(App& app, const std::string&) {
+void askFilesCommand(bridge::App& app, const std::string&) {
     std::vector<std::string> paths =
         app.dialogs.pickFiles("Sound files for this species", {{"Sounds", {"*.wav", "*.ogg"}}});
     {
@@ -47,12 +47,12 @@ void askFilesCommand(App& app, const std::string&) {
     app.outbox.post("{\"type\":\"picked\",\"count\":" + std::to_string(paths.size()) + "}");
 }
 
-void echoCommand(App& app, const std::string&) {
+void echoCommand(bridge::App& app, const std::string&) {
     app.outbox.post("{\"type\":\"echo\"}");
 }
 
-const Command kCommands[] = {
-    {"pickFolder", command::pickFolder},
+const bridge::Command kCommands[] = {
+    {"pickFolder", server::command::pickFolder},
     {"askFiles", askFilesCommand},
     {"echo", echoCommand},
 };
@@ -105,7 +105,8 @@ TEST_F(ServeDialogs, ANewOwnerChoosesTheServerFolderInThePage) {
     ASSERT_EQ(h.post(R"({"cmd":"echo"})").status, 204);
 
     Reply listing = dialogPost(
-        h, "list", R"({"id":)" + id + R"(,"path":)" + "\"" + jsonEscape(scratch / "home") + "\"}");
+        h, "list",
+        R"({"id":)" + id + R"(,"path":)" + "\"" + bridge::jsonEscape(scratch / "home") + "\"}");
     EXPECT_EQ(listing.status, 200);
     EXPECT_EQ(listing.header("Content-Type"), "application/json");
     EXPECT_EQ(parsed(listing.body)["entries"],
@@ -113,8 +114,8 @@ TEST_F(ServeDialogs, ANewOwnerChoosesTheServerFolderInThePage) {
 
     Reply turnedDown = dialogPost(h, "answer", R"({"id":)" + id + R"(,"paths":["/no/such"]})");
     EXPECT_EQ(turnedDown.status, 422);
-    Reply answer = dialogPost(h, "answer",
-                              R"({"id":)" + id + R"(,"paths":[")" + jsonEscape(h.root()) + "\"]}");
+    Reply answer = dialogPost(
+        h, "answer", R"({"id":)" + id + R"(,"paths":[")" + bridge::jsonEscape(h.root()) + "\"]}");
     EXPECT_EQ(answer.status, 200);
     EXPECT_EQ(parsed(answer.body)["ok"], true);
 

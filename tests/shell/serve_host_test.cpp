@@ -55,34 +55,34 @@ Recorded& recorded() {
     return r;
 }
 
-void noteCommand(App&, const std::string& message) {
+void noteCommand(bridge::App&, const std::string& message) {
     Recorded& r = recorded();
     {
         std::lock_guard lock(r.mutex);
-        r.notes.push_back(jsonString(message, "n"));
+        r.notes.push_back(bridge::jsonString(message, "n"));
         r.threads.push_back(std::this_thread::get_id());
     }
     r.changed.notify_all();
 }
 
-void echoCommand(App& app, const std::string& message) {
-    app.outbox.post("{\"type\":\"echo\",\"n\":\"" + jsonString(message, "n") + "\"}");
+void echoCommand(bridge::App& app, const std::string& message) {
+    app.outbox.post("{\"type\":\"echo\",\"n\":\"" + bridge::jsonString(message, "n") + "\"}");
 }
 
-void closeCommand(App& app, const std::string&) {
+void closeCommand(bridge::App& app, const std::string&) {
     app.window.close();
 }
 
 // As init does when server-root.txt has gone.
-void forgetRootCommand(App& app, const std::string&) {
+void forgetRootCommand(bridge::App& app, const std::string&) {
     app.serverRoot.set("");
 }
 
-const Command kTestCommands[] = {
+const bridge::Command kTestCommands[] = {
     {"note", noteCommand},
     {"echo", echoCommand},
     {"winClose", closeCommand},
-    {"pickFolder", command::pickFolder},
+    {"pickFolder", server::command::pickFolder},
     {"forgetRoot", forgetRootCommand},
 };
 

@@ -5,6 +5,8 @@
 
 #include "species_fixture.h"
 
+namespace species {
+
 namespace fs = std::filesystem;
 
 namespace {
@@ -168,3 +170,5 @@ TEST_F(EditingTest, OpenShowsTheWorkspaceFolderAndAnswersNothing) {
 }
 
 }  // namespace
+
+}  // namespace species

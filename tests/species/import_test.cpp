@@ -7,6 +7,8 @@
 #include "species/busy.h"
 #include "species_fixture.h"
 
+namespace species {
+
 namespace fs = std::filesystem;
 
 namespace {
@@ -183,3 +185,5 @@ TEST_F(ImportTest, AFolderThatHoldsOrLiesInsideTheSourceFolderIsRefused) {
 }
 
 }  // namespace
+
+}  // namespace species

@@ -9,6 +9,8 @@
 
 #include "species_fixture.h"
 
+namespace species {
+
 namespace fs = std::filesystem;
 
 namespace {
@@ -273,3 +275,5 @@ TEST_F(KitScriptTest, AKitWithoutTheScriptFailsWithPowerShellsOwnWords) {
 }
 
 }  // namespace
+
+}  // namespace species

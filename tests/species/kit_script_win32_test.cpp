@@ -1,6 +1,8 @@
 // What kit_script_posix_test.cpp checks under PowerShell 7, said for Windows.
 #include <gtest/gtest.h>
 
+namespace species {
+
 namespace {
 
 constexpr const char* kNoPowerShell =
@@ -18,3 +20,5 @@ TEST(KitScriptTest, AKitWithoutTheScriptFailsWithPowerShellsOwnWords) {
 }
 
 }  // namespace
+
+}  // namespace species

@@ -5,6 +5,8 @@
 #include "bridge/app.h"
 #include "species_fixture.h"
 
+namespace species {
+
 namespace fs = std::filesystem;
 
 namespace {
@@ -131,3 +133,5 @@ TEST_F(LocalBuildTest, MissingPowerShellOrKitIsSaidAtOnce) {
 }
 
 }  // namespace
+
+}  // namespace species

@@ -9,6 +9,8 @@
 #include "species_fixture.h"
 #include "support/file_facts.h"
 
+namespace species {
+
 namespace fs = std::filesystem;
 
 namespace {
@@ -107,9 +109,9 @@ TEST_F(SoundsTest, NothingCopiedSendsNoSoundsMessage) {
 
 TEST_F(SoundsTest, AsksWithTheTitleAndTheSoundFilter) {
     RecordingDialogs dialogs({""});
-    App app(t.outbox, dialogs, t.window, commandTable());
+    bridge::App app(t.outbox, dialogs, t.window, commandTable());
     app.serverRoot.set(t.root());
-    dispatchCommand(app, cmd("addSpeciesSounds", "name", "dino"));
+    bridge::dispatchCommand(app, cmd("addSpeciesSounds", "name", "dino"));
     EXPECT_EQ(dialogs.askedTitle, "Sound files for this species");
     ASSERT_EQ(dialogs.askedFilters.size(), 1u);
     EXPECT_EQ(dialogs.askedFilters[0].label, "Sounds (WAV, OGG)");
@@ -156,3 +158,5 @@ TEST_F(SoundsTest, ANameDifferingOnlyInLetterCaseReplacesTheFileThere) {
 }
 
 }  // namespace
+
+}  // namespace species

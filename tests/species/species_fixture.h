@@ -16,6 +16,8 @@
 #include "support/scoped_env.h"
 #include "support/test_app.h"
 
+namespace species {
+
 class SpeciesTest : public ::testing::Test {
   protected:
     SpeciesTest() : path_("PATH", pathWithFirst(FORGESET_FAKES_DIR)) {
@@ -79,3 +81,5 @@ inline std::string cmd(const std::string& name, const std::string& field = "",
     if (!field.empty()) message[field] = value;
     return message.dump();
 }
+
+}  // namespace species

@@ -8,6 +8,8 @@
 #include "species/workspace.h"
 #include "species_fixture.h"
 
+namespace species {
+
 namespace fs = std::filesystem;
 
 namespace {
@@ -215,3 +217,5 @@ TEST_F(SpeciesMessageTest, BusyRaceHasOneWinner) {
 }
 
 }  // namespace
+
+}  // namespace species

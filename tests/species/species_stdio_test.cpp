@@ -14,6 +14,8 @@
 #include "support/programs.h"
 #include "support/test_app.h"
 
+namespace species {
+
 namespace fs = std::filesystem;
 using json = nlohmann::json;
 
@@ -138,3 +140,5 @@ TEST_F(SpeciesStdioTest, EndOfInputWaitsForTheImportToFinish) {
 }
 
 }  // namespace
+
+}  // namespace species

@@ -9,6 +9,8 @@
 #include "bridge/app.h"
 #include "species_fixture.h"
 
+namespace species {
+
 namespace fs = std::filesystem;
 
 namespace {
@@ -80,3 +82,5 @@ TEST_F(TwoFoldersTest, AJobThatOutlivesItsFolderSpeaksOnlyForTheFolderChosenNow)
 }
 
 }  // namespace
+
+}  // namespace species

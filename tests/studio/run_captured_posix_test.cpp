@@ -10,6 +10,8 @@
 #include "platform/process.h"
 #include "support/test_app.h"
 
+namespace studio {
+
 namespace {
 
 using Clock = std::chrono::steady_clock;
@@ -183,3 +185,5 @@ TEST(RunCaptured, ManyCallsAtOnceKeepTheirOwnOutput) {
         EXPECT_EQ(outputs[t], expected) << "call " << t;
     }
 }
+
+}  // namespace studio

@@ -13,6 +13,8 @@
 #include "support/scoped_env.h"
 #include "support/test_app.h"
 
+namespace studio {
+
 namespace fs = std::filesystem;
 
 namespace {
@@ -92,16 +94,16 @@ TEST_F(StudioTest, FindsTheHelperInEachPlaceInOrder) {
     const std::string specific = program + kAssetHelperTails[1];
     const std::string portable = program + kAssetHelperTails[2];
     fs::create_directories(program + "/tools");
-    EXPECT_EQ(findAssetHelper(program), "");
+    EXPECT_EQ(bridge::findAssetHelper(program), "");
     // A folder at the first place does not count; the development build output does.
     fs::create_directories(installed);
     writeText(portable, "");
-    EXPECT_EQ(findAssetHelper(program), portable);
+    EXPECT_EQ(bridge::findAssetHelper(program), portable);
     writeText(specific, "");
-    EXPECT_EQ(findAssetHelper(program), specific);
+    EXPECT_EQ(bridge::findAssetHelper(program), specific);
     fs::remove(installed);
     writeText(installed, "");
-    EXPECT_EQ(findAssetHelper(program), installed);
+    EXPECT_EQ(bridge::findAssetHelper(program), installed);
 }
 
 TEST_F(StudioTest, SpeciesListIsStoredAndSent) {
@@ -221,7 +223,7 @@ TEST_F(StudioTest, FloodedFailureOutputIsCutTo200BytesOfValidText) {
     // The output's own bytes (NULs and ill-formed UTF-8 included) arrive as at most 200 bytes
     // of valid text.
     EXPECT_EQ(text.substr(prefix.size(), 12), std::string("line 000000 \0", 13).substr(0, 12));
-    EXPECT_EQ(fromUtf8(text), text);
+    EXPECT_EQ(bridge::fromUtf8(text), text);
     EXPECT_LE(text.size() - prefix.size(), 200u * 3);
 }
 
@@ -320,3 +322,5 @@ TEST_F(StudioTest, CommandsRunInTheOrderReceived) {
                                                   "Extracting Triceratops from the game files...",
                                                   "Triceratops extracted.", "studio", "studio"}));
 }
+
+}  // namespace studio

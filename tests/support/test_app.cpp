@@ -53,7 +53,7 @@ TestApp::TestApp()
 }
 
 void TestApp::send(const std::string& message) {
-    dispatchCommand(app, message);
+    bridge::dispatchCommand(app, message);
 }
 
 std::vector<std::string> TestApp::takeRaw() {

@@ -62,10 +62,10 @@ class TestApp {
     }
 
     TempDir home;
-    Outbox outbox;
+    bridge::Outbox outbox;
     platform::ScriptedDialogs dialogs;
     RecordingWindow window;
-    App app;
+    bridge::App app;
 
   private:
     ScopedEnv dataHome_;

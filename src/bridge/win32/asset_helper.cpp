@@ -2,6 +2,8 @@
 
 #include "bridge/files.h"
 
+namespace bridge {
+
 std::string findAssetHelper(const std::string& programFolder) {
     // Installed layout first, then the two outputs of a development build: the
     // platform-specific one and the portable one.
@@ -16,3 +18,5 @@ std::string findAssetHelper(const std::string& programFolder) {
     }
     return {};
 }
+
+}  // namespace bridge

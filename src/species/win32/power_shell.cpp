@@ -2,6 +2,8 @@
 
 #include "platform/process.h"
 
+namespace species {
+
 // Windows ships powershell.exe in its own folder, which PATH names; only a machine whose PATH
 // was stripped of it gets this.
 const char* const kPowerShellMissing =
@@ -11,3 +13,5 @@ const char* const kPowerShellMissing =
 std::string findPowerShell() {
     return platform::findProgram("powershell.exe");
 }
+
+}  // namespace species

@@ -155,12 +155,12 @@ TEST_P(DialogPrecedence, aScriptOfAnswersComesBeforeTheWindowsOwnDialog) {
     platform::win32::ItemDialogs native(owner);
     RecordingWindow window;
     HostSession session(options);
-    App& app = session.start(window, &native);
+    bridge::App& app = session.start(window, &native);
 
     // Whatever dialog shows is cancelled, so a wrong choice shows as a dialog seen.
     std::atomic<bool> returned{false};
     auto answered = answerDialog(nullptr, {}, &returned);
-    dispatchCommand(app, R"({"cmd":"pickFolder"})");
+    bridge::dispatchCommand(app, R"({"cmd":"pickFolder"})");
     returned = true;
     const Seen seen = answered.get();
     if (GetParam().scripted) {

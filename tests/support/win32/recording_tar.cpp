@@ -16,5 +16,5 @@ bool RecordingTar::hide() {
 void RecordingTar::restore() {}
 
 std::string RecordingTar::listing(const std::string& archive) {
-    return platform::runCaptured({systemTarPath(), "-tf", archive}, 20000);
+    return platform::runCaptured({remote::systemTarPath(), "-tf", archive}, 20000);
 }
