@@ -10,6 +10,8 @@
 #include "sign_in_fixture.h"
 #include "support/test_socket.h"
 
+namespace remote {
+
 namespace {
 
 // Sends `pieces` a moment apart, as a slow network would deliver them; what the listener
@@ -53,7 +55,7 @@ TEST_F(SignInTest, TheCallbackIsReadWholeAndJudgedByItsRequestLineAlone) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         std::filesystem::remove(t.home / "opened.txt");
-        ASSERT_TRUE(deleteCredentials());
+        ASSERT_TRUE(bridge::deleteCredentials());
         t.app.remoteTimings.signInMs = 60000;
         t.send(cmd("buildLogin"));
         const std::string address = awaitOpened();
@@ -68,9 +70,11 @@ TEST_F(SignInTest, TheCallbackIsReadWholeAndJudgedByItsRequestLineAlone) {
         std::vector<json> seen = untilIdle();
         ASSERT_FALSE(notices(seen).empty());
         EXPECT_EQ(notices(seen).back(), (Notice{false, "Signed in as Test User."}));
-        ASSERT_TRUE(exists(credentialsPath()));
-        EXPECT_EQ(json::parse(readText(credentialsPath()))["steamId"], "7");
+        ASSERT_TRUE(exists(bridge::credentialsPath()));
+        EXPECT_EQ(json::parse(readText(bridge::credentialsPath()))["steamId"], "7");
     }
 }
 
 }  // namespace
+
+}  // namespace remote
