@@ -293,9 +293,9 @@ std::vector<NamedKernel> available() {
 
 namespace {
 
-// Input escaped per step: the output grows by at most room(kSlice) ahead of what is written,
-// so a message reserved with that much to spare is never moved while it is escaped into.
+// Input escaped per step into room claimed ahead for its worst case.
 constexpr std::size_t kSlice = 16 * 1024;
+static_assert(json_escape::room(kSlice) == kJsonEscapeReach);
 
 // Where text may be cut so that escaping the two parts one after the other gives the bytes
 // escaping the whole does: not inside a character that the bytes after the cut could still
@@ -341,8 +341,8 @@ std::string jsonEscape(std::string_view text) {
     std::string out;
     // Room for the worst case of a short text; a long one is reserved at its size and a
     // little more, and grows only when it is escape-dense.
-    out.reserve(std::min(json_escape::room(text.size()),
-                         text.size() + text.size() / 8 + json_escape::room(kSlice)));
+    out.reserve(
+        std::min(json_escape::room(text.size()), text.size() + text.size() / 8 + kJsonEscapeReach));
     appendJsonEscaped(out, text);
     return out;
 }

@@ -18,6 +18,10 @@ void appendJsonEscaped(std::string& out, std::string_view text);
 // appendJsonEscaped, gives exactly jsonEscape of the whole.
 std::size_t appendJsonEscapedPart(std::string& out, std::string_view text);
 
+// How far past what it writes appendJsonEscaped may claim room in `out`: a message reserved
+// with this much to spare is never moved while text is escaped into it.
+inline constexpr std::size_t kJsonEscapeReach = 6 * 16 * 1024 + 32;
+
 // Appends `"` + jsonEscape(text) + `"`.
 void appendJsonString(std::string& out, std::string_view text);
 
