@@ -3,7 +3,11 @@
 #include <string_view>
 #include <vector>
 
-#include "bridge/text.h"
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
+#include "bridge/utf8_length.h"
 
 namespace {
 
@@ -90,6 +94,8 @@ class JsonChecker {
         if (i_ >= s_.size() || s_[i_] != '"') return false;
         ++i_;
         while (i_ < s_.size()) {
+            skipPlain();
+            if (i_ >= s_.size()) break;
             unsigned char c = static_cast<unsigned char>(s_[i_]);
             if (c == '"') {
                 ++i_;
@@ -110,15 +116,35 @@ class JsonChecker {
                 ++i_;
                 continue;
             }
-            if (c >= 0x80) {
-                std::size_t length = utf8SequenceLength(s_, i_);
-                if (!length) return false;
-                i_ += length;
-                continue;
-            }
-            ++i_;
+            std::size_t length = wellFormedLength(s_, i_);
+            if (!length) return false;
+            i_ += length;
         }
         return false;
+    }
+
+    // Moves to the next byte in a string that needs a look: a quote, a backslash, a control
+    // byte or one of 0x80 and up. Documents hold long runs of plain text.
+    void skipPlain() {
+#if defined(__SSE2__)
+        while (s_.size() - i_ >= 16) {
+            const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s_.data() + i_));
+            // Signed, so 0x80 and up count as below 0x20.
+            const __m128i look = _mm_or_si128(_mm_cmplt_epi8(v, _mm_set1_epi8(0x20)),
+                                              _mm_or_si128(_mm_cmpeq_epi8(v, _mm_set1_epi8('"')),
+                                                           _mm_cmpeq_epi8(v, _mm_set1_epi8('\\'))));
+            if (const auto mask = static_cast<unsigned>(_mm_movemask_epi8(look))) {
+                i_ += static_cast<unsigned>(__builtin_ctz(mask));
+                return;
+            }
+            i_ += 16;
+        }
+#endif
+        while (i_ < s_.size()) {
+            const auto c = static_cast<unsigned char>(s_[i_]);
+            if (c < 0x20 || c == '"' || c == '\\' || c >= 0x80) return;
+            ++i_;
+        }
     }
 
     bool number() {
@@ -153,7 +179,9 @@ class JsonChecker {
         }
     }
 
-    static bool isDigit(char c) { return c >= '0' && c <= '9'; }
+    static bool isDigit(char c) {
+        return c >= '0' && c <= '9';
+    }
     static bool isHex(char c) {
         return isDigit(c) || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F');
     }
