@@ -48,13 +48,24 @@ bool hasAvx2() {
     return __builtin_cpu_supports("avx2");
 }
 
+bool hasAvx512() {
+    __builtin_cpu_init();
+    return __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512bw") &&
+           __builtin_cpu_supports("avx512vl") && __builtin_cpu_supports("avx512vbmi") &&
+           __builtin_cpu_supports("avx512vbmi2") && __builtin_cpu_supports("bmi2") &&
+           __builtin_cpu_supports("popcnt");
+}
+
 #endif
 
 }  // namespace
 
 Kernel fastest() {
 #if defined(__SSE2__)
-    static const Kernel kernel = hasAvx2() ? escapeAvx2 : hasSsse3() ? escapeSsse3 : escapeSse2;
+    static const Kernel kernel = hasAvx512()  ? escapeAvx512
+                                 : hasAvx2()  ? escapeAvx2
+                                 : hasSsse3() ? escapeSsse3
+                                              : escapeSse2;
     return kernel;
 #else
     return escapePortable;
@@ -67,6 +78,7 @@ std::vector<NamedKernel> available() {
     kernels.push_back({"sse2", escapeSse2});
     if (hasSsse3()) kernels.push_back({"ssse3", escapeSsse3});
     if (hasAvx2()) kernels.push_back({"avx2", escapeAvx2});
+    if (hasAvx512()) kernels.push_back({"avx512", escapeAvx512});
 #endif
     return kernels;
 }

@@ -10,9 +10,9 @@
 namespace json_escape {
 
 // Room a kernel may write into for a text of `size` bytes: a control byte grows to six, and
-// whole sixteen-byte stores may reach past the last byte escaped.
+// whole stores of up to sixty-four bytes may reach past the last byte escaped.
 constexpr std::size_t room(std::size_t size) {
-    return size * 6 + 32;
+    return size * 6 + 64;
 }
 
 using Kernel = char* (*)(char* out, std::string_view text);

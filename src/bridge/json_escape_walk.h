@@ -127,8 +127,9 @@ inline char* escapeTail(char* w, std::string_view text, std::size_t at) {
 }
 
 // The kernels with shuffles, for processors that have them (json_escape_ssse3.cpp,
-// json_escape_avx2.cpp).
+// json_escape_avx2.cpp, json_escape_avx512.cpp).
 char* escapeSsse3(char* out, std::string_view text);
 char* escapeAvx2(char* out, std::string_view text);
+char* escapeAvx512(char* out, std::string_view text);
 
 }  // namespace json_escape

@@ -20,7 +20,7 @@ std::size_t appendJsonEscapedPart(std::string& out, std::string_view text);
 
 // How far past what it writes appendJsonEscaped may claim room in `out`: a message reserved
 // with this much to spare is never moved while text is escaped into it.
-inline constexpr std::size_t kJsonEscapeReach = 6 * 16 * 1024 + 32;
+inline constexpr std::size_t kJsonEscapeReach = 6 * 16 * 1024 + 64;
 
 // Appends `"` + jsonEscape(text) + `"`.
 void appendJsonString(std::string& out, std::string_view text);
