@@ -11,6 +11,7 @@
 #include "bridge/message_files.h"
 #include "bridge/messages.h"
 #include "bridge/text.h"
+#include "platform/folder_lookup.h"
 #include "server/commands.h"
 #include "server/config.h"
 #include "server/resources.h"
@@ -37,17 +38,20 @@ void appendResources(std::string& out, const std::vector<std::string>& names,
     for (const ConfigLine& line : config.lines) {
         if (line.key() == "load") loaded.insert(line.value());
     }
+    // Each resource's files are looked up from the resources folder, opened once: thousands
+    // of lookups by the whole path would each walk the path to it again.
+    const platform::FolderLookup lookup(folder);
     std::string path;
     for (const std::string& name : names) {
         out += &name == names.data() ? "{\"name\":" : ",{\"name\":";
         appendJsonString(out, name);
         appendFlag(out, "enabled", loaded.count(name) > 0);
-        path.assign(folder).append("/").append(name).append("/");
+        path.assign(name).append("/");
         const std::size_t base = path.size();
         for (const char* file : {"manifest", "server", "client"}) {
             path.resize(base);
             path.append(file).append(".lua");
-            appendFlag(out, file, fileExists(path));
+            appendFlag(out, file, lookup.kind(path) == platform::PathKind::file);
         }
         out += '}';
     }
