@@ -1,6 +1,7 @@
 // How long the state message takes for a big server folder, against the bare cost of reading
-// the files it embeds; and how fast the JSON escaper runs against a plain copy of the same
-// bytes. Both pairs are measured interleaved in one run, so machine noise hits both alike.
+// the files it embeds, and of that and asking the file system the facts it reports; and how
+// fast the JSON escaper runs against a plain copy of the same bytes. Each figure is measured
+// interleaved with its baselines in one run, so machine noise hits them alike.
 //
 //   build/bench/state_bench [runs]
 #include <stdlib.h>
@@ -19,6 +20,8 @@
 
 #include "bridge/files.h"
 #include "bridge/json_write.h"
+#include "platform/files.h"
+#include "platform/folder_lookup.h"
 #include "server/state.h"
 #include "timing.h"
 
@@ -155,6 +158,51 @@ std::string readWithStream(const std::string& path) {
     return bytes;
 }
 
+// The file-system facts the state message reports besides the files it embeds, asked for
+// with nothing else done: the root, runner, plugin and skins.lua checks, the listings of the
+// resources and of the textures, and the three files of each resource, as the message asks
+// (a check each by the whole path, or from the resources folder opened once) or by one
+// listing of each resource folder, whichever is quickest.
+std::size_t factsByChecks(const std::string& root) {
+    std::size_t found =
+        bridge::folderExists(root) + bridge::fileExists(root + "/VarraForgesetServer.exe") +
+        bridge::fileExists(root + "/server-plugin/build/varra-forgeset-server.dll") +
+        bridge::fileExists(root + "/../server-plugin/build/varra-forgeset-server.dll") +
+        bridge::fileExists(root + "/resources/skins/skins.lua");
+    for (const std::string& name : bridge::listSubdirs(root + "/resources")) {
+        const std::string folder = root + "/resources/" + name;
+        found += bridge::fileExists(folder + "/manifest.lua") +
+                 bridge::fileExists(folder + "/server.lua") +
+                 bridge::fileExists(folder + "/client.lua");
+    }
+    return found + bridge::listFiles(root + "/resources/skins/textures", "*.png").size();
+}
+
+std::size_t factsByLookups(const std::string& root) {
+    std::size_t found =
+        bridge::folderExists(root) + bridge::fileExists(root + "/VarraForgesetServer.exe") +
+        bridge::fileExists(root + "/server-plugin/build/varra-forgeset-server.dll") +
+        bridge::fileExists(root + "/../server-plugin/build/varra-forgeset-server.dll") +
+        bridge::fileExists(root + "/resources/skins/skins.lua");
+    const platform::FolderLookup lookup(root + "/resources");
+    for (const std::string& name : bridge::listSubdirs(root + "/resources")) {
+        for (const char* file : {"/manifest.lua", "/server.lua", "/client.lua"})
+            found += lookup.kind(name + file) == platform::PathKind::file;
+    }
+    return found + bridge::listFiles(root + "/resources/skins/textures", "*.png").size();
+}
+
+std::size_t factsByListings(const std::string& root) {
+    std::size_t found =
+        bridge::folderExists(root) + bridge::fileExists(root + "/VarraForgesetServer.exe") +
+        bridge::fileExists(root + "/server-plugin/build/varra-forgeset-server.dll") +
+        bridge::fileExists(root + "/../server-plugin/build/varra-forgeset-server.dll") +
+        bridge::fileExists(root + "/resources/skins/skins.lua");
+    for (const std::string& name : bridge::listSubdirs(root + "/resources"))
+        found += platform::listFolder(root + "/resources/" + name).size();
+    return found + bridge::listFiles(root + "/resources/skins/textures", "*.png").size();
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -176,7 +224,7 @@ int main(int argc, char** argv) {
     for (const auto& path : embedded)
         embeddedBytes += fs::file_size(path);
 
-    // (a) and (b): the state message and the bare reads, alternating, after one warm-up each.
+    // The state message and its baselines, alternating, after one warm-up each.
     auto buildState = [&] { sink = sink + server::buildStateMessage(root).size(); };
     auto readPlain = [&] {
         for (const auto& path : embedded)
@@ -186,61 +234,101 @@ int main(int argc, char** argv) {
         for (const auto& path : embedded)
             sink = sink + readWithStream(path).size();
     };
-    buildState();
-    readPlain();
-    readStream();
-    std::vector<double> stateTimes, readTimes, streamTimes;
-    for (int i = 0; i < runs; ++i) {
-        stateTimes.push_back(seconds(buildState));
-        readTimes.push_back(seconds(readPlain));
-        streamTimes.push_back(seconds(readStream));
+    auto checks = [&] { sink = sink + factsByChecks(root); };
+    auto lookups = [&] { sink = sink + factsByLookups(root); };
+    auto listings = [&] { sink = sink + factsByListings(root); };
+    const std::vector<std::function<void()>> stateWork = {buildState, readPlain, readStream,
+                                                          checks,     lookups,   listings};
+    std::vector<std::vector<double>> stateTimes(stateWork.size());
+    for (int i = 0; i <= runs; ++i) {
+        for (std::size_t k = 0; k < stateWork.size(); ++k) {
+            const double time = seconds(stateWork[k]);
+            if (i > 0) stateTimes[k].push_back(time);  // the first round warms up
+        }
     }
     const std::size_t messageBytes = server::buildStateMessage(root).size();
 
-    // (c) jsonEscape against a plain copy of the same bytes into a ready buffer.
+    // bridge::jsonEscape against a plain copy of the same bytes: each into a new string, and into a
+    // buffer made ready beforehand; mixed text, and an AI document, which is escape-dense.
     const std::string text = mixedText(kEscapeBytes);
-    const std::string escapedOnce = bridge::jsonEscape(text);
-    std::string copyTarget(text.size(), '\0');
-    const int escapeRuns = std::max(3, runs / 3);
-    std::vector<double> escapeTimes, copyTimes, stringCopyTimes;
-    for (int i = 0; i < escapeRuns + 1; ++i) {
-        double e = seconds([&] { sink = sink + bridge::jsonEscape(text).size(); });
-        double c = seconds([&] {
-            std::memcpy(copyTarget.data(), text.data(), text.size());
-            sink = sink + static_cast<unsigned char>(copyTarget[text.size() / 2]);
-        });
-        double s = seconds([&] {
+    const std::string dense = aiDocument("brains", kEscapeBytes / 5);
+    std::string ready(text.size() * 2, '\0'), copyTarget(text.size(), '\0');
+    auto intoReady = [&](const std::string& from) {
+        ready.clear();
+        bridge::appendJsonEscaped(ready, from);
+        sink = sink + ready.size();
+    };
+    auto copyInto = [&](const std::string& from) {
+        std::memcpy(copyTarget.data(), from.data(), from.size());
+        sink = sink + static_cast<unsigned char>(copyTarget[from.size() / 2]);
+    };
+    const std::vector<std::function<void()>> escapeWork = {
+        [&] { sink = sink + bridge::jsonEscape(text).size(); },
+        [&] {
             std::string copy = text;
             sink = sink + copy.size();
-        });
-        if (i == 0) continue;  // warm-up
-        escapeTimes.push_back(e);
-        copyTimes.push_back(c);
-        stringCopyTimes.push_back(s);
+        },
+        [&] { intoReady(text); },
+        [&] { copyInto(text); },
+        [&] { intoReady(dense); },
+        [&] { copyInto(dense); },
+    };
+    const int escapeRuns = std::max(3, runs / 3);
+    std::vector<std::vector<double>> escapeTimes(escapeWork.size());
+    for (int i = 0; i <= escapeRuns; ++i) {
+        for (std::size_t k = 0; k < escapeWork.size(); ++k) {
+            const double time = seconds(escapeWork[k]);
+            if (i > 0) escapeTimes[k].push_back(time);
+        }
     }
 
-    const double state = median(stateTimes), read = median(readTimes), stream = median(streamTimes);
-    const double mb = static_cast<double>(text.size()) / (1024.0 * 1024.0);
-    const double escape = median(escapeTimes), copy = median(copyTimes),
-                 stringCopy = median(stringCopyTimes);
-
+    const double state = median(stateTimes[0]), read = median(stateTimes[1]),
+                 stream = median(stateTimes[2]), byChecks = median(stateTimes[3]),
+                 byLookups = median(stateTimes[4]), byListings = median(stateTimes[5]),
+                 facts = std::min({byChecks, byLookups, byListings});
     std::printf("\nServer folder: %d resources, %d textures, %.1f MB of embedded files\n",
                 kResources, kTextures, embeddedBytes / (1024.0 * 1024.0));
     std::printf("State message: %.1f MB; medians of %d interleaved runs\n",
                 messageBytes / (1024.0 * 1024.0), runs);
-    std::printf("  buildStateMessage            %9.2f ms\n", state * 1e3);
-    std::printf("  read files (readFileBytes)   %9.2f ms\n", read * 1e3);
-    std::printf("  read files (std::ifstream)   %9.2f ms\n", stream * 1e3);
-    std::printf("  ratio state / read           %9.2f x   (goal: at most 3 x)\n", state / read);
+    std::printf("  server::buildStateMessage              %9.2f ms\n", state * 1e3);
+    std::printf("  read files (bridge::readFileBytes)     %9.2f ms\n", read * 1e3);
+    std::printf("  read files (std::ifstream)     %9.2f ms\n", stream * 1e3);
+    std::printf("  facts, a check each            %9.2f ms   (%d resources x 3 files, listings)\n",
+                byChecks * 1e3, kResources);
+    std::printf("  facts, from the folder opened  %9.2f ms\n", byLookups * 1e3);
+    std::printf("  facts, a listing per resource  %9.2f ms\n", byListings * 1e3);
+    std::printf("  ratio state / read             %9.2f x   (goal: at most 3 x)\n", state / read);
+    std::printf("  ratio state / (read + facts)   %9.2f x   (the quickest way to the facts)\n",
+                state / (read + facts));
+
+    const double mb = static_cast<double>(text.size()) / (1024.0 * 1024.0);
+    const double denseMb = static_cast<double>(dense.size()) / (1024.0 * 1024.0);
+    const double escapeNew = median(escapeTimes[0]), stringCopy = median(escapeTimes[1]),
+                 escapeReady = median(escapeTimes[2]), copy = median(escapeTimes[3]),
+                 denseReady = median(escapeTimes[4]), denseCopy = median(escapeTimes[5]);
     std::printf("\njsonEscape on %.1f MB of mixed text (output %.1f MB); medians of %d runs\n", mb,
-                escapedOnce.size() / (1024.0 * 1024.0), escapeRuns);
-    std::printf("  jsonEscape                   %9.1f MB/s  (%.2f ms)\n", mb / escape,
-                escape * 1e3);
-    std::printf("  memcpy into ready buffer     %9.1f MB/s  (%.2f ms)\n", mb / copy, copy * 1e3);
-    std::printf("  std::string copy             %9.1f MB/s  (%.2f ms)\n", mb / stringCopy,
+                bridge::jsonEscape(text).size() / (1024.0 * 1024.0), escapeRuns);
+    std::printf("  bridge::appendJsonEscaped, ready buffer %8.1f MB/s  (%.2f ms)\n",
+                mb / escapeReady, escapeReady * 1e3);
+    std::printf("  memcpy into ready buffer        %8.1f MB/s  (%.2f ms)\n", mb / copy, copy * 1e3);
+    std::printf("  bridge::jsonEscape, a new string        %8.1f MB/s  (%.2f ms)\n", mb / escapeNew,
+                escapeNew * 1e3);
+    std::printf("  std::string copy, a new string  %8.1f MB/s  (%.2f ms)\n", mb / stringCopy,
                 stringCopy * 1e3);
-    std::printf("  ratio escape / memcpy        %9.2f x\n", escape / copy);
-    std::printf("  ratio escape / string copy   %9.2f x\n", escape / stringCopy);
+    std::printf("  ratio escape / memcpy           %8.2f x   (ready buffers; goal: at most 3 x)\n",
+                escapeReady / copy);
+    std::printf(
+        "  ratio bridge::jsonEscape / memcpy       %8.2f x   (a new string against a ready "
+        "buffer)\n",
+        escapeNew / copy);
+    std::printf("  ratio bridge::jsonEscape / string copy  %8.2f x   (a new string each)\n",
+                escapeNew / stringCopy);
+    std::printf("Escape-dense: an AI document of %.1f MB, ready buffers\n", denseMb);
+    std::printf("  bridge::appendJsonEscaped               %8.1f MB/s  (%.2f ms)\n",
+                denseMb / denseReady, denseReady * 1e3);
+    std::printf("  memcpy                          %8.1f MB/s  (%.2f ms)\n", denseMb / denseCopy,
+                denseCopy * 1e3);
+    std::printf("  ratio escape / memcpy           %8.2f x\n", denseReady / denseCopy);
 
     std::error_code ignored;
     fs::remove_all(root, ignored);

@@ -1,4 +1,5 @@
 #pragma once
+#include <cstddef>
 #include <string>
 #include <string_view>
 
@@ -11,6 +12,17 @@ std::string jsonEscape(std::string_view text);
 
 // Appends jsonEscape(text) to `out`, without an intermediate string.
 void appendJsonEscaped(std::string& out, std::string_view text);
+
+// For text that arrives in pieces (a file read a block at a time): appends the escaped form of
+// the longest beginning of `text` that does not end inside a character the next piece could
+// complete, and returns its length (all but at most three bytes). Escaping piece after piece
+// this way, the bytes left over carried to the front of the next, and the last piece with
+// appendJsonEscaped, gives exactly jsonEscape of the whole.
+std::size_t appendJsonEscapedPart(std::string& out, std::string_view text);
+
+// How far past what it writes appendJsonEscaped may claim room in `out`: a message reserved
+// with this much to spare is never moved while text is escaped into it.
+inline constexpr std::size_t kJsonEscapeReach = 6 * 16 * 1024 + 64;
 
 // Appends `"` + jsonEscape(text) + `"`.
 void appendJsonString(std::string& out, std::string_view text);

@@ -1,10 +1,22 @@
 #pragma once
+#include <cstdint>
 #include <string>
 #include <vector>
 
+#include "platform/file_handle.h"
 #include "platform/result.h"
 
 namespace platform {
+
+// A file open for reading, and its size when it was opened.
+struct ReadableFile {
+    FileHandle handle;
+    std::uint64_t size = 0;
+};
+
+// Opens a file for reading (readSome) as readWholeFile does: fails when it cannot be opened
+// or is not a regular file; other programs may go on reading and writing it.
+Result<ReadableFile> openForReading(const std::string& path);
 
 // Reads a whole file. Fails when it cannot be opened or is not a regular file; a short read
 // returns what was read. Does not take any lock, so a file another program is writing can

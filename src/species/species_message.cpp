@@ -1,9 +1,13 @@
 #include "species/species_message.h"
 
+#include <atomic>
+#include <optional>
+
 #include "bridge/app.h"
 #include "bridge/asset_helper.h"
 #include "bridge/files.h"
 #include "bridge/json_write.h"
+#include "bridge/message_files.h"
 #include "bridge/messages.h"
 #include "species/build_state.h"
 #include "species/commands.h"
@@ -17,11 +21,18 @@ const char* literal(bool value) {
     return value ? "true" : "false";
 }
 
-// A file's text as a JSON string; a missing or unreadable file is "". The escaper turns
-// bytes that are not UTF-8 into U+FFFD, so whatever a file holds the message stays JSON.
+// The size of the last message built: the next is reserved at about that, so the files are
+// escaped into one buffer that is not moved while it grows. Workspaces change little
+// between two messages; when they do, the buffer grows as any string does.
+std::atomic<std::size_t> lastMessageSize{0};
+
+// A file's text as a JSON string, escaped straight from the file into the message; a missing
+// or unreadable file is "". The escaper turns bytes that are not UTF-8 into U+FFFD, so
+// whatever a file holds the message stays JSON.
 void appendFileText(std::string& out, const std::string& path) {
     out += '"';
-    bridge::appendJsonEscaped(out, bridge::readFileBytes(path));
+    if (std::optional<platform::ReadableFile> file = bridge::openDocument(path))
+        bridge::appendFileEscaped(out, *file);
     out += '"';
 }
 
@@ -90,7 +101,9 @@ void appendItems(std::string& out, const std::string& root) {
 
 std::string buildSpeciesMessage(const bridge::App& app, const std::string& root) {
     const std::string kit = findSpeciesKit(app.programFolder);
-    std::string out = "{\"type\":\"species\",\"kit\":";
+    const std::size_t last = lastMessageSize.load(std::memory_order_relaxed);
+    std::string out = bridge::reservedMessage(last + last / 8);
+    out += "{\"type\":\"species\",\"kit\":";
     out += literal(!kit.empty());
     out += ",\"helper\":";
     out += literal(!bridge::findAssetHelper(app.programFolder).empty());
@@ -103,6 +116,7 @@ std::string buildSpeciesMessage(const bridge::App& app, const std::string& root)
     out += ",\"items\":";
     appendItems(out, root);
     out += '}';
+    lastMessageSize.store(out.size(), std::memory_order_relaxed);
     return out;
 }
 

@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "bridge/text.h"
 #include "support/broken_name.h"
 #include "support/test_app.h"
 
@@ -210,6 +211,29 @@ TEST_F(StateTest, HostileBytesInFilesAndNamesStillGiveValidJson) {
         EXPECT_EQ(s["textures"][0], "t\xEF\xBF\xBD.png");
     }
     EXPECT_EQ(s["cfg"]["sv_map"], "a\x01\xEF\xBF\xBD\xEF\xBF\xBD");
+}
+
+TEST_F(StateTest, LargeDocumentsGoInWholeWhateverTheyHold) {
+    // Documents many read blocks long, with escapes, characters of every length and broken
+    // bytes all through them, so some stand across the end of every block.
+    t.app.serverRoot.set(t.root());
+    std::string brains, spawns, skins = "\xEF\xBB\xBF[";
+    for (int i = 0; brains.size() < 150'000; ++i) {
+        const std::string n = std::to_string(i);
+        brains += "\"note\": \"Rudel \\\"" + n + "\\\" – 恐竜 😀\",\n\t\xFF\xE2\x82\x01 ";
+        spawns += std::string(static_cast<std::size_t>(i % 29), 'p') + "é\r\n";
+        skins +=
+            (i ? ",\n  " : "\n  ") + ("{\"name\": \"skin_" + n + "\", \"label\": \"Grün 恐竜\"}");
+    }
+    skins += "\n]\n";
+    writeText(in("data/ai/brains.json"), brains);
+    writeText(in("data/ai/spawns.json"), spawns);
+    writeText(in("resources/skins/skins.json"), skins);
+    OrderedJson s = refresh();
+    EXPECT_EQ(s["ai"]["brains"], bridge::fromUtf8(brains));
+    EXPECT_EQ(s["ai"]["spawns"], spawns);
+    EXPECT_EQ(s["skins"], OrderedJson::parse(skins.substr(3)));
+    EXPECT_EQ(keysInOrder(s), kTopLevel);
 }
 
 TEST_F(StateTest, EveryCallReadsTheDiskAfresh) {

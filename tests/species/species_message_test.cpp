@@ -3,6 +3,7 @@
 #include <vector>
 
 #include "bridge/app.h"
+#include "bridge/text.h"
 #include "platform/symlinks.h"
 #include "species/busy.h"
 #include "species/workspace.h"
@@ -124,6 +125,26 @@ TEST_F(SpeciesMessageTest, CarriesEachFileWholeAndTheLogsLastBytes) {
     EXPECT_EQ(raw["inspect"], "");
     EXPECT_EQ(raw["pak"], false);
     EXPECT_EQ(item(m, "cut")["log"], std::string(5999, 'y'));
+}
+
+TEST_F(SpeciesMessageTest, LargeFilesGoInWholeWhateverTheyHold) {
+    // Files many read blocks long, with characters and broken bytes all through them, so
+    // some stand across the end of every block; and messages of very different sizes one
+    // after the other.
+    std::string json = "{\n", inspect;
+    for (int i = 0; json.size() < 120'000; ++i) {
+        json += "  \"attack_" + std::to_string(i) + "\": \"Biss \\\"hart\\\" – 恐竜 😀\",\n";
+        inspect += "\xC3\xE2\x82\xF0\x9F\x98 mesh\t" + std::to_string(i) + "\n";
+    }
+    json += "}\n";
+    writeText(ws("big") + "/species.json", json);
+    writeText(ws("big") + "/source/inspect.json", inspect);
+    nlohmann::json big = item(refresh(), "big");
+    EXPECT_EQ(big["json"], json);
+    EXPECT_EQ(big["inspect"], bridge::fromUtf8(inspect));
+    fs::remove_all(ws("big"));
+    writeText(ws("small") + "/species.json", "{}");
+    EXPECT_EQ(item(refresh(), "small")["json"], "{}");
 }
 
 TEST_F(SpeciesMessageTest, KitHelperBusyAndTheHosts) {

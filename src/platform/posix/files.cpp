@@ -58,29 +58,15 @@ Result<int> createTemporary(const std::string& temporary, const std::string& tar
 
 }  // namespace
 
-Result<std::string> readWholeFile(const std::string& path) {
+Result<ReadableFile> openForReading(const std::string& path) {
     // O_NONBLOCK keeps a FIFO planted under a document's name from hanging the caller.
     int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     if (fd < 0) return fail(errno, "open");
+    FileHandle file(fd);
     struct stat st {};
-    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-        ::close(fd);
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode))
         return fail(S_ISDIR(st.st_mode) ? EISDIR : EINVAL, "not a regular file");
-    }
-    // Read straight into the result, sized by the file; a file that grows meanwhile is
-    // read on to its new end.
-    std::string bytes(static_cast<size_t>(st.st_size) + 1, '\0');
-    size_t used = 0;
-    for (;;) {
-        if (used == bytes.size()) bytes.resize(bytes.size() * 2);
-        ssize_t n = ::read(fd, bytes.data() + used, bytes.size() - used);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) break;
-        used += static_cast<size_t>(n);
-    }
-    bytes.resize(used);
-    ::close(fd);
-    return bytes;
+    return ReadableFile{std::move(file), static_cast<std::uint64_t>(st.st_size)};
 }
 
 Result<> writeWholeFile(const std::string& path, const std::string& bytes) {

@@ -1,5 +1,7 @@
 #include "platform/files.h"
 
+#include <fcntl.h>
+#include <io.h>
 #include <windows.h>
 
 #include <algorithm>
@@ -64,7 +66,7 @@ Result<OwnedHandle> createTemporary(const std::wstring& temporary, const std::ws
 
 }  // namespace
 
-Result<std::string> readWholeFile(const std::string& path) {
+Result<ReadableFile> openForReading(const std::string& path) {
     const std::wstring wide = widePath(path);
     OwnedHandle file(::CreateFileW(wide.c_str(), GENERIC_READ, kShareAll, nullptr, OPEN_EXISTING,
                                    FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
@@ -80,19 +82,11 @@ Result<std::string> readWholeFile(const std::string& path) {
     LARGE_INTEGER size{};
     if (::GetFileType(file.get()) != FILE_TYPE_DISK || !::GetFileSizeEx(file.get(), &size))
         return fail(EINVAL, "not a regular file");
-    // Read straight into the result, sized by the file; a file that grows meanwhile is
-    // read on to its new end.
-    std::string bytes(static_cast<size_t>(size.QuadPart) + 1, '\0');
-    size_t used = 0;
-    for (;;) {
-        if (used == bytes.size()) bytes.resize(bytes.size() * 2);
-        const DWORD want = static_cast<DWORD>(std::min<size_t>(bytes.size() - used, 1u << 30));
-        DWORD got = 0;
-        if (!::ReadFile(file.get(), bytes.data() + used, want, &got, nullptr) || got == 0) break;
-        used += got;
-    }
-    bytes.resize(used);
-    return bytes;
+    // Read through a C runtime descriptor, as on every other system.
+    const int fd = ::_open_osfhandle(reinterpret_cast<intptr_t>(file.get()), _O_RDONLY | _O_BINARY);
+    if (fd < 0) return fail(EMFILE, "open");
+    file.release();
+    return ReadableFile{FileHandle(fd), static_cast<std::uint64_t>(size.QuadPart)};
 }
 
 Result<> writeWholeFile(const std::string& path, const std::string& bytes) {

@@ -12,4 +12,11 @@ void releaseLargeBlocksAtOnce(std::size_t bytes) {
     (void)bytes;
 }
 
+void preferLargePages(void* block, std::size_t size) {
+    // Large pages on Windows need a privilege an owner's account does not hold, and memory
+    // asked for with it must be taken as large pages from the start: nothing to wish for.
+    (void)block;
+    (void)size;
+}
+
 }  // namespace platform
