@@ -167,13 +167,13 @@ void benchMessage(const fs::path& work) {
     }
     std::printf("species message, %d workspaces (%.1f MB), medians of 21 interleaved runs:\n",
                 kWorkspaces, size / 1048576.0);
-    std::printf("  species::buildSpeciesMessage          %8.1f ms\n", median(message) * 1000);
+    std::printf("  buildSpeciesMessage          %8.1f ms\n", median(message) * 1000);
     std::printf("  reading its files           %8.1f ms\n", median(reading) * 1000);
     std::printf("  reading and its two facts   %8.1f ms   (pak and remote-job.txt checks)\n",
                 median(withFacts) * 1000);
     std::printf(
-        "  reading and escaping only   %8.1f ms   (bridge::readFileBytes, then "
-        "bridge::appendJsonEscaped)\n",
+        "  reading and escaping only   %8.1f ms   (readFileBytes, then "
+        "appendJsonEscaped)\n",
         median(escaping) * 1000);
     std::printf("  ratio message / reading     %8.2f x   (goal: at most 3 x)\n",
                 median(message) / median(reading));

@@ -248,7 +248,7 @@ int main(int argc, char** argv) {
     }
     const std::size_t messageBytes = server::buildStateMessage(root).size();
 
-    // bridge::jsonEscape against a plain copy of the same bytes: each into a new string, and into a
+    // jsonEscape against a plain copy of the same bytes: each into a new string, and into a
     // buffer made ready beforehand; mixed text, and an AI document, which is escape-dense.
     const std::string text = mixedText(kEscapeBytes);
     const std::string dense = aiDocument("brains", kEscapeBytes / 5);
@@ -290,8 +290,8 @@ int main(int argc, char** argv) {
                 kResources, kTextures, embeddedBytes / (1024.0 * 1024.0));
     std::printf("State message: %.1f MB; medians of %d interleaved runs\n",
                 messageBytes / (1024.0 * 1024.0), runs);
-    std::printf("  server::buildStateMessage              %9.2f ms\n", state * 1e3);
-    std::printf("  read files (bridge::readFileBytes)     %9.2f ms\n", read * 1e3);
+    std::printf("  buildStateMessage              %9.2f ms\n", state * 1e3);
+    std::printf("  read files (readFileBytes)     %9.2f ms\n", read * 1e3);
     std::printf("  read files (std::ifstream)     %9.2f ms\n", stream * 1e3);
     std::printf("  facts, a check each            %9.2f ms   (%d resources x 3 files, listings)\n",
                 byChecks * 1e3, kResources);
@@ -308,24 +308,24 @@ int main(int argc, char** argv) {
                  denseReady = median(escapeTimes[4]), denseCopy = median(escapeTimes[5]);
     std::printf("\njsonEscape on %.1f MB of mixed text (output %.1f MB); medians of %d runs\n", mb,
                 bridge::jsonEscape(text).size() / (1024.0 * 1024.0), escapeRuns);
-    std::printf("  bridge::appendJsonEscaped, ready buffer %8.1f MB/s  (%.2f ms)\n",
-                mb / escapeReady, escapeReady * 1e3);
+    std::printf("  appendJsonEscaped, ready buffer %8.1f MB/s  (%.2f ms)\n", mb / escapeReady,
+                escapeReady * 1e3);
     std::printf("  memcpy into ready buffer        %8.1f MB/s  (%.2f ms)\n", mb / copy, copy * 1e3);
-    std::printf("  bridge::jsonEscape, a new string        %8.1f MB/s  (%.2f ms)\n", mb / escapeNew,
+    std::printf("  jsonEscape, a new string        %8.1f MB/s  (%.2f ms)\n", mb / escapeNew,
                 escapeNew * 1e3);
     std::printf("  std::string copy, a new string  %8.1f MB/s  (%.2f ms)\n", mb / stringCopy,
                 stringCopy * 1e3);
     std::printf("  ratio escape / memcpy           %8.2f x   (ready buffers; goal: at most 3 x)\n",
                 escapeReady / copy);
     std::printf(
-        "  ratio bridge::jsonEscape / memcpy       %8.2f x   (a new string against a ready "
+        "  ratio jsonEscape / memcpy       %8.2f x   (a new string against a ready "
         "buffer)\n",
         escapeNew / copy);
-    std::printf("  ratio bridge::jsonEscape / string copy  %8.2f x   (a new string each)\n",
+    std::printf("  ratio jsonEscape / string copy  %8.2f x   (a new string each)\n",
                 escapeNew / stringCopy);
     std::printf("Escape-dense: an AI document of %.1f MB, ready buffers\n", denseMb);
-    std::printf("  bridge::appendJsonEscaped               %8.1f MB/s  (%.2f ms)\n",
-                denseMb / denseReady, denseReady * 1e3);
+    std::printf("  appendJsonEscaped               %8.1f MB/s  (%.2f ms)\n", denseMb / denseReady,
+                denseReady * 1e3);
     std::printf("  memcpy                          %8.1f MB/s  (%.2f ms)\n", denseMb / denseCopy,
                 denseCopy * 1e3);
     std::printf("  ratio escape / memcpy           %8.2f x\n", denseReady / denseCopy);
