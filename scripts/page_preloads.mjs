@@ -47,19 +47,24 @@ function mapped(specifier, imports) {
   return imports[prefix] + specifier.slice(prefix.length);
 }
 
+// The list of pages: its imports are the pages' entry files. They are followed but not
+// listed, so that a new page (its entry file and a line in the page list) needs no new line in
+// index.html; the browser asks for all of them at once when the page list arrives.
+export const PAGE_LIST = '/pages.js';
+
 /**
  * Every module the entries reach through static imports, as routes from the page's root, in
- * the order the browser finds them (entries first, then level by level). `read(route)` gives
- * the source of a route of the page's own folder.
+ * the order the browser finds them (entries first, then level by level), without the pages'
+ * entry files. `read(route)` gives the source of a route of the page's own folder.
  */
 export function startupModules({ imports, entries }, read) {
   const found = [];
   const seen = new Set();
   const queue = [];
-  const add = (route, follow) => {
+  const add = (route, follow, listed = true) => {
     if (seen.has(route)) return;
     seen.add(route);
-    found.push(route);
+    if (listed) found.push(route);
     if (follow) queue.push(route);
   };
   for (const entry of entries) add(entry, true);
@@ -67,7 +72,7 @@ export function startupModules({ imports, entries }, read) {
     const route = queue.shift();
     for (const specifier of staticImports(read(route))) {
       if (/^\.{1,2}\//.test(specifier) || specifier.startsWith('/')) {
-        add(new URL(specifier, `https://page${route}`).pathname, true);
+        add(new URL(specifier, `https://page${route}`).pathname, true, route !== PAGE_LIST);
       } else {
         add(mapped(specifier, imports), false);
       }
