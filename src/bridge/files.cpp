@@ -113,14 +113,4 @@ bool wildcardMatch(const std::string& pattern, const std::string& name) {
     return p == pattern.size();
 }
 
-std::filesystem::path pathOf(const std::string& utf8) {
-    return std::filesystem::path(
-        std::u8string_view(reinterpret_cast<const char8_t*>(utf8.data()), utf8.size()));
-}
-
-std::string textOf(const std::filesystem::path& path) {
-    const std::u8string text = path.u8string();
-    return std::string(text.begin(), text.end());
-}
-
 }  // namespace bridge

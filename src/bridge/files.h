@@ -1,5 +1,4 @@
 #pragma once
-#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -53,11 +52,5 @@ platform::Result<> copyFileBytes(const std::string& from, const std::string& to)
 
 // Wildcard match of a file name, '*' and '?' with ASCII letter case ignored.
 bool wildcardMatch(const std::string& pattern, const std::string& name);
-
-// A path for std::filesystem from UTF-8 text, and back. A plain std::string would be read in
-// the ANSI code page on Windows, which loses every character it cannot hold; on Linux both
-// are the bytes unchanged.
-std::filesystem::path pathOf(const std::string& utf8);
-std::string textOf(const std::filesystem::path& path);
 
 }  // namespace bridge

@@ -1,7 +1,5 @@
 #include <chrono>
 #include <cstdint>
-#include <filesystem>
-#include <system_error>
 
 #include "bridge/app.h"
 #include "bridge/base64.h"
@@ -9,6 +7,7 @@
 #include "bridge/files.h"
 #include "bridge/json_read.h"
 #include "bridge/messages.h"
+#include "platform/file_tree.h"
 #include "platform/shell.h"
 #include "species/commands.h"
 #include "species/species_message.h"
@@ -29,11 +28,8 @@ std::uint64_t millisecondsSinceBoot() {
 // rename(2) would replace an empty folder standing at the target; a removal must never
 // touch anything already there, so the target has to be free first.
 bool moveAside(const std::string& from, const std::string& to) {
-    namespace fs = std::filesystem;
-    std::error_code failed;
-    if (fs::exists(fs::symlink_status(bridge::pathOf(to), failed))) return false;
-    fs::rename(bridge::pathOf(from), bridge::pathOf(to), failed);
-    return !failed;
+    if (platform::ownKindAt(to) != platform::OwnKind::missing) return false;
+    return platform::moveEntry(from, to).has_value();
 }
 
 }  // namespace
