@@ -14,23 +14,6 @@ std::string readFileBytes(const std::string& path) {
     return platform::readWholeFile(path).value_or(std::string());
 }
 
-platform::Result<> writeFileBytes(const std::string& path, const std::string& bytes) {
-    return platform::writeWholeFile(path, bytes);
-}
-
-platform::Result<> createFileBytes(const std::string& path, const std::string& bytes) {
-    return platform::createWholeFile(path, bytes);
-}
-
-platform::Result<> replaceFileBytes(const std::string& path, const std::string& bytes,
-                                    platform::AtLink atLink) {
-    return platform::replaceWholeFile(path, bytes, atLink);
-}
-
-platform::Result<> moveReplacing(const std::string& from, const std::string& to) {
-    return platform::renameReplacing(from, to);
-}
-
 platform::Result<> makeDirs(const std::string& path) {
     // Paths are built with forward slashes, which Windows takes as well as its own. A level
     // that exists already fails to be made, harmlessly; only whether the whole path is a

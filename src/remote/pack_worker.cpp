@@ -11,6 +11,7 @@
 #include "bridge/messages.h"
 #include "bridge/text.h"
 #include "platform/file_tree.h"
+#include "platform/files.h"
 #include "platform/private_file.h"
 #include "platform/process.h"
 #include "remote/commands.h"
@@ -129,7 +130,7 @@ void packWorker(bridge::App& app, const PackJob& job) {
     bridge::sendNotice(app, "Uploaded. The build server takes it from here.", false);
     platform::Result<> stored =
         bridge::makeDirs(species::workspaceFolder(job.root, job.name) + "/build");
-    if (stored) stored = bridge::createFileBytes(jobFilePath(job.root, job.name), jobId);
+    if (stored) stored = platform::createWholeFile(jobFilePath(job.root, job.name), jobId);
     if (!stored) {
         bridge::sendFailureNotice(
             app,

@@ -8,6 +8,7 @@
 #include "bridge/json_read.h"
 #include "bridge/messages.h"
 #include "platform/file_tree.h"
+#include "platform/files.h"
 #include "platform/shell.h"
 #include "species/commands.h"
 #include "species/species_message.h"
@@ -60,8 +61,8 @@ void saveSpecies(bridge::App& app, const std::string& message) {
         if (platform::Result<> made = bridge::makeDirs(ws + folder); !made)
             bridge::reportFailure("Could not make " + ws + folder, made.error());
     }
-    platform::Result<> saved = bridge::createFileBytes(temporary, bytes);
-    if (saved) saved = bridge::moveReplacing(temporary, ws + "/species.json");
+    platform::Result<> saved = platform::createWholeFile(temporary, bytes);
+    if (saved) saved = platform::renameReplacing(temporary, ws + "/species.json");
     if (!saved) {
         bridge::sendFailureNotice(app, "Could not write species.json.", saved.error());
         return;
