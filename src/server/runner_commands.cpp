@@ -1,4 +1,3 @@
-
 #include "bridge/app.h"
 #include "bridge/files.h"
 #include "bridge/json_read.h"

@@ -54,6 +54,7 @@ class TreeCopy {
         platform::Result<std::string> target = platform::canonicalPath(link);
         // Resolved, the target is no link: what it is itself is what the link leads to.
         if (!target || platform::ownKindAt(*target) != OwnKind::file) return {};
+        // Compared by whole components, so a sibling "models2" is not inside "models".
         return platform::holdsPath(base_, *target) ? *target : std::string();
     }
 
