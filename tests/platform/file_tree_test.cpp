@@ -38,6 +38,40 @@ bool makeTree(const TempDir& dir) {
 
 }  // namespace
 
+// The same steps where no link can be made (Windows without the privilege, Wine).
+TEST(FileTreeTest, PlainFilesAndFoldersWithoutLinks) {
+    TempDir dir;
+    put(dir / "file", "12345");
+    fs::create_directories(dir / "folder/sub");
+    put(dir / "folder/sub/f", "x");
+    fs::create_directory(dir / "empty");
+    EXPECT_EQ(platform::ownKindAt(dir / "file"), OwnKind::file);
+    EXPECT_EQ(platform::ownKindAt(dir / "folder"), OwnKind::folder);
+    EXPECT_EQ(platform::ownKindAt(dir / "missing"), OwnKind::missing);
+    EXPECT_EQ(platform::fileSize(dir / "file").value_or(0), 5u);
+    EXPECT_FALSE(platform::fileSize(dir / "folder"));
+    EXPECT_FALSE(platform::fileSize(dir / "missing"));
+
+    std::vector<std::pair<std::string, OwnKind>> seen;
+    ASSERT_TRUE(platform::visitOwnEntries(dir.path(), [&](const platform::OwnEntry& entry) {
+        seen.emplace_back(entry.name, entry.kind);
+        return platform::Result<>();
+    }));
+    std::sort(seen.begin(), seen.end());
+    EXPECT_EQ(seen, (std::vector<std::pair<std::string, OwnKind>>{{"empty", OwnKind::folder},
+                                                                  {"file", OwnKind::file},
+                                                                  {"folder", OwnKind::folder}}));
+
+    EXPECT_FALSE(platform::removeEntry(dir / "folder"));  // not empty
+    EXPECT_TRUE(platform::removeEntry(dir / "empty"));
+    EXPECT_TRUE(platform::removeEntry(dir / "file"));
+    EXPECT_TRUE(platform::removeEntry(dir / "file"));  // gone already
+    EXPECT_TRUE(platform::removeTree(dir / "folder"));
+    EXPECT_TRUE(platform::removeTree(dir / "folder"));
+    for (const char* gone : {"empty", "file", "folder"})
+        EXPECT_EQ(platform::ownKindAt(dir / gone), OwnKind::missing) << gone;
+}
+
 TEST(FileTreeTest, OwnKindIsWhatThePathItselfIsAndSizeFollowsLinks) {
     TempDir dir;
     if (!makeTree(dir)) GTEST_SKIP() << kNoSymlinks;
