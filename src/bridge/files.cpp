@@ -14,23 +14,6 @@ std::string readFileBytes(const std::string& path) {
     return platform::readWholeFile(path).value_or(std::string());
 }
 
-platform::Result<> writeFileBytes(const std::string& path, const std::string& bytes) {
-    return platform::writeWholeFile(path, bytes);
-}
-
-platform::Result<> createFileBytes(const std::string& path, const std::string& bytes) {
-    return platform::createWholeFile(path, bytes);
-}
-
-platform::Result<> replaceFileBytes(const std::string& path, const std::string& bytes,
-                                    platform::AtLink atLink) {
-    return platform::replaceWholeFile(path, bytes, atLink);
-}
-
-platform::Result<> moveReplacing(const std::string& from, const std::string& to) {
-    return platform::renameReplacing(from, to);
-}
-
 platform::Result<> makeDirs(const std::string& path) {
     // Paths are built with forward slashes, which Windows takes as well as its own. A level
     // that exists already fails to be made, harmlessly; only whether the whole path is a
@@ -111,16 +94,6 @@ bool wildcardMatch(const std::string& pattern, const std::string& name) {
     while (p < pattern.size() && pattern[p] == '*')
         ++p;
     return p == pattern.size();
-}
-
-std::filesystem::path pathOf(const std::string& utf8) {
-    return std::filesystem::path(
-        std::u8string_view(reinterpret_cast<const char8_t*>(utf8.data()), utf8.size()));
-}
-
-std::string textOf(const std::filesystem::path& path) {
-    const std::u8string text = path.u8string();
-    return std::string(text.begin(), text.end());
 }
 
 }  // namespace bridge

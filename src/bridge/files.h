@@ -1,34 +1,20 @@
 #pragma once
-#include <filesystem>
 #include <string>
 #include <vector>
 
-#include "platform/files.h"
 #include "platform/result.h"
 
 namespace bridge {
 
-// Whole-file and folder helpers. None throws: a write fails with its reason, a read that
-// fails gives an empty result, a listing that fails an empty list.
+// What the bridge adds to the platform's file steps: reads that give empty, folders made a
+// whole path at once, sorted and filtered listings, copies that refuse a missing source. A
+// single step (write, replace, rename, delete, size) is the platform function itself. None
+// throws: a write fails with its reason, a read that fails gives an empty result, a listing
+// that fails an empty list.
 
 // The file's bytes; empty when it cannot be opened (a missing and an empty file look alike,
 // as every document the handlers read is meant to).
 std::string readFileBytes(const std::string& path);
-
-// Creates or truncates the file and writes the bytes.
-platform::Result<> writeFileBytes(const std::string& path, const std::string& bytes);
-
-// Creates a file the tool owns anew, never writing through a link planted at its name.
-platform::Result<> createFileBytes(const std::string& path, const std::string& bytes);
-
-// Replaces the file's content in one step through a temporary file beside it, so a reader
-// never sees a partly written file and a failed write leaves the old content. An owner's
-// link at the name is followed unless `atLink` says to replace it.
-platform::Result<> replaceFileBytes(const std::string& path, const std::string& bytes,
-                                    platform::AtLink atLink = platform::AtLink::follow);
-
-// Moves a file over another in one step (same file system), replacing it.
-platform::Result<> moveReplacing(const std::string& from, const std::string& to);
 
 // Creates every missing level of the path; existing levels are harmless. Fails when the
 // path is not a folder at the end.
@@ -53,11 +39,5 @@ platform::Result<> copyFileBytes(const std::string& from, const std::string& to)
 
 // Wildcard match of a file name, '*' and '?' with ASCII letter case ignored.
 bool wildcardMatch(const std::string& pattern, const std::string& name);
-
-// A path for std::filesystem from UTF-8 text, and back. A plain std::string would be read in
-// the ANSI code page on Windows, which loses every character it cannot hold; on Linux both
-// are the bytes unchanged.
-std::filesystem::path pathOf(const std::string& utf8);
-std::string textOf(const std::filesystem::path& path);
 
 }  // namespace bridge

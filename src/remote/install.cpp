@@ -3,10 +3,8 @@
 #include <algorithm>
 #include <charconv>
 #include <cstdint>
-#include <filesystem>
 #include <string>
 #include <string_view>
-#include <system_error>
 #include <vector>
 
 #include "bridge/app.h"
@@ -14,6 +12,7 @@
 #include "bridge/diagnostics.h"
 #include "bridge/files.h"
 #include "bridge/messages.h"
+#include "platform/file_tree.h"
 #include "platform/private_file.h"
 #include "platform/process.h"
 #include "platform/unpacked_file.h"
@@ -116,12 +115,14 @@ std::string unpack(const bridge::App& app, const TrackedJob& job, const std::str
         platform::runCapturedWithFileLimit({tar, "-x", "--no-same-owner", "--no-same-permissions",
                                             "-f", archive, "-C", out, entry.name},
                                            app.timeLimits.unpackArchive, left);
-        std::error_code failed;
         const std::string file = out + "/" + entry.name;
-        const bool plain = std::filesystem::is_regular_file(
-            std::filesystem::symlink_status(bridge::pathOf(file), failed));
-        const std::uint64_t size =
-            plain ? std::filesystem::file_size(bridge::pathOf(file), failed) : 0;
+        const platform::OwnKind kind = platform::ownKindAt(file);
+        const bool plain = kind == platform::OwnKind::file;
+        const platform::Result<std::uint64_t> measured =
+            plain ? platform::fileSize(file) : platform::Result<std::uint64_t>(0);
+        // Nothing where the entry should be is a failed unpacking, as is an unreadable size.
+        const bool failed = kind == platform::OwnKind::missing || !measured;
+        const std::uint64_t size = measured.value_or(0);
         if (!failed && size >= left)
             return "it unpacks to more than " + sizeWords(app.resultCapBytes) + ".";
         if (failed || !plain || size != entry.size)

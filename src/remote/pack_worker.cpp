@@ -1,6 +1,4 @@
-#include <filesystem>
 #include <string>
-#include <system_error>
 #include <vector>
 
 #include "bridge/app.h"
@@ -12,6 +10,8 @@
 #include "bridge/json_read.h"
 #include "bridge/messages.h"
 #include "bridge/text.h"
+#include "platform/file_tree.h"
+#include "platform/files.h"
 #include "platform/private_file.h"
 #include "platform/process.h"
 #include "remote/commands.h"
@@ -58,10 +58,9 @@ std::string pack(const PackJob& job, const std::string& work, const std::string&
     platform::runCaptured(
         {job.tar, "-a", "-c", "-f", archive, "-C", work, "species.json", "source", "build"},
         job.limits.packArchive);
-    std::error_code failed;
-    const std::uint64_t size = std::filesystem::file_size(bridge::pathOf(archive), failed);
-    if (failed) return "Packing the upload failed.";
-    if (size > kUploadLimit) {
+    const platform::Result<std::uint64_t> size = platform::fileSize(archive);
+    if (!size) return "Packing the upload failed.";
+    if (*size > kUploadLimit) {
         return "The upload is larger than 1 GB. Remove unused animations or lower the texture "
                "size.";
     }
@@ -131,7 +130,7 @@ void packWorker(bridge::App& app, const PackJob& job) {
     bridge::sendNotice(app, "Uploaded. The build server takes it from here.", false);
     platform::Result<> stored =
         bridge::makeDirs(species::workspaceFolder(job.root, job.name) + "/build");
-    if (stored) stored = bridge::createFileBytes(jobFilePath(job.root, job.name), jobId);
+    if (stored) stored = platform::createWholeFile(jobFilePath(job.root, job.name), jobId);
     if (!stored) {
         bridge::sendFailureNotice(
             app,

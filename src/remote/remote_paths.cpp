@@ -2,18 +2,15 @@
 
 #include <cstdint>
 #include <cstdio>
-#include <filesystem>
-#include <system_error>
 
 #include "bridge/build_service.h"
 #include "bridge/files.h"
 #include "bridge/text.h"
+#include "platform/file_tree.h"
 #include "platform/paths.h"
 #include "species/workspace.h"
 
 namespace remote {
-
-namespace fs = std::filesystem;
 
 std::string uploadWorkFolder(const std::string& name) {
     return platform::appDataFolder() + "/build-upload/" + name;
@@ -47,10 +44,9 @@ std::string readJobId(const std::string& root, const std::string& name) {
 }
 
 void removeTree(const std::string& folder) {
-    std::error_code failed;
-    // symlink_status: a link named like the folder is not a folder to empty.
-    if (!fs::is_directory(fs::symlink_status(bridge::pathOf(folder), failed))) return;
-    fs::remove_all(bridge::pathOf(folder), failed);
+    // Not followed: a link named like the folder is not a folder to empty.
+    if (platform::ownKindAt(folder) != platform::OwnKind::folder) return;
+    (void)platform::removeTree(folder);
 }
 
 }  // namespace remote

@@ -1,15 +1,13 @@
 #include "remote/staging.h"
 
-#include <filesystem>
 #include <optional>
-#include <system_error>
 
 #include "bridge/diagnostics.h"
 #include "bridge/files.h"
+#include "platform/copy_file.h"
+#include "platform/file_tree.h"
 
 namespace remote {
-
-namespace fs = std::filesystem;
 
 namespace {
 
@@ -29,14 +27,11 @@ std::optional<std::string> allowedPath(const std::string& entry) {
 
 // A hard link shares the file with the workspace; a link in the workspace is copied as the
 // file it names instead, as the service needs the content and not a link.
-bool linkOrCopy(const fs::path& from, const fs::path& to) {
-    std::error_code failed;
-    fs::remove(to, failed);
-    if (!fs::is_symlink(fs::symlink_status(from, failed))) {
-        fs::create_hard_link(from, to, failed);
-        if (!failed) return true;
-    }
-    return fs::copy_file(from, to, fs::copy_options::overwrite_existing, failed) && !failed;
+bool linkOrCopy(const std::string& from, const std::string& to) {
+    (void)platform::removeEntry(to);
+    if (platform::ownKindAt(from) != platform::OwnKind::link && platform::makeHardLink(from, to))
+        return true;
+    return platform::copyFileReplacing(from, to).has_value();
 }
 
 std::string stageEntry(const std::string& workspace, const std::string& work,
@@ -51,8 +46,7 @@ std::string stageEntry(const std::string& workspace, const std::string& work,
         bridge::reportFailure("Could not make " + folder, made.error());
         return "Could not copy " + entry;
     }
-    if (!linkOrCopy(bridge::pathOf(source), bridge::pathOf(target)))
-        return "Could not copy " + entry;
+    if (!linkOrCopy(source, target)) return "Could not copy " + entry;
     return {};
 }
 

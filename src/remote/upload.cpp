@@ -1,16 +1,13 @@
 #include "remote/upload.h"
 
-#include <filesystem>
-#include <system_error>
-
 #include "bridge/app.h"
 #include "bridge/build_service.h"
 #include "bridge/credentials.h"
 #include "bridge/diagnostics.h"
-#include "bridge/files.h"
 #include "bridge/json_read.h"
 #include "bridge/messages.h"
 #include "bridge/text.h"
+#include "platform/file_tree.h"
 
 namespace remote {
 
@@ -76,9 +73,9 @@ bool isRetried(std::uint32_t status) {
 }
 
 UploadOutcome uploadPackage(bridge::App& app, const UploadJob& job) {
-    std::error_code failed;
-    const std::uint64_t size = std::filesystem::file_size(bridge::pathOf(job.archive), failed);
-    if (failed) return {kUnreadable, {}};
+    const platform::Result<std::uint64_t> measured = platform::fileSize(job.archive);
+    if (!measured) return {kUnreadable, {}};
+    const std::uint64_t size = *measured;
     bridge::BuildServiceResponse start =
         bridge::buildServiceRequest(job.timeouts, "POST", "/api/uploads",
                                     bridge::bearerHeader(job.token) + "X-Species: " + job.name +

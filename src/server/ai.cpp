@@ -4,6 +4,7 @@
 #include "bridge/files.h"
 #include "bridge/json_read.h"
 #include "bridge/messages.h"
+#include "platform/files.h"
 #include "server/commands.h"
 #include "server/state.h"
 
@@ -28,8 +29,8 @@ void saveAi(bridge::App& app, const std::string& message) {
     // new one, never a half-written file, hence the temporary file and one rename. The
     // temporary is the tool's own, so a link planted at its name is never written through.
     platform::Result<> saved = bridge::makeDirs(folder);
-    if (saved) saved = bridge::createFileBytes(temporary, data);
-    if (saved) saved = bridge::moveReplacing(temporary, target);
+    if (saved) saved = platform::createWholeFile(temporary, data);
+    if (saved) saved = platform::renameReplacing(temporary, target);
     if (saved) {
         bridge::sendNotice(app, "Saved. A running server picks it up within a few seconds.", false);
         sendState(app);

@@ -7,6 +7,7 @@
 #include "bridge/messages.h"
 #include "bridge/text.h"
 #include "platform/ascii.h"
+#include "platform/files.h"
 #include "server/commands.h"
 #include "server/state.h"
 
@@ -94,7 +95,7 @@ ServerConfig readServerConfig(const std::string& root) {
 }
 
 platform::Result<> writeServerConfig(const std::string& root, const ServerConfig& config) {
-    return bridge::replaceFileBytes(serverConfigPath(root), serializeServerConfig(config));
+    return platform::replaceWholeFile(serverConfigPath(root), serializeServerConfig(config));
 }
 
 std::string_view configValue(const ServerConfig& config, std::string_view key) {

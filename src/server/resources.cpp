@@ -6,6 +6,7 @@
 #include "bridge/json_read.h"
 #include "bridge/messages.h"
 #include "bridge/text.h"
+#include "platform/files.h"
 #include "server/commands.h"
 #include "server/config.h"
 #include "server/state.h"
@@ -24,21 +25,21 @@ void keepFirstFailure(platform::Result<>& first, const platform::Result<>& step)
 // Writes a template only where no file of that name exists, so an owner's edits survive.
 platform::Result<> writeIfMissing(const std::string& path, std::string_view content) {
     if (bridge::fileExists(path)) return {};
-    return bridge::writeFileBytes(path, std::string(content));
+    return platform::writeWholeFile(path, std::string(content));
 }
 
 platform::Result<> createOrdinaryResource(const std::string& folder, const std::string& name) {
     platform::Result<> result = bridge::makeDirs(folder + "/ui");
     const std::string utf8Name = bridge::toUtf8(name);
     auto fill = [&](std::string_view text) { return bridge::replaceAll(text, "%NAME%", utf8Name); };
-    keepFirstFailure(result, bridge::writeFileBytes(folder + "/manifest.lua",
-                                                    fill(templates::ordinaryManifest)));
+    keepFirstFailure(result, platform::writeWholeFile(folder + "/manifest.lua",
+                                                      fill(templates::ordinaryManifest)));
     keepFirstFailure(
-        result, bridge::writeFileBytes(folder + "/server.lua", fill(templates::ordinaryServer)));
+        result, platform::writeWholeFile(folder + "/server.lua", fill(templates::ordinaryServer)));
     keepFirstFailure(
-        result, bridge::writeFileBytes(folder + "/client.lua", fill(templates::ordinaryClient)));
-    keepFirstFailure(
-        result, bridge::writeFileBytes(folder + "/ui/index.html", fill(templates::ordinaryUiPage)));
+        result, platform::writeWholeFile(folder + "/client.lua", fill(templates::ordinaryClient)));
+    keepFirstFailure(result, platform::writeWholeFile(folder + "/ui/index.html",
+                                                      fill(templates::ordinaryUiPage)));
     return result;
 }
 
@@ -76,8 +77,8 @@ void newResource(bridge::App& app, const std::string& message) {
     if (name == "skins") {
         created = ensureSkinsResource(app.serverRoot.path());
         if (created)
-            created = bridge::writeFileBytes(folder + "/skins.lua",
-                                             std::string(templates::defaultSkinList));
+            created = platform::writeWholeFile(folder + "/skins.lua",
+                                               std::string(templates::defaultSkinList));
     } else {
         created = createOrdinaryResource(folder, name);
     }

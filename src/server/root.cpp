@@ -4,6 +4,7 @@
 #include "bridge/diagnostics.h"
 #include "bridge/files.h"
 #include "bridge/text.h"
+#include "platform/files.h"
 #include "platform/paths.h"
 #include "server/commands.h"
 #include "server/state.h"
@@ -32,7 +33,7 @@ bool chooseServerRoot(bridge::App& app, const std::string& path) {
     app.serverRoot.set(path);
     // The page is not told: the next init reads the file and shows what it holds.
     if (platform::Result<> kept =
-            bridge::writeFileBytes(serverRootFile(), bridge::toUtf8(app.serverRoot.path()));
+            platform::writeWholeFile(serverRootFile(), bridge::toUtf8(app.serverRoot.path()));
         !kept)
         bridge::reportFailure("Could not remember the server folder in " + serverRootFile(),
                               kept.error());

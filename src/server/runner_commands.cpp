@@ -1,10 +1,8 @@
-#include <filesystem>
-#include <system_error>
-
 #include "bridge/app.h"
 #include "bridge/files.h"
 #include "bridge/json_read.h"
 #include "bridge/messages.h"
+#include "platform/file_tree.h"
 #include "platform/shell.h"
 #include "server/commands.h"
 #include "server/runner_launch.h"
@@ -31,19 +29,15 @@ void startRunner(bridge::App& app, const std::string&) {
     }
     // The runner starts inside the server folder, where a root given relative to our own
     // current folder (--root, a hand-edited server-root.txt) would no longer lead to it.
-    std::error_code failed;
-    std::string root =
-        bridge::textOf(std::filesystem::absolute(bridge::pathOf(app.serverRoot.path()), failed));
-    if (failed) root = app.serverRoot.path();
+    const platform::Result<std::string> absolute = platform::absolutePath(app.serverRoot.path());
+    const std::string root = absolute ? *absolute : app.serverRoot.path();
     const RunnerLaunch launch = planRunnerLaunch(root, root + "/VarraForgesetServer.exe");
     if (launch.argv.empty()) {
         bridge::sendNotice(app, launch.notice, true);
         return;
     }
     if (!launch.logFile.empty()) {
-        const std::filesystem::path logs = bridge::pathOf(launch.logFile).parent_path();
-        std::filesystem::create_directories(logs, failed);
-        if (!std::filesystem::is_directory(logs, failed)) {
+        if (!bridge::makeDirs(platform::parentPath(launch.logFile))) {
             bridge::sendNotice(app,
                                "Could not start VarraForgesetServer.exe: its log " +
                                    launch.logFile + " cannot be written.",

@@ -5,6 +5,7 @@
 #include "bridge/json_read.h"
 #include "bridge/messages.h"
 #include "bridge/text.h"
+#include "platform/files.h"
 #include "server/commands.h"
 #include "server/resources.h"
 #include "server/state.h"
@@ -38,8 +39,8 @@ void studioSaveTexture(bridge::App& app, const std::string& message) {
     // followed to wherever it points.
     platform::Result<> saved = bridge::makeDirs(folder);
     if (saved)
-        saved =
-            bridge::replaceFileBytes(folder + "/" + name + ".png", png, platform::AtLink::replace);
+        saved = platform::replaceWholeFile(folder + "/" + name + ".png", png,
+                                           platform::AtLink::replace);
     if (saved) {
         bridge::sendNotice(app, "Texture saved as " + shown, false);
     } else {

@@ -4,6 +4,7 @@
 #include <string_view>
 
 #include "bridge/files.h"
+#include "platform/files.h"
 #include "platform/private_file.h"
 
 namespace server {
@@ -21,14 +22,14 @@ std::string record(const std::string& json, const std::string& lua) {
 }
 
 SkinsWrite replacePair(const std::string& folder, std::string_view json, std::string_view lua) {
-    if (!bridge::replaceFileBytes(folder + "/skins.json", std::string(json))) {
+    if (!platform::replaceWholeFile(folder + "/skins.json", std::string(json))) {
         // Nothing has changed, and the owner is told the save failed: it must not come true
         // later by itself.
         (void)platform::removeFile(pendingPath(folder));
         return SkinsWrite::jsonFailed;
     }
     // skins.json is new already: the record stays, so the pair is made whole when it can be.
-    if (!bridge::replaceFileBytes(folder + "/skins.lua", std::string(lua)))
+    if (!platform::replaceWholeFile(folder + "/skins.lua", std::string(lua)))
         return SkinsWrite::luaFailed;
     // A record left behind would only be applied again: the same texts, no harm done.
     (void)platform::removeFile(pendingPath(folder));
@@ -40,8 +41,8 @@ SkinsWrite replacePair(const std::string& folder, std::string_view json, std::st
 SkinsWrite saveSkinsPair(const std::string& folder, const std::string& json,
                          const std::string& lua) {
     // The record is the tool's own file: a link planted at its name is replaced, not followed.
-    if (!bridge::replaceFileBytes(pendingPath(folder), record(json, lua),
-                                  platform::AtLink::replace))
+    if (!platform::replaceWholeFile(pendingPath(folder), record(json, lua),
+                                    platform::AtLink::replace))
         return SkinsWrite::jsonFailed;
     return replacePair(folder, json, lua);
 }

@@ -1,7 +1,5 @@
 #include <chrono>
 #include <cstdint>
-#include <filesystem>
-#include <system_error>
 
 #include "bridge/app.h"
 #include "bridge/base64.h"
@@ -9,6 +7,8 @@
 #include "bridge/files.h"
 #include "bridge/json_read.h"
 #include "bridge/messages.h"
+#include "platform/file_tree.h"
+#include "platform/files.h"
 #include "platform/shell.h"
 #include "species/commands.h"
 #include "species/species_message.h"
@@ -29,11 +29,8 @@ std::uint64_t millisecondsSinceBoot() {
 // rename(2) would replace an empty folder standing at the target; a removal must never
 // touch anything already there, so the target has to be free first.
 bool moveAside(const std::string& from, const std::string& to) {
-    namespace fs = std::filesystem;
-    std::error_code failed;
-    if (fs::exists(fs::symlink_status(bridge::pathOf(to), failed))) return false;
-    fs::rename(bridge::pathOf(from), bridge::pathOf(to), failed);
-    return !failed;
+    if (platform::ownKindAt(to) != platform::OwnKind::missing) return false;
+    return platform::moveEntry(from, to).has_value();
 }
 
 }  // namespace
@@ -64,8 +61,8 @@ void saveSpecies(bridge::App& app, const std::string& message) {
         if (platform::Result<> made = bridge::makeDirs(ws + folder); !made)
             bridge::reportFailure("Could not make " + ws + folder, made.error());
     }
-    platform::Result<> saved = bridge::createFileBytes(temporary, bytes);
-    if (saved) saved = bridge::moveReplacing(temporary, ws + "/species.json");
+    platform::Result<> saved = platform::createWholeFile(temporary, bytes);
+    if (saved) saved = platform::renameReplacing(temporary, ws + "/species.json");
     if (!saved) {
         bridge::sendFailureNotice(app, "Could not write species.json.", saved.error());
         return;

@@ -1,7 +1,5 @@
 #include <cstdint>
-#include <filesystem>
 #include <string>
-#include <system_error>
 #include <vector>
 
 #include "bridge/app.h"
@@ -11,6 +9,7 @@
 #include "bridge/json_write.h"
 #include "bridge/messages.h"
 #include "platform/ascii.h"
+#include "platform/file_tree.h"
 #include "species/commands.h"
 #include "species/workspace.h"
 
@@ -75,11 +74,10 @@ void addSpeciesSounds(bridge::App& app, const std::string& message) {
     for (const std::string& path : picked) {
         const std::string file = fileNameOf(path);
         if (!isSoundFile(file)) continue;
-        std::error_code failed;
         // A folder, a device or a vanished file has no size and is passed over.
-        const std::uintmax_t size = std::filesystem::file_size(bridge::pathOf(path), failed);
-        if (failed) continue;
-        if (size > kSoundLimitBytes) {
+        const platform::Result<std::uint64_t> size = platform::fileSize(path);
+        if (!size) continue;
+        if (*size > kSoundLimitBytes) {
             bridge::sendNotice(app, file + " is larger than 20 MB and was left out.", true);
             continue;
         }

@@ -1,84 +1,81 @@
 #include "species/tree_copy.h"
 
-#include <algorithm>
-#include <filesystem>
-#include <system_error>
+#include <optional>
+#include <utility>
 
 #include "bridge/files.h"
 #include "platform/ascii.h"
 #include "platform/copy_file.h"
+#include "platform/file_tree.h"
 
 namespace species {
 
-namespace fs = std::filesystem;
-
 namespace {
+
+using platform::OwnKind;
 
 // Walks one chosen folder; `base` is its resolved path, the fence for links to files.
 class TreeCopy {
   public:
-    explicit TreeCopy(fs::path base) : base_(std::move(base)) {}
+    explicit TreeCopy(std::string base) : base_(std::move(base)) {}
 
-    platform::Result<std::size_t> copyFolder(const fs::path& from, const fs::path& to) {
-        std::error_code failed;
-        fs::directory_iterator entries(from, failed);
-        if (failed) return 0;
+    platform::Result<std::size_t> copyFolder(const std::string& from, const std::string& to) {
         std::size_t copied = 0;
-        // Stepped by hand: the range loop's step throws when the listing breaks off.
-        for (; entries != fs::directory_iterator(); entries.increment(failed)) {
-            if (failed) break;
-            const fs::directory_entry& entry = *entries;
-            const fs::path name = entry.path().filename();
-            std::error_code unreadable;
-            const fs::file_status status = entry.symlink_status(unreadable);
-            if (unreadable) continue;
-            if (fs::is_directory(status)) {
-                if (!isRealFolderOrMissing(to / name)) continue;
-                platform::Result<std::size_t> below = copyFolder(entry.path(), to / name);
-                if (!below) return below;
-                copied += *below;
-            } else if (isImportFile(bridge::textOf(name))) {
-                const fs::path file =
-                    fs::is_symlink(status) ? insideTarget(entry.path()) : entry.path();
-                if (!file.empty() && copyFile(file, to, name)) ++copied;
-            }
-        }
-        if (failed) return platform::fail(failed.value(), bridge::textOf(from));
+        // A failure below is given back as it is; only this folder's own is named here.
+        std::optional<platform::Failure> below;
+        const platform::Result<> listed =
+            platform::visitOwnEntries(from, [&](const platform::OwnEntry& entry) {
+                const std::string path = platform::joinPath(from, entry.name);
+                if (entry.kind == OwnKind::folder) {
+                    const std::string into = platform::joinPath(to, entry.name);
+                    if (!isRealFolderOrMissing(into)) return platform::Result<>();
+                    platform::Result<std::size_t> inner = copyFolder(path, into);
+                    if (!inner) {
+                        below = inner.error();
+                        return platform::Result<>(std::unexpected(inner.error()));
+                    }
+                    copied += *inner;
+                } else if (isImportFile(entry.name)) {
+                    const std::string file =
+                        entry.kind == OwnKind::link ? insideTarget(path) : path;
+                    if (!file.empty() && copyFile(file, to, entry.name)) ++copied;
+                }
+                return platform::Result<>();
+            });
+        if (below) return std::unexpected(*below);
+        if (!listed) return platform::fail(listed.error().code, from);
         return copied;
     }
 
   private:
     // The file a link leads to, when that is a regular file inside the chosen folder; empty
     // otherwise.
-    fs::path insideTarget(const fs::path& link) const {
-        std::error_code failed;
-        fs::path target = fs::canonical(link, failed);
-        if (failed || !fs::is_regular_file(fs::status(target, failed))) return {};
+    std::string insideTarget(const std::string& link) const {
+        platform::Result<std::string> target = platform::canonicalPath(link);
+        // Resolved, the target is no link: what it is itself is what the link leads to.
+        if (!target || platform::ownKindAt(*target) != OwnKind::file) return {};
         // Compared by whole components, so a sibling "models2" is not inside "models".
-        const bool inside =
-            std::mismatch(base_.begin(), base_.end(), target.begin(), target.end()).first ==
-            base_.end();
-        return inside ? target : fs::path();
+        return platform::holdsPath(base_, *target) ? *target : std::string();
     }
 
-    static bool isRealFolderOrMissing(const fs::path& path) {
-        std::error_code failed;
-        const fs::file_status status = fs::symlink_status(path, failed);
-        return !fs::exists(status) || fs::is_directory(status);
+    static bool isRealFolderOrMissing(const std::string& path) {
+        const OwnKind kind = platform::ownKindAt(path);
+        return kind == OwnKind::missing || kind == OwnKind::folder;
     }
 
-    static bool copyFile(const fs::path& file, const fs::path& folder, const fs::path& name) {
-        std::error_code failed;
-        if (!fs::is_regular_file(fs::status(file, failed))) return false;
-        fs::create_directories(folder, failed);
-        if (failed) return false;
-        const fs::path target = folder / name;
+    // `file` is a resolved link's target or an entry that is no link itself, so what it is
+    // itself is what opening it finds.
+    static bool copyFile(const std::string& file, const std::string& folder,
+                         const std::string& name) {
+        if (platform::ownKindAt(file) != OwnKind::file) return false;
+        if (!bridge::makeDirs(folder)) return false;
+        const std::string target = platform::joinPath(folder, name);
         // A link at the target is replaced by the file rather than written through.
-        if (fs::is_symlink(fs::symlink_status(target, failed))) fs::remove(target, failed);
+        if (platform::ownKindAt(target) == OwnKind::link) (void)platform::removeEntry(target);
         return platform::copyFileReplacing(file, target).has_value();
     }
 
-    fs::path base_;
+    std::string base_;
 };
 
 }  // namespace
@@ -94,24 +91,18 @@ bool isImportFile(std::string_view name) {
 }
 
 platform::Result<std::size_t> copyImportTree(const std::string& from, const std::string& to) {
-    std::error_code failed;
-    fs::path base = fs::canonical(bridge::pathOf(from), failed);
-    if (failed) return 0;
-    return TreeCopy(std::move(base)).copyFolder(bridge::pathOf(from), bridge::pathOf(to));
+    platform::Result<std::string> base = platform::canonicalPath(from);
+    if (!base) return 0;
+    return TreeCopy(std::move(*base)).copyFolder(from, to);
 }
 
 bool holdsOrLiesInside(const std::string& from, const std::string& to) {
-    std::error_code failed;
-    const fs::path a = fs::weakly_canonical(bridge::pathOf(from), failed);
-    if (failed) return false;
-    const fs::path b = fs::weakly_canonical(bridge::pathOf(to), failed);
-    if (failed) return false;
+    const platform::Result<std::string> a = platform::weaklyCanonicalPath(from);
+    if (!a) return false;
+    const platform::Result<std::string> b = platform::weaklyCanonicalPath(to);
+    if (!b) return false;
     // Whole components, so "dino2" neither holds nor lies inside "dino".
-    const auto shorter = std::distance(a.begin(), a.end()) <= std::distance(b.begin(), b.end());
-    const fs::path& outer = shorter ? a : b;
-    const fs::path& inner = shorter ? b : a;
-    return std::mismatch(outer.begin(), outer.end(), inner.begin(), inner.end()).first ==
-           outer.end();
+    return platform::holdsPath(*a, *b) || platform::holdsPath(*b, *a);
 }
 
 }  // namespace species

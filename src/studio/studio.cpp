@@ -14,6 +14,7 @@
 #include "bridge/json_write.h"
 #include "bridge/messages.h"
 #include "bridge/text.h"
+#include "platform/files.h"
 #include "platform/process.h"
 #include "studio/asset_helper.h"
 #include "studio/commands.h"
@@ -74,7 +75,7 @@ void listSpecies(bridge::App& app) {
     // The page may read the list at any moment (init): never let it see half a file. The
     // page's message lists what is stored, the earlier list if this one could not be.
     platform::Result<> stored = bridge::makeDirs(folder);
-    if (stored) stored = bridge::replaceFileBytes(folder + "/species.json", span);
+    if (stored) stored = platform::replaceWholeFile(folder + "/species.json", span);
     if (!stored) bridge::reportFailure("Could not store the game's species list", stored.error());
     sendStudio(app);
 }

@@ -15,6 +15,7 @@
 #include <thread>
 #include <vector>
 
+#include "platform/files.h"
 #include "support/file_facts.h"
 #include "support/test_app.h"
 
@@ -39,7 +40,7 @@ TEST(ReplaceFileBytesTest, KeepsThePermissionsOfTheOldFile) {
     writeText(path, "old");
     for (mode_t mode : {0600, 0640, 0755}) {
         ASSERT_EQ(::chmod(path.c_str(), mode), 0);
-        ASSERT_TRUE(replaceFileBytes(path, "new"));
+        ASSERT_TRUE(platform::replaceWholeFile(path, "new"));
         EXPECT_EQ(permissionBits(path), mode);
     }
 }
@@ -66,7 +67,7 @@ TEST(ReplaceFileBytesTest, TheTemporaryHasTheFinalPermissionsFromItsCreation) {
         }
     });
     for (int round = 0; round < 50 && seen == 0; ++round)
-        ASSERT_TRUE(replaceFileBytes(path, big));
+        ASSERT_TRUE(platform::replaceWholeFile(path, big));
     saving = false;
     watcher.join();
     ASSERT_GT(seen, 0) << "the temporary was never caught; the test proves nothing";
@@ -90,14 +91,14 @@ TEST(ReplaceFileBytesTest, ALinkIsReplacedAtItsTargetAndStays) {
                           Case{"root/chained.cfg", "real/server.cfg", "newer"},
                           Case{"root/dangling.cfg", "real/new.cfg", "made"}}) {
         SCOPED_TRACE(c.link);
-        ASSERT_TRUE(replaceFileBytes(dir / c.link, c.bytes));
+        ASSERT_TRUE(platform::replaceWholeFile(dir / c.link, c.bytes));
         EXPECT_TRUE(fs::is_symlink(dir / c.link));
         EXPECT_EQ(readText(dir / c.target), c.bytes);
     }
     EXPECT_EQ(permissionBits(dir / "real/server.cfg"), 0640u);
     EXPECT_EQ(folderNames(dir / "real"), (Names{"new.cfg", "server.cfg"}));
     fs::create_symlink("loop.cfg", dir / "root/loop.cfg");
-    EXPECT_FALSE(replaceFileBytes(dir / "root/loop.cfg", "x"));
+    EXPECT_FALSE(platform::replaceWholeFile(dir / "root/loop.cfg", "x"));
     EXPECT_TRUE(fs::is_symlink(dir / "root/loop.cfg"));
 }
 
@@ -107,7 +108,7 @@ TEST(ReplaceFileBytesTest, FailureInAReadOnlyFolderLeavesTheOldContent) {
     const std::string folder = dir / "locked";
     writeText(folder + "/server.cfg", "old");
     ASSERT_EQ(::chmod(folder.c_str(), 0555), 0);
-    EXPECT_FALSE(replaceFileBytes(folder + "/server.cfg", "new"));
+    EXPECT_FALSE(platform::replaceWholeFile(folder + "/server.cfg", "new"));
     EXPECT_EQ(readText(folder + "/server.cfg"), "old");
     EXPECT_EQ(folderNames(folder), Names{"server.cfg"});
 }

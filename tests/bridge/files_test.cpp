@@ -11,6 +11,7 @@
 #include <utility>
 #include <vector>
 
+#include "platform/files.h"
 #include "platform/symlinks.h"
 #include "support/file_facts.h"
 #include "support/held_files.h"
@@ -26,14 +27,14 @@ TEST(FileBytesTest, WriteThenReadKeepsEveryByteAndFailuresAreEmptyOrFalse) {
     std::string bytes;
     for (int i = 0; i < 70'000; ++i)  // more than one read chunk
         bytes += static_cast<char>(i * 7);
-    ASSERT_TRUE(writeFileBytes(dir / "data.bin", bytes));
+    ASSERT_TRUE(platform::writeWholeFile(dir / "data.bin", bytes));
     EXPECT_EQ(readFileBytes(dir / "data.bin"), bytes);
-    ASSERT_TRUE(writeFileBytes(dir / "data.bin", "short"));  // truncates
+    ASSERT_TRUE(platform::writeWholeFile(dir / "data.bin", "short"));  // truncates
     EXPECT_EQ(readFileBytes(dir / "data.bin"), "short");
     EXPECT_EQ(readFileBytes(dir / "missing"), "");
     EXPECT_EQ(readFileBytes(dir.path()), "");
-    EXPECT_FALSE(writeFileBytes(dir / "no/such/folder/file", "x"));
-    EXPECT_FALSE(writeFileBytes(dir.path(), "x"));
+    EXPECT_FALSE(platform::writeWholeFile(dir / "no/such/folder/file", "x"));
+    EXPECT_FALSE(platform::writeWholeFile(dir.path(), "x"));
 }
 
 TEST(FileBytesTest, ReadsAFileAnotherWriterHoldsLocked) {
@@ -47,11 +48,11 @@ TEST(FileBytesTest, ReadsAFileAnotherWriterHoldsLocked) {
 TEST(ReplaceFileBytesTest, ReplacesOrCreatesWithoutLeavingATemporaryFile) {
     TempDir dir;
     const std::string path = dir / "server.cfg";
-    ASSERT_TRUE(replaceFileBytes(path, "first"));
+    ASSERT_TRUE(platform::replaceWholeFile(path, "first"));
     EXPECT_EQ(readText(path), "first");
-    ASSERT_TRUE(replaceFileBytes(path, "second, longer"));
+    ASSERT_TRUE(platform::replaceWholeFile(path, "second, longer"));
     EXPECT_EQ(readText(path), "second, longer");
-    ASSERT_TRUE(replaceFileBytes(path, ""));
+    ASSERT_TRUE(platform::replaceWholeFile(path, ""));
     EXPECT_EQ(readText(path), "");
     EXPECT_EQ(folderNames(dir.path()), Names{"server.cfg"});
 }
@@ -67,7 +68,7 @@ TEST(ReplaceFileBytesTest, LeftoverTemporariesOfTheSameFileAreRemoved) {
         writeText(dir / name, "keep");
     writeText(dir / ".server.cfg.0123456789ab.tmp", "sv_rconpassword secret");
     writeText(dir / ".server.cfg.fedcba987654.tmp", "sv_rconpassword secret");
-    ASSERT_TRUE(replaceFileBytes(dir / "server.cfg", "new"));
+    ASSERT_TRUE(platform::replaceWholeFile(dir / "server.cfg", "new"));
     Names expected = kept;
     expected.push_back("server.cfg");
     std::sort(expected.begin(), expected.end());
@@ -77,20 +78,20 @@ TEST(ReplaceFileBytesTest, LeftoverTemporariesOfTheSameFileAreRemoved) {
 TEST(ReplaceFileBytesTest, FailureOverAFolderLeavesItAsItWas) {
     TempDir dir;
     writeText(dir / "target/inside.txt", "keep");
-    EXPECT_FALSE(replaceFileBytes(dir / "target", "new"));
+    EXPECT_FALSE(platform::replaceWholeFile(dir / "target", "new"));
     EXPECT_EQ(readText(dir / "target/inside.txt"), "keep");
     EXPECT_EQ(folderNames(dir.path()), Names{"target"});
-    EXPECT_FALSE(replaceFileBytes(dir / "missing/file", "new"));
+    EXPECT_FALSE(platform::replaceWholeFile(dir / "missing/file", "new"));
 }
 
 TEST(MoveAndCopyTest, MoveReplacesTheTargetAndCopyKeepsTheSource) {
     TempDir dir;
     writeText(dir / "a", "from a");
     writeText(dir / "b", "old b");
-    ASSERT_TRUE(moveReplacing(dir / "a", dir / "b"));
+    ASSERT_TRUE(platform::renameReplacing(dir / "a", dir / "b"));
     EXPECT_EQ(readText(dir / "b"), "from a");
     EXPECT_FALSE(exists(dir / "a"));
-    EXPECT_FALSE(moveReplacing(dir / "a", dir / "c"));
+    EXPECT_FALSE(platform::renameReplacing(dir / "a", dir / "c"));
 
     ASSERT_TRUE(copyFileBytes(dir / "b", dir / "b.bak"));
     EXPECT_EQ(readText(dir / "b.bak"), "from a");

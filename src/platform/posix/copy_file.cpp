@@ -6,7 +6,8 @@
 
 namespace platform {
 
-Result<> copyFileReplacing(const std::filesystem::path& from, const std::filesystem::path& to) {
+Result<> copyFileReplacing(const std::string& from, const std::string& to) {
+    // Linux paths are bytes: the text is the path unchanged.
     std::error_code failed;
     if (!std::filesystem::copy_file(from, to, std::filesystem::copy_options::overwrite_existing,
                                     failed) ||

@@ -3,11 +3,13 @@
 #include <windows.h>
 
 #include "platform/win32/errors.h"
+#include "platform/win32/wide.h"
 
 namespace platform {
 
-Result<> copyFileReplacing(const std::filesystem::path& from, const std::filesystem::path& to) {
-    if (!::CopyFileW(from.c_str(), to.c_str(), FALSE)) return win32::failLastError("copy");
+Result<> copyFileReplacing(const std::string& from, const std::string& to) {
+    if (!::CopyFileW(win32::widePath(from).c_str(), win32::widePath(to).c_str(), FALSE))
+        return win32::failLastError("copy");
     return {};
 }
 
