@@ -20,4 +20,6 @@ set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
 set(CMAKE_EXE_LINKER_FLAGS_INIT -static)
 
 find_program(FORGESET_WINE wine REQUIRED)
-set(CMAKE_CROSSCOMPILING_EMULATOR ${FORGESET_WINE})
+# Through a starter that tells a start Wine failed from a run of the program (see there).
+set(CMAKE_CROSSCOMPILING_EMULATOR bash ${CMAKE_CURRENT_LIST_DIR}/../tests/windows/wine_start.sh
+  ${FORGESET_WINE})
