@@ -9,8 +9,6 @@
 namespace {
 
 using namespace tool_test;
-namespace fs = std::filesystem;
-using json = nlohmann::json;
 
 // --- the server folder between runs --------------------------------------------------------
 

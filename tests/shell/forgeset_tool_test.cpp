@@ -1,15 +1,9 @@
 // The executable's command line and its headless host, run as a script runs them.
-#include <sys/stat.h>
-
-#include <set>
-
 #include "shell/forgeset_tool_fixture.h"
 
 namespace {
 
 using namespace tool_test;
-namespace fs = std::filesystem;
-using json = nlohmann::json;
 
 // --- command line -------------------------------------------------------------------------
 

@@ -26,6 +26,12 @@
 
 namespace serve_host_test {
 
+// The words every test file of the browser host uses, brought in once for all of them.
+namespace fs = std::filesystem;
+using json = nlohmann::json;
+using namespace std::chrono_literals;
+using namespace serve_test;
+
 // What the test commands saw, and on which thread.
 struct Recorded {
     std::mutex mutex;

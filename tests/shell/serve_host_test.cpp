@@ -4,10 +4,6 @@
 
 namespace {
 
-namespace fs = std::filesystem;
-using json = nlohmann::json;
-using namespace std::chrono_literals;
-using namespace serve_test;
 using namespace serve_host_test;
 
 // ------------------------------------------------------------------------------ commands
